@@ -1,0 +1,56 @@
+#pragma once
+
+// The Susie import plug-in interface as a host sees it: the exports'
+// prototypes (stdcall, pointer-sized arguments where hosts pass them) and the
+// host's packed picture information record. Our command-line host, the tests
+// and the benchmark call plug-ins only through these.
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace susie {
+
+#pragma pack(push, 1)
+struct PictureInfo {
+    std::int32_t left;
+    std::int32_t top;
+    std::int32_t width;
+    std::int32_t height;
+    std::uint16_t x_density;
+    std::uint16_t y_density;
+    std::int16_t colorDepth;
+#ifdef _WIN64
+    std::uint8_t padding[2];
+#endif
+    HLOCAL hInfo;
+};
+#pragma pack(pop)
+
+#ifdef _WIN64
+static_assert(offsetof(PictureInfo, hInfo) == 24 && sizeof(PictureInfo) == 32);
+#else
+static_assert(offsetof(PictureInfo, hInfo) == 22 && sizeof(PictureInfo) == 26);
+#endif
+
+using ProgressCallback = int(WINAPI*)(int numerator, int denominator, LONG_PTR user);
+
+using GetPluginInfoFn = int(WINAPI*)(int number, LPSTR buffer, int size);
+using GetPluginInfoWFn = int(WINAPI*)(int number, LPWSTR buffer, int size);
+using IsSupportedFn = int(WINAPI*)(LPCSTR name, ULONG_PTR headerOrHandle);
+using IsSupportedWFn = int(WINAPI*)(LPCWSTR name, ULONG_PTR headerOrHandle);
+using GetPictureInfoFn = int(WINAPI*)(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, PictureInfo* info);
+using GetPictureInfoWFn = int(WINAPI*)(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag,
+                                       PictureInfo* info);
+using GetPictureFn = int(WINAPI*)(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header,
+                                  HLOCAL* bits, ProgressCallback callback, LONG_PTR user);
+using GetPictureWFn = int(WINAPI*)(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header,
+                                   HLOCAL* bits, ProgressCallback callback, LONG_PTR user);
+using ConfigurationDlgFn = int(WINAPI*)(HWND parent, int function);
+
+// Input modes of the flag argument.
+constexpr unsigned int kFromFile = 0;
+constexpr unsigned int kFromMemory = 1;
+
+}  // namespace susie

@@ -1,0 +1,135 @@
+#pragma once
+
+// Owner types for the Windows resources that no library of the toolchain
+// wraps: each closes its handle exactly once, on every path. COM interfaces
+// are owned by Microsoft::WRL::ComPtr instead.
+
+#include <windows.h>
+
+#include <utility>
+
+namespace rorurera {
+
+template <typename Traits>
+class UniqueResource {
+public:
+    using pointer = typename Traits::pointer;
+
+    UniqueResource() noexcept = default;
+    explicit UniqueResource(pointer value) noexcept : value_(value) {}
+    ~UniqueResource() { reset(); }
+
+    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+    UniqueResource& operator=(UniqueResource&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+
+    pointer get() const noexcept { return value_; }
+    explicit operator bool() const noexcept { return value_ != Traits::Invalid(); }
+
+    // Gives the value up without closing it.
+    pointer release() noexcept { return std::exchange(value_, Traits::Invalid()); }
+
+    void reset(pointer value = Traits::Invalid()) noexcept {
+        pointer old = std::exchange(value_, value);
+        if (old != Traits::Invalid()) Traits::Close(old);
+    }
+
+    // Closes the current value and returns the slot for an API to fill.
+    pointer* put() noexcept {
+        reset();
+        return &value_;
+    }
+
+    void swap(UniqueResource& other) noexcept { std::swap(value_, other.value_); }
+
+private:
+    pointer value_ = Traits::Invalid();
+};
+
+struct HlocalTraits {
+    using pointer = HLOCAL;
+    static pointer Invalid() noexcept { return nullptr; }
+    static void Close(pointer p) noexcept { ::LocalFree(p); }
+};
+struct HkeyTraits {
+    using pointer = HKEY;
+    static pointer Invalid() noexcept { return nullptr; }
+    static void Close(pointer p) noexcept { ::RegCloseKey(p); }
+};
+// A kernel handle whose "none" value is INVALID_HANDLE_VALUE (CreateFileW).
+struct FileHandleTraits {
+    using pointer = HANDLE;
+    static pointer Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(pointer p) noexcept { ::CloseHandle(p); }
+};
+// A kernel handle whose "none" value is null (events, threads).
+struct KernelHandleTraits {
+    using pointer = HANDLE;
+    static pointer Invalid() noexcept { return nullptr; }
+    static void Close(pointer p) noexcept { ::CloseHandle(p); }
+};
+template <typename GdiHandle>
+struct GdiObjectTraits {
+    using pointer = GdiHandle;
+    static pointer Invalid() noexcept { return nullptr; }
+    static void Close(pointer p) noexcept { ::DeleteObject(p); }
+};
+
+using UniqueHlocal = UniqueResource<HlocalTraits>;
+using UniqueHkey = UniqueResource<HkeyTraits>;
+using UniqueFileHandle = UniqueResource<FileHandleTraits>;
+using UniqueKernelHandle = UniqueResource<KernelHandleTraits>;
+using UniqueBrush = UniqueResource<GdiObjectTraits<HBRUSH>>;
+using UniquePen = UniqueResource<GdiObjectTraits<HPEN>>;
+
+// Owns one critical section from construction to destruction.
+class CriticalSection {
+public:
+    CriticalSection() noexcept { ::InitializeCriticalSection(&section_); }
+    ~CriticalSection() { ::DeleteCriticalSection(&section_); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+
+    void Enter() noexcept { ::EnterCriticalSection(&section_); }
+    void Leave() noexcept { ::LeaveCriticalSection(&section_); }
+
+private:
+    CRITICAL_SECTION section_;
+};
+
+// Holds a critical section entered for one scope.
+class CriticalSectionLock {
+public:
+    explicit CriticalSectionLock(CriticalSection& section) noexcept : section_(section) {
+        section_.Enter();
+    }
+    ~CriticalSectionLock() { section_.Leave(); }
+    CriticalSectionLock(const CriticalSectionLock&) = delete;
+    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+
+private:
+    CriticalSection& section_;
+};
+
+// Runs a callable when the scope ends, unless dismissed.
+template <typename F>
+class ScopeExit {
+public:
+    explicit ScopeExit(F f) noexcept : f_(std::move(f)) {}
+    ~ScopeExit() {
+        if (active_) f_();
+    }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+    void Dismiss() noexcept { active_ = false; }
+
+private:
+    F f_;
+    bool active_ = true;
+};
+
+}  // namespace rorurera

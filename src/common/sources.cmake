@@ -1,0 +1,4 @@
+target_sources(rorurera_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/plugin_result.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/module_identity.cpp
+)

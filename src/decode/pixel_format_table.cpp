@@ -1,0 +1,6 @@
+#include "decode/pixel_format_table.h"
+
+namespace rorurera {
+void PixelFormatTableAttach() noexcept {}
+void PixelFormatTableDetach() noexcept {}
+}  // namespace rorurera

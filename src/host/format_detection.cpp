@@ -1,0 +1,87 @@
+#include "host/format_detection.h"
+
+#include <shlwapi.h>
+
+#include <regex>
+
+#include "decode/container.h"
+#include "host/com_scope.h"
+#include "host/input_source.h"
+
+namespace rorurera {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+// The host passes either a file handle (any value below 0x10000) or the
+// address of a buffer with the file's first bytes.
+constexpr ULONG_PTR kFirstBufferAddress = 0x10000;
+constexpr LONG_PTR kHeaderBufferSize = 2048;
+
+class ExtensionMatcher {
+public:
+    ExtensionMatcher()
+        : pattern_(L"^\\.(JXR|HDP|WDP)$", std::regex_constants::ECMAScript | std::regex_constants::icase) {}
+
+    bool Matches(const wchar_t* extension) const { return std::regex_match(extension, pattern_); }
+
+private:
+    std::wregex pattern_;
+};
+
+// Built once per process on first use; the language guarantees that two
+// threads arriving together get one matcher, and that a build that throws is
+// tried again by the next caller. Destroyed when the module is unloaded.
+const ExtensionMatcher& TheExtensionMatcher() {
+    static const ExtensionMatcher matcher;
+    return matcher;
+}
+
+PluginResult ContentTest(const wchar_t* name, ULONG_PTR headerOrHandle) {
+    ComScope scope;
+    PluginResult result = scope.Open();
+    if (result != PluginResult::Success) return result;
+
+    if (headerOrHandle < kFirstBufferAddress) {
+        ComPtr<IWICBitmapDecoder> decoder;
+        PluginResult result = OpenDecoder(scope.Factory(),
+                                          FileHandleSource{reinterpret_cast<HANDLE>(headerOrHandle)}, decoder);
+        if (result != PluginResult::Success) return result;
+        return CheckJpegXrContainer(decoder.Get());
+    }
+
+    ComPtr<IWICBitmapDecoder> decoder;
+    const PluginResult fromHeader = OpenDecoder(
+        scope.Factory(), MemorySource{reinterpret_cast<const void*>(headerOrHandle), kHeaderBufferSize},
+        decoder);
+    if (fromHeader == PluginResult::Success) return CheckJpegXrContainer(decoder.Get());
+    if (name == nullptr || name[0] == L'\0') return fromHeader;
+
+    // The header alone was not enough: try the whole file.
+    UniqueFileHandle file = OpenFileForFormatTest(name);
+    if (!file) {
+        // A file that does not exist is taken on the strength of its name.
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND ? PluginResult::Success : fromHeader;
+    }
+    ComPtr<IWICBitmapDecoder> fileDecoder;
+    if (OpenDecoder(scope.Factory(), FileHandleSource{file.get()}, fileDecoder) != PluginResult::Success) {
+        return fromHeader;
+    }
+    return CheckJpegXrContainer(fileDecoder.Get());
+}
+
+}  // namespace
+
+bool MatchesJpegXrExtension(const wchar_t* extension) {
+    return TheExtensionMatcher().Matches(extension);
+}
+
+int IsSupportedCore(const wchar_t* name, ULONG_PTR headerOrHandle) {
+    if (name != nullptr) {
+        const wchar_t* extension = ::PathFindExtensionW(name);
+        if (extension != nullptr && !MatchesJpegXrExtension(extension)) return 0;
+    }
+    return ContentTest(name, headerOrHandle) == PluginResult::Success ? 1 : 0;
+}
+
+}  // namespace rorurera

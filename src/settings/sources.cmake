@@ -1,0 +1,3 @@
+target_sources(rorurera_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/configuration.cpp
+)

@@ -1,0 +1,2 @@
+rorurera_add_test(exports_test ${CMAKE_CURRENT_LIST_DIR}/exports_test.cpp)
+rorurera_add_test(format_detection_test ${CMAKE_CURRENT_LIST_DIR}/format_detection_test.cpp)

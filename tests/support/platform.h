@@ -1,0 +1,28 @@
+#pragma once
+
+// Where the platform's imaging component differs from Windows', the tests
+// hold the expectation that fits the platform they run on. Every such
+// difference is named here, once; tests ask these functions rather than
+// testing for Wine themselves.
+
+namespace testing_support {
+
+// True when the test runs under Wine (ntdll exports wine_get_version).
+bool RunningUnderWine();
+
+// Wine's imaging component decodes every alpha channel of a JPEG XR image as
+// 0; Windows delivers the stored alpha.
+bool WicKeepsJpegXrAlpha();
+
+// Wine's format converter cannot convert floating-point, fixed-point, half
+// and RGBE sources (Initialize fails), and fails CopyPixels when converting
+// 8bppGray, 16bppGray, 48bppRGB, BlackWhite, 555 and 565 to 24bppBGR.
+// Windows converts all of them.
+bool WicConvertsFloatFormats();
+bool WicConvertsIntegerFormatsTo24bpp();
+
+// Wine's imaging component has no palette for JPEG XR frames (CopyPalette
+// fails), so indexed and grey pictures get the grey ramp that stands in.
+bool WicHasJpegXrPalettes();
+
+}  // namespace testing_support

@@ -1,0 +1,48 @@
+#include "support/test_paths.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+namespace testing_support {
+namespace {
+std::wstring Widen(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
+}  // namespace
+
+std::wstring ModulePath() { return Widen(RORURERA_MODULE_PATH); }
+
+std::wstring ModuleFileName() {
+    const std::wstring path = ModulePath();
+    return path.substr(path.find_last_of(L"/\\") + 1);
+}
+
+std::wstring FixturePath(const std::wstring& name) { return Widen(RORURERA_FIXTURES_DIR) + L"/" + name; }
+
+std::string FixturePathA(const std::string& name) { return std::string(RORURERA_FIXTURES_DIR) + "/" + name; }
+
+std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path) {
+    std::vector<std::uint8_t> bytes;
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        ADD_FAILURE() << "cannot open " << std::string(path.begin(), path.end());
+        return bytes;
+    }
+    LARGE_INTEGER size{};
+    ::GetFileSizeEx(file, &size);
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!bytes.empty()) ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    ::CloseHandle(file);
+    EXPECT_EQ(read, bytes.size());
+    return bytes;
+}
+
+std::wstring ScratchDirectory() {
+    const std::wstring root = Widen(RORURERA_FIXTURES_DIR) + L"/scratch";
+    ::CreateDirectoryW(root.c_str(), nullptr);
+    const std::wstring dir = root + L"/" + std::to_wstring(::GetCurrentProcessId());
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    return dir;
+}
+
+}  // namespace testing_support
