@@ -1,0 +1,77 @@
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "common/owners.h"
+
+namespace rorurera {
+
+// The settings key under HKEY_CURRENT_USER, shared by both modules.
+inline constexpr wchar_t kSettingsKeyPath[] = L"Software\\Zodirudu_Revav\\Rorurera.spi";
+
+// How a picture with alpha becomes 24 bits: exactly 1 blends, any other
+// stored number drops the alpha channel.
+enum AlphaMode : std::int32_t {
+    Discard = 0,
+    Composite = 1,
+};
+
+// Background colour in the output's pixel byte order.
+struct BgrColor {
+    std::uint8_t blue;
+    std::uint8_t green;
+    std::uint8_t red;
+};
+
+using ColorHistory = std::array<COLORREF, 8>;   // index 0 the most recent
+using CustomColors = std::array<COLORREF, 16>;  // the colour picker's slots
+
+// Grey, red, yellow, green, cyan, blue, magenta, black.
+inline constexpr ColorHistory kDefaultColorHistory = {0x808080, 0x0000FF, 0x00FFFF, 0x00FF00,
+                                                      0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000};
+inline constexpr COLORREF kDefaultColor = 0xFFFFFF;
+
+// One key handle, closed on destruction; null when it could not be opened.
+class RegistryKey {
+public:
+    static RegistryKey OpenForRead(const wchar_t* path) noexcept;
+    static RegistryKey CreateForWrite(const wchar_t* path) noexcept;
+
+    HKEY get() const noexcept { return key_.get(); }
+    explicit operator bool() const noexcept { return static_cast<bool>(key_); }
+
+private:
+    explicit RegistryKey(HKEY key) noexcept : key_(key) {}
+    UniqueHkey key_;
+};
+
+// True only for a REG_DWORD value of exactly 4 bytes.
+bool ReadDwordValue(const RegistryKey& key, const wchar_t* name, DWORD& value) noexcept;
+// Any type; the bytes as stored. May throw std::bad_alloc.
+bool ReadBinaryValue(const RegistryKey& key, const wchar_t* name, std::vector<std::uint8_t>& bytes);
+
+// The one call of the picture output: the alpha mode, and for Composite the
+// background colour (left untouched otherwise).
+std::int32_t ReadOutputSettings(BgrColor& background);
+
+// What the settings dialog edits.
+struct DialogSettings {
+    ColorHistory history = kDefaultColorHistory;
+    COLORREF color = kDefaultColor;
+    bool alphaRead = false;  // "Alpha" was a valid DWORD
+    DWORD alpha = Composite;
+};
+
+// Loads history, colour and alpha, in that order, with their defaults.
+DialogSettings LoadDialogSettings(const wchar_t* keyPath);
+// Writes history, colour and alpha; false when the key cannot be created
+// (nothing is written then).
+bool SaveDialogSettings(const wchar_t* keyPath, const ColorHistory& history, COLORREF color, DWORD alpha) noexcept;
+CustomColors LoadCustomColors(const wchar_t* keyPath);
+void SaveCustomColors(const wchar_t* keyPath, const CustomColors& colors) noexcept;
+
+}  // namespace rorurera
