@@ -3,6 +3,11 @@
 # both bitnesses).
 #   wine-prefix.sh start PREFIX   create the prefix if needed, start a persistent wineserver
 #   wine-prefix.sh stop PREFIX    stop that prefix's wineserver
+# The server stays up while programs run and for 30 s after the last one
+# ends, so both test runs of a checkout share it. "stop" ends it at once under
+# CI (or with RORURERA_STOP_WINESERVER=1); on a developer's machine, where
+# several test runs may share the prefix, it is left to end by itself rather
+# than killing programs of another run.
 # Wine and its server get /dev/null for all standard streams: a server that
 # inherits CTest's output pipe keeps CTest waiting for good.
 set -eu
@@ -43,12 +48,13 @@ start)
     wineserver -w </dev/null >/dev/null 2>&1
     echo "$settings_version" >"$prefix/rorurera-settings"
   fi
-  wineserver -p </dev/null >/dev/null 2>&1
+  # Fails harmlessly when a server for this prefix is running already.
+  wineserver -p30 </dev/null >/dev/null 2>&1 || true
   # The persistent server is up once a trivial program runs.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   ;;
 stop)
-  if [ -d "$prefix" ]; then
+  if [ -d "$prefix" ] && { [ "${CI:-}" = true ] || [ -n "${RORURERA_STOP_WINESERVER:-}" ]; }; then
     wineserver -k </dev/null >/dev/null 2>&1 || true
   fi
   ;;

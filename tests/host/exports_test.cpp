@@ -154,7 +154,8 @@ TEST_F(ExportsTest, LongTextsAreCutToTheBuffer) {
     char narrow[11];
     std::memset(narrow, '#', 11);
     EXPECT_EQ(plugin.GetPluginInfo(1, narrow, 10), 9);
-    EXPECT_EQ(std::string(narrow), std::string(ModuleFileName().begin(), ModuleFileName().end()).substr(0, 9));
+    const std::wstring name = ModuleFileName();
+    EXPECT_EQ(std::string(narrow), std::string(name.begin(), name.end()).substr(0, 9));
     EXPECT_EQ(narrow[10], '#');
 }
 
@@ -269,6 +270,55 @@ TEST_F(ExportsTest, NegativeAndOverlongMemoryLengthsAreRefused) {
     EXPECT_EQ(plugin.GetPictureInfo(bytes, LONG_PTR{0x100000000}, 1, &info), 8);
     EXPECT_EQ(plugin.GetPicture(bytes, LONG_PTR{0x100000000}, 1, &header, &bits, nullptr, 0), 8);
 #endif
+    EXPECT_EQ(header, nullptr);
+    EXPECT_EQ(bits, nullptr);
+}
+
+// Reserves every free stretch of address space of 16 MB or more, so that a
+// larger allocation fails while small ones still succeed; released on
+// destruction.
+class AddressSpaceFiller {
+public:
+    AddressSpaceFiller() {
+        // Largest first, halving whenever no stretch of that size is left.
+        SIZE_T size = sizeof(void*) == 8 ? SIZE_T{1} << 46 : SIZE_T{1} << 30;
+        constexpr SIZE_T kLeave = 16 << 20;
+        while (size >= kLeave) {
+            void* reserved = ::VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS);
+            if (reserved != nullptr) {
+                reservations_.push_back(reserved);
+            } else {
+                size /= 2;
+            }
+        }
+    }
+    ~AddressSpaceFiller() {
+        for (void* p : reservations_) ::VirtualFree(p, 0, MEM_RELEASE);
+    }
+
+private:
+    std::vector<void*> reservations_;
+};
+
+// A narrow name whose wide form cannot be allocated: the failed allocation is
+// answered with OutOfMemory, not thrown at the host.
+TEST_F(ExportsTest, NameTooLargeToConvertGivesOutOfMemory) {
+    std::string huge(64 << 20, 'a');
+    susie::PictureInfo info{};
+    HLOCAL header = nullptr;
+    HLOCAL bits = nullptr;
+    int infoResult = 0;
+    int pictureResult = 0;
+    int supported = -1;
+    {
+        AddressSpaceFiller filler;
+        infoResult = plugin.GetPictureInfo(huge.c_str(), 0, 0, &info);
+        pictureResult = plugin.GetPicture(huge.c_str(), 0, 0, &header, &bits, nullptr, 0);
+        supported = plugin.IsSupported(huge.c_str(), 0);
+    }
+    EXPECT_EQ(infoResult, 4);
+    EXPECT_EQ(pictureResult, 4);
+    EXPECT_EQ(supported, 0);
     EXPECT_EQ(header, nullptr);
     EXPECT_EQ(bits, nullptr);
 }
