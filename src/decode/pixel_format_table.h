@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 namespace rorurera {
 
 // What the plug-in knows of one pixel format: the format a frame of it is
@@ -18,15 +20,26 @@ struct PixelFormatEntry {
 // 0 bits, no alpha.
 extern const PixelFormatEntry& kFallbackEntry;
 
-// The table's entry for a pixel format, or kFallbackEntry. The table is built
-// on the first lookup of the process, under its own lock; the reference stays
-// valid until the module is unloaded. Throws std::bad_alloc when the table
-// cannot be built for lack of memory (a later lookup tries again).
+// The table's entry for a pixel format, or kFallbackEntry. The table's index
+// is built on the first lookup of the process, under the table's own lock;
+// the reference stays valid until the module is unloaded. Throws std::bad_alloc when the table
+// cannot be built for lack of memory (a later lookup tries again), and
+// std::logic_error when called before PixelFormatTableAttach.
 const PixelFormatEntry& LookupPixelFormat(const GUID& format);
 
 // Creates the table's lock at module attach; deletes the table and then the
-// lock at detach.
+// lock at detach. Programs that link the plug-in's inner parts directly call
+// these themselves, around every use of the table.
 void PixelFormatTableAttach() noexcept;
 void PixelFormatTableDetach() noexcept;
+
+// The rows in their order, for those who check the table itself.
+std::size_t PixelFormatRowCount() noexcept;
+const PixelFormatEntry& PixelFormatRow(std::size_t index) noexcept;  // index < PixelFormatRowCount()
+
+// How many times this process has built the lookup index: 1 after any number
+// of lookups (0 before the first), counted again only after a detach and
+// attach or after a build that ran out of memory was retried.
+int PixelFormatIndexBuildCount() noexcept;
 
 }  // namespace rorurera
