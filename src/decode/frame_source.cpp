@@ -1,0 +1,84 @@
+#include "decode/frame_source.h"
+
+#include <cstring>
+
+#include "decode/pixel_format_table.h"
+
+namespace rorurera {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+// GUID_WICPixelFormat32bppBGRA: every image with alpha comes out in it.
+constexpr WICPixelFormatGUID kFormat32bppBGRA = {
+    0x6FDDC324, 0x4E03, 0x4BFE, {0xB1, 0x85, 0x3D, 0x77, 0x76, 0x8D, 0xC9, 0x0F}};
+
+bool SameFormat(const WICPixelFormatGUID& a, const WICPixelFormatGUID& b) noexcept {
+    return std::memcmp(&a, &b, sizeof(WICPixelFormatGUID)) == 0;
+}
+
+// The frame's palette, when the imaging component has one for it. Neither a
+// palette that cannot be made nor one that cannot be copied is an error.
+ComPtr<IWICPalette> FramePalette(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame) noexcept {
+    ComPtr<IWICPalette> palette;
+    if (FAILED(factory->CreatePalette(palette.GetAddressOf())) || !palette) return nullptr;
+    if (FAILED(frame->CopyPalette(palette.Get()))) return nullptr;
+    return palette;
+}
+
+bool PaletteHasAlpha(IWICPalette* palette) noexcept {
+    BOOL hasAlpha = FALSE;
+    return SUCCEEDED(palette->HasAlpha(&hasAlpha)) && hasAlpha != FALSE;
+}
+
+// Hands the object out as an image source; a failed or empty answer is an
+// internal error.
+template <typename Interface>
+PluginResult AsSource(Interface* object, ComPtr<IWICBitmapSource>& source) noexcept {
+    if (FAILED(object->QueryInterface(IID_PPV_ARGS(source.ReleaseAndGetAddressOf()))) || !source) {
+        source.Reset();
+        return PluginResult::InternalError;
+    }
+    return PluginResult::Success;
+}
+
+}  // namespace
+
+PluginResult PrepareFrameSource(IWICImagingFactory* factory, IWICBitmapDecoder* decoder,
+                                ComPtr<IWICBitmapSource>& source) {
+    source.Reset();
+    if (decoder == nullptr || factory == nullptr) return PluginResult::InternalError;
+
+    ComPtr<IWICBitmapFrameDecode> frame;
+    HRESULT hr = decoder->GetFrame(0, frame.GetAddressOf());
+    if (FAILED(hr)) return ResultFromHresult(hr);
+    if (!frame) return PluginResult::InternalError;
+
+    WICPixelFormatGUID frameFormat{};
+    hr = frame->GetPixelFormat(&frameFormat);
+    if (FAILED(hr)) return ResultFromHresult(hr);
+    const PixelFormatEntry& entry = LookupPixelFormat(frameFormat);
+
+    // Formats of 8 bits or less (and unknown ones) may have a palette, whose
+    // transparent entries make the image one with alpha.
+    bool hasAlpha = entry.hasAlpha;
+    if (entry.bitsPerPixel <= 8) {
+        const ComPtr<IWICPalette> palette = FramePalette(factory, frame.Get());
+        if (!hasAlpha && palette) hasAlpha = PaletteHasAlpha(palette.Get());
+    }
+
+    const WICPixelFormatGUID& outputFormat = hasAlpha ? kFormat32bppBGRA : entry.target;
+    if (SameFormat(outputFormat, frameFormat)) return AsSource(frame.Get(), source);
+
+    ComPtr<IWICFormatConverter> converter;
+    hr = factory->CreateFormatConverter(converter.GetAddressOf());
+    if (FAILED(hr)) return ResultFromHresult(hr);
+    if (!converter) return PluginResult::InternalError;
+
+    hr = converter->Initialize(frame.Get(), outputFormat, WICBitmapDitherTypeNone, nullptr, 0.0,
+                               WICBitmapPaletteTypeMedianCut);
+    if (FAILED(hr)) return ResultFromHresult(hr);
+    return AsSource(converter.Get(), source);
+}
+
+}  // namespace rorurera
