@@ -202,6 +202,14 @@ rgb48_3x2.jxr
     row 0: (0xFFFF,0x0000,0x0000) (0x0000,0xFFFF,0x0000) (0x0000,0x0000,0xFFFF)
     row 1: (0x1234,0x5678,0x9ABC) (0x0001,0x0100,0x8000) (0xFFFF,0xFFFF,0xFFFF)
 
+rgba64_2x2.jxr
+  64bppRGBA {6FDDC324-4E03-4BFE-B185-3D77768DC916}, 2 x 2, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/rgba64_2x2.tif -o rgba64_2x2.jxr -c 23
+  source: 16-bit RGBA TIFF with ExtraSamples = 2 (unassociated alpha)
+  pixels (R,G,B,A) 16-bit, top row first:
+    row 0: (0xFFFF,0x0000,0x0000,0x8000) (0x0000,0xFFFF,0x0000,0xFFFF)
+    row 1: (0x0000,0x0000,0xFFFF,0x0000) (0x1234,0x5678,0x9ABC,0x4000)
+
 rgba128f_2x2.jxr
   128bppRGBAFloat {6FDDC324-4E03-4BFE-B185-3D77768DC919}, 2 x 2, 96 x 96 dpi, orientation 0, lossless
   JxrEncApp -i src/rgba128f_2x2.tif -o rgba128f_2x2.jxr -c 28
@@ -643,6 +651,10 @@ FORMATS = {
                     lambda r: b''.join(struct.pack('<3H', *p) for p in r),
                     lambda p: '(%s)' % ','.join('0x%04X' % v for v in p),
                     '(R,G,B) 16-bit'),
+    'rgba64': Format('64bppRGBA', 0x16, 23,
+                     lambda r: b''.join(struct.pack('<4H', *p) for p in r),
+                     lambda p: '(%s)' % ','.join('0x%04X' % v for v in p),
+                     '(R,G,B,A) 16-bit'),
     'rgba128f': Format('128bppRGBAFloat', 0x19, 28,
                        lambda r: b''.join(struct.pack('<4f', *p) for p in r),
                        show_float, '(R,G,B,A) float32'),
@@ -696,6 +708,8 @@ BGRA32_3X2 = [[(200, 100, 50, 128), (10, 20, 30, 0), (255, 0, 0, 1)],
 RGB48_3X2 = [[(0xFFFF, 0, 0), (0, 0xFFFF, 0), (0, 0, 0xFFFF)],
              [(0x1234, 0x5678, 0x9ABC), (0x0001, 0x0100, 0x8000),
               (0xFFFF, 0xFFFF, 0xFFFF)]]
+RGBA64_2X2 = [[(0xFFFF, 0, 0, 0x8000), (0, 0xFFFF, 0, 0xFFFF)],
+              [(0, 0, 0xFFFF, 0), (0x1234, 0x5678, 0x9ABC, 0x4000)]]
 RGBA128F_2X2 = [[(1.0, 0.0, 0.0, 1.0), (0.0, 1.0, 0.0, 0.5)],
                 [(0.0, 0.25, 1.0, 0.25), (0.5, 0.5, 0.5, 0.0)]]
 FOREIGN_RGB_3X2 = [[(255, 0, 0), (0, 255, 0), (0, 0, 255)],
@@ -740,6 +754,10 @@ class Jxr:
         if kind == 'tif48':
             return make_tiff(w, h, 16, 3, 2, b''.join(
                 struct.pack('<3H', *p) for r in self.pixels for p in r))
+        if kind == 'tif64':
+            return make_tiff(w, h, 16, 4, 2, b''.join(
+                struct.pack('<4H', *p) for r in self.pixels for p in r),
+                extra_samples=2)
         if kind == 'tif128f':
             return make_tiff(w, h, 32, 4, 2, b''.join(
                 struct.pack('<4f', *p) for r in self.pixels for p in r),
@@ -791,6 +809,8 @@ SMALL = [
     Jxr('bgra32_3x2_interleaved.jxr', 'bgra32', BGRA32_3X2, 'bmp32', args=['-a', '3'],
         notes=['interleaved alpha (-a 3): no alpha tags']),
     Jxr('rgb48_3x2.jxr', 'rgb48', RGB48_3X2, 'tif48'),
+    Jxr('rgba64_2x2.jxr', 'rgba64', RGBA64_2X2, 'tif64',
+        notes=['source: 16-bit RGBA TIFF with ExtraSamples = 2 (unassociated alpha)']),
     Jxr('rgba128f_2x2.jxr', 'rgba128f', RGBA128F_2X2, 'tif128f',
         notes=['planar alpha (the default): tags 0xBCC2 / 0xBCC3 present;', ALPHA_COUNT_NOTE]),
     Jxr('lossy_rgb24_64x64.jxr', 'bgr24', grid(64, 64, lossy_64x64), 'bmp24',
@@ -968,6 +988,7 @@ def check_pixels(j, path, tmp):
     img = read_tiff(decode(path, tmp, 'tif'))
     layout = {'BlackWhite': ([1], 1, 1, 1), '8bppGray': ([8], 1, 1, 1),
               '16bppGray': ([16], 1, 1, 1), '48bppRGB': ([16] * 3, 3, 2, 1),
+              '64bppRGBA': ([16] * 4, 4, 2, 1),
               '128bppRGBAFloat': ([32] * 4, 4, 2, 3)}[kind]
     got = (img['bits'], img['samples'], img['photometric'], img['sample_format'])
     if kind == 'BlackWhite':
