@@ -1,1 +1,12 @@
-# Test programs of this area.
+# Robustness as a host sees it: threads, COM states, load and unload, code pages.
+add_library(robustness_support STATIC ${CMAKE_CURRENT_LIST_DIR}/request_outcome.cpp)
+target_link_libraries(robustness_support PUBLIC test_support)
+
+rorurera_add_test(concurrency_test ${CMAKE_CURRENT_LIST_DIR}/concurrency_test.cpp REGISTRY)
+rorurera_add_test(load_unload_test ${CMAKE_CURRENT_LIST_DIR}/load_unload_test.cpp)
+rorurera_add_test(codepage_test ${CMAKE_CURRENT_LIST_DIR}/codepage_test.cpp)
+foreach(t concurrency_test load_unload_test codepage_test)
+  target_link_libraries(${t} PRIVATE robustness_support)
+endforeach()
+# Wine takes its ANSI code page from the locale.
+set_tests_properties(codepage_test PROPERTIES ENVIRONMENT "LC_ALL=ja_JP.UTF-8")

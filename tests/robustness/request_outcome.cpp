@@ -1,0 +1,166 @@
+#include "robustness/request_outcome.h"
+
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "support/test_paths.h"
+
+namespace robustness {
+namespace {
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// File contents are read once and shared by all threads.
+const std::vector<std::uint8_t>& BytesOf(const std::wstring& path) {
+    static std::mutex mutex;
+    static std::map<std::wstring, std::vector<std::uint8_t>> cache;
+    std::lock_guard lock(mutex);
+    auto it = cache.find(path);
+    if (it == cache.end()) {
+        std::vector<std::uint8_t> bytes;
+        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            bytes.resize(::GetFileSize(file, nullptr));
+            DWORD read = 0;
+            if (!bytes.empty()) ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+            bytes.resize(read);
+            ::CloseHandle(file);
+        }
+        it = cache.emplace(path, std::move(bytes)).first;
+    }
+    return it->second;
+}
+
+}  // namespace
+
+const std::vector<std::wstring>& RequestFixtures() {
+    static const std::vector<std::wstring> fixtures = [] {
+        std::vector<std::wstring> paths;
+        for (const wchar_t* name : {L"rgb24_3x2.jxr", L"rgb24_5x3.jxr", L"gray8_5x2.jxr", L"bw_33x2.jxr",
+                                    L"bgr555_4x2.jxr", L"bgra32_3x2.jxr", L"lossy_rgb24_64x64.jxr",
+                                    L"png_named.jxr", L"truncated.jxr", L"no-such-file.jxr"}) {
+            paths.push_back(testing_support::FixturePath(name));
+        }
+        return paths;
+    }();
+    return fixtures;
+}
+
+Outcome TakePicture(int result, HLOCAL header, HLOCAL bits) {
+    Outcome outcome;
+    outcome.result = result;
+    if (header != nullptr) {
+        const auto* info = static_cast<const BITMAPINFOHEADER*>(::LocalLock(header));
+        const SIZE_T headerSize = ::LocalSize(header);
+        if (info != nullptr && headerSize >= sizeof(BITMAPINFOHEADER)) {
+            const auto* first = reinterpret_cast<const std::uint8_t*>(info);
+            outcome.header.assign(first, first + headerSize);
+            if (bits != nullptr && info->biWidth > 0 && info->biHeight > 0) {
+                const auto* rows = static_cast<const std::uint8_t*>(::LocalLock(bits));
+                const std::uint64_t rowBits = std::uint64_t(info->biWidth) * info->biBitCount;
+                const std::uint64_t stride = ((rowBits + 31) / 32) * 4;
+                const std::uint64_t fullBytes = rowBits / 8;
+                const unsigned restBits = static_cast<unsigned>(rowBits % 8);
+                if (rows != nullptr && ::LocalSize(bits) >= stride * info->biHeight) {
+                    for (LONG y = 0; y < info->biHeight; ++y) {
+                        const std::uint8_t* row = rows + stride * y;
+                        outcome.pixels.insert(outcome.pixels.end(), row, row + fullBytes);
+                        if (restBits != 0) {
+                            outcome.pixels.push_back(row[fullBytes] & static_cast<std::uint8_t>(0xFF00 >> restBits));
+                        }
+                    }
+                } else {
+                    ADD_FAILURE() << "pixel block smaller than the picture";
+                }
+                ::LocalUnlock(bits);
+            }
+        }
+        ::LocalUnlock(header);
+    }
+    if (header != nullptr) EXPECT_EQ(::LocalFree(header), nullptr);
+    if (bits != nullptr) EXPECT_EQ(::LocalFree(bits), nullptr);
+    return outcome;
+}
+
+Outcome MakeRequest(const susie::Plugin& plugin, const std::wstring& fixture, RequestKind kind) {
+    const std::string narrow = Narrow(fixture);
+    const std::vector<std::uint8_t>& bytes = BytesOf(fixture);
+    // Hosts read the first 2 KB into a zero-filled buffer.
+    std::vector<char> firstBytes(2048, 0);
+    std::memcpy(firstBytes.data(), bytes.data(), std::min<std::size_t>(bytes.size(), firstBytes.size()));
+    const auto headerValue = reinterpret_cast<ULONG_PTR>(firstBytes.data());
+    const auto data = reinterpret_cast<LPCSTR>(bytes.data());
+    const auto length = static_cast<LONG_PTR>(bytes.size());
+
+    Outcome outcome;
+    susie::PictureInfo info;
+    std::memset(&info, 0xA5, sizeof info);
+    HLOCAL header = nullptr;
+    HLOCAL bits = nullptr;
+    switch (kind) {
+    case RequestKind::IsSupportedNarrow:
+        outcome.result = plugin.IsSupported(narrow.c_str(), headerValue);
+        return outcome;
+    case RequestKind::IsSupportedWide:
+        outcome.result = plugin.IsSupportedW(fixture.c_str(), headerValue);
+        return outcome;
+    case RequestKind::InfoFileNarrow:
+        outcome.result = plugin.GetPictureInfo(narrow.c_str(), 0, susie::kFromFile, &info);
+        break;
+    case RequestKind::InfoFileWide:
+        outcome.result = plugin.GetPictureInfoW(fixture.c_str(), 0, susie::kFromFile, &info);
+        break;
+    case RequestKind::InfoMemory:
+        if (bytes.empty()) return outcome;
+        outcome.result = plugin.GetPictureInfo(data, length, susie::kFromMemory, &info);
+        break;
+    case RequestKind::PictureFileNarrow:
+        return TakePicture(plugin.GetPicture(narrow.c_str(), 0, susie::kFromFile, &header, &bits, nullptr, 0),
+                           header, bits);
+    case RequestKind::PictureFileWide:
+        return TakePicture(plugin.GetPictureW(fixture.c_str(), 0, susie::kFromFile, &header, &bits, nullptr, 0),
+                           header, bits);
+    case RequestKind::PictureMemoryNarrow:
+        if (bytes.empty()) return outcome;
+        return TakePicture(plugin.GetPicture(data, length, susie::kFromMemory, &header, &bits, nullptr, 0), header,
+                           bits);
+    case RequestKind::PictureMemoryWide:
+        if (bytes.empty()) return outcome;
+        return TakePicture(plugin.GetPictureW(reinterpret_cast<LPCWSTR>(data), length, susie::kFromMemory, &header,
+                                              &bits, nullptr, 0),
+                           header, bits);
+    }
+    const auto* record = reinterpret_cast<const std::uint8_t*>(&info);
+    outcome.header.assign(record, record + sizeof info);
+    return outcome;
+}
+
+int CountOpenHandles() {
+    int count = 0;
+    for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
+        DWORD flags = 0;
+        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    }
+    return count;
+}
+
+int CountThreads() {
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    const DWORD self = ::GetCurrentProcessId();
+    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == self) ++count;
+    }
+    ::CloseHandle(snapshot);
+    return count;
+}
+
+}  // namespace robustness
