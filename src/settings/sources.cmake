@@ -1,3 +1,4 @@
 target_sources(rorurera_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/configuration.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/settings_store.cpp
 )

@@ -1,0 +1,131 @@
+#include "settings/settings_store.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace rorurera {
+namespace {
+
+constexpr wchar_t kColorValue[] = L"Color";
+constexpr wchar_t kAlphaValue[] = L"Alpha";
+constexpr wchar_t kColorHistoryValue[] = L"ColorHistory";
+constexpr wchar_t kCustomColorsValue[] = L"CustomColors";
+
+// Copies the leading whole 4-byte entries of a stored colour list over the
+// front of `colors`; entries the list does not reach keep their values.
+template <std::size_t N>
+void CopyColorList(const std::vector<std::uint8_t>& bytes, std::array<COLORREF, N>& colors) noexcept {
+    const std::size_t count = std::min(bytes.size() / sizeof(COLORREF), N);
+    std::memcpy(colors.data(), bytes.data(), count * sizeof(COLORREF));
+}
+
+template <std::size_t N>
+void ReadColorList(const RegistryKey& key, const wchar_t* name, std::array<COLORREF, N>& colors) {
+    std::vector<std::uint8_t> bytes;
+    if (ReadBinaryValue(key, name, bytes)) CopyColorList(bytes, colors);
+}
+
+void WriteDword(const RegistryKey& key, const wchar_t* name, DWORD value) noexcept {
+    ::RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+}
+
+template <std::size_t N>
+void WriteColorList(const RegistryKey& key, const wchar_t* name, const std::array<COLORREF, N>& colors) noexcept {
+    ::RegSetValueExW(key.get(), name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(colors.data()),
+                     static_cast<DWORD>(N * sizeof(COLORREF)));
+}
+
+}  // namespace
+
+RegistryKey RegistryKey::OpenForRead(const wchar_t* path) noexcept {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) key = nullptr;
+    return RegistryKey(key);
+}
+
+RegistryKey RegistryKey::CreateForWrite(const wchar_t* path) noexcept {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
+                          nullptr) != ERROR_SUCCESS) {
+        key = nullptr;
+    }
+    return RegistryKey(key);
+}
+
+bool ReadDwordValue(const RegistryKey& key, const wchar_t* name, DWORD& value) noexcept {
+    if (!key) return false;
+    DWORD data = 0;
+    DWORD type = REG_NONE;
+    DWORD size = sizeof(data);
+    if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    if (type != REG_DWORD || size != sizeof(data)) return false;
+    value = data;
+    return true;
+}
+
+bool ReadBinaryValue(const RegistryKey& key, const wchar_t* name, std::vector<std::uint8_t>& bytes) {
+    if (!key) return false;
+    DWORD size = 0;
+    if (::RegQueryValueExW(key.get(), name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
+    // Room for a value that grows by up to 4 bytes between the two queries.
+    std::vector<std::uint8_t> data(std::size_t{size} + 4);
+    DWORD filled = static_cast<DWORD>(data.size());
+    if (::RegQueryValueExW(key.get(), name, nullptr, nullptr, data.data(), &filled) != ERROR_SUCCESS) {
+        return false;
+    }
+    data.resize(filled);
+    bytes = std::move(data);
+    return true;
+}
+
+std::int32_t ReadOutputSettings(BgrColor& background) {
+    const RegistryKey key = RegistryKey::OpenForRead(kSettingsKeyPath);
+    DWORD alpha = Composite;
+    if (ReadDwordValue(key, kAlphaValue, alpha) && alpha != static_cast<DWORD>(Composite)) {
+        return static_cast<std::int32_t>(alpha);
+    }
+    DWORD color = kDefaultColor;
+    if (!ReadDwordValue(key, kColorValue, color)) color = kDefaultColor;
+    background.blue = static_cast<std::uint8_t>(color >> 16);
+    background.green = static_cast<std::uint8_t>(color >> 8);
+    background.red = static_cast<std::uint8_t>(color);
+    return Composite;
+}
+
+DialogSettings LoadDialogSettings(const wchar_t* keyPath) {
+    DialogSettings settings;
+    const RegistryKey key = RegistryKey::OpenForRead(keyPath);
+    ReadColorList(key, kColorHistoryValue, settings.history);
+    if (!ReadDwordValue(key, kColorValue, settings.color)) settings.color = kDefaultColor;
+    DWORD alpha = Composite;
+    settings.alphaRead = ReadDwordValue(key, kAlphaValue, alpha);
+    settings.alpha = settings.alphaRead ? alpha : static_cast<DWORD>(Composite);
+    return settings;
+}
+
+bool SaveDialogSettings(const wchar_t* keyPath, const ColorHistory& history, COLORREF color, DWORD alpha) noexcept {
+    const RegistryKey key = RegistryKey::CreateForWrite(keyPath);
+    if (!key) return false;
+    WriteColorList(key, kColorHistoryValue, history);
+    WriteDword(key, kColorValue, color);
+    WriteDword(key, kAlphaValue, alpha);
+    return true;
+}
+
+CustomColors LoadCustomColors(const wchar_t* keyPath) {
+    CustomColors colors;
+    colors.fill(kDefaultColor);
+    const RegistryKey key = RegistryKey::OpenForRead(keyPath);
+    if (key) ReadColorList(key, kCustomColorsValue, colors);
+    return colors;
+}
+
+void SaveCustomColors(const wchar_t* keyPath, const CustomColors& colors) noexcept {
+    const RegistryKey key = RegistryKey::CreateForWrite(keyPath);
+    if (key) WriteColorList(key, kCustomColorsValue, colors);
+}
+
+}  // namespace rorurera
