@@ -1,8 +1,119 @@
 #include "output/picture_assembly.h"
 
+#include <wrl/client.h>
+
+#include <climits>
+#include <limits>
+
+#include "decode/container.h"
+#include "decode/frame_source.h"
+#include "decode/pixel_format_table.h"
+#include "output/palette.h"
+#include "output/pixel_stages.h"
+
 namespace rorurera {
-// Not built yet: no success is claimed.
-PluginResult AssemblePicture(IWICImagingFactory*, IWICBitmapDecoder*, HLOCAL*, HLOCAL*, const ProgressReporter&) {
-    return PluginResult::InternalError;
+
+using Microsoft::WRL::ComPtr;
+
+bool PackedCopySize(std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel, UINT& pitch,
+                    UINT& bufferSize) noexcept {
+    constexpr std::uint64_t kMaxUint = std::numeric_limits<UINT>::max();
+    // The rectangle's sides are INT.
+    if (width > static_cast<std::uint32_t>(INT_MAX) || height > static_cast<std::uint32_t>(INT_MAX)) {
+        return false;
+    }
+    const std::uint64_t rowBytes = PackedRowBytes(width, bitsPerPixel);
+    if (rowBytes > kMaxUint) return false;
+    const std::uint64_t total = rowBytes * height;  // below 2^64: both factors below 2^32
+    if (total > kMaxUint) return false;
+    pitch = static_cast<UINT>(rowBytes);
+    bufferSize = static_cast<UINT>(total);
+    return true;
 }
+
+PluginResult CopySourcePixels(IWICBitmapSource* source, std::uint32_t width, std::uint32_t height,
+                              std::uint32_t bitsPerPixel, const std::vector<std::uint32_t>& palette,
+                              PixelBuffer& buffer, UniqueHlocal& spare) {
+    if (source == nullptr) return PluginResult::InternalError;
+    UINT pitch = 0;
+    UINT bufferSize = 0;
+    if (!PackedCopySize(width, height, bitsPerPixel, pitch, bufferSize)) return PluginResult::OutOfMemory;
+
+    PixelBuffer copied;
+    PluginResult result =
+        CreatePixelBuffer(copied, width, height, bitsPerPixel, palette, spare, RowPacking::Tight);
+    if (result != PluginResult::Success) return result;
+
+    // One full-width copy at the packed pitch: the imaging component's JPEG XR
+    // frames decode correctly only when their first copy is made this way.
+    const WICRect all{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
+    const HRESULT hr = source->CopyPixels(&all, pitch, bufferSize, copied.data);
+    if (FAILED(hr)) return ResultFromHresult(hr);
+
+    AdoptPixelBuffer(buffer, copied, spare);
+    return PluginResult::Success;
+}
+
+PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, HLOCAL* header,
+                             HLOCAL* bits, const ProgressReporter& progress) {
+    if (header == nullptr || bits == nullptr) return PluginResult::InternalError;
+
+    PluginResult result = CheckJpegXrContainer(decoder);
+    if (result != PluginResult::Success) return result;
+    if (progress.StopRequestedAt(30)) return PluginResult::Aborted;
+
+    ComPtr<IWICBitmapSource> source;
+    result = PrepareFrameSource(factory, decoder, source);
+    if (result != PluginResult::Success) return result;
+    if (!source) return PluginResult::InternalError;
+    if (progress.StopRequestedAt(50)) return PluginResult::Aborted;
+
+    UINT width = 0;
+    UINT height = 0;
+    HRESULT hr = source->GetSize(&width, &height);
+    if (FAILED(hr)) return ResultFromHresult(hr);
+    double dpiX = 0;
+    double dpiY = 0;
+    hr = source->GetResolution(&dpiX, &dpiY);  // must answer; the bitmap carries no resolution
+    if (FAILED(hr)) return ResultFromHresult(hr);
+    WICPixelFormatGUID format{};
+    hr = source->GetPixelFormat(&format);
+    if (FAILED(hr)) return ResultFromHresult(hr);
+    const PixelFormatEntry& entry = LookupPixelFormat(format);
+    if (entry.bitsPerPixel <= 0) return PluginResult::InternalError;
+    const auto bitsPerPixel = static_cast<std::uint32_t>(entry.bitsPerPixel);
+
+    std::vector<std::uint32_t> palette;
+    if (bitsPerPixel <= 8) palette = CompletePalette(factory, source.Get(), bitsPerPixel);
+
+    // The request's blocks: the working picture and the spare, freed on every
+    // path unless handed over.
+    UniqueHlocal spare;
+    PixelBuffer picture;
+    result = CopySourcePixels(source.Get(), width, height, bitsPerPixel, palette, picture, spare);
+    if (result != PluginResult::Success) return result;
+    if (progress.StopRequestedAt(60) || progress.StopRequestedAt(70)) return PluginResult::Aborted;
+
+    result = FlipToBottomUp(picture, spare);
+    if (result != PluginResult::Success) return result;
+    if (progress.StopRequestedAt(80)) return PluginResult::Aborted;
+
+    if (entry.hasAlpha) {
+        result = ReduceTo24Bits(picture, spare);
+        if (result != PluginResult::Success) return result;
+    }
+    if (progress.StopRequestedAt(90)) return PluginResult::Aborted;
+
+    UniqueHlocal headerBlock;
+    UniqueHlocal pixelBlock;
+    result = HandOverBitmap(headerBlock, pixelBlock, picture);
+    if (result != PluginResult::Success) return result;
+
+    *bits = pixelBlock.release();
+    *header = headerBlock.release();
+    // The blocks are the host's now, whatever it answers.
+    if (progress.StopRequestedAt(100)) return PluginResult::Aborted;
+    return PluginResult::Success;
+}
+
 }  // namespace rorurera

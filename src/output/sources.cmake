@@ -1,3 +1,7 @@
 target_sources(rorurera_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/picture_assembly.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pixel_buffer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pixel_stages.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/palette.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/row_loop.cpp
 )

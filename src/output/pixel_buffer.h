@@ -1,0 +1,83 @@
+#pragma once
+
+// The working picture of a picture request: its shape (PixelLayout) and a
+// fixed local-memory block holding its rows (PixelBuffer), and the spare
+// block that lets one stage reuse the block another stage has finished with.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "common/owners.h"
+#include "common/plugin_result.h"
+
+namespace rorurera {
+
+// Bytes every pixel block carries past its last row, so that a writer of
+// 3-byte pixels may store whole 4-byte words.
+inline constexpr std::uint64_t kSpareBytes = 4;
+
+// How far apart the rows of a new buffer lie: DIB rows are padded to a
+// multiple of 4 bytes; packed rows follow each other with no padding (the
+// pitch at which the imaging component delivers them on the first copy).
+enum class RowPacking { Dib, Tight };
+
+// Bytes that hold the pixels of one row: ceil(width * bitsPerPixel / 8).
+constexpr std::uint64_t PackedRowBytes(std::uint32_t width, std::uint32_t bitsPerPixel) noexcept {
+    return (std::uint64_t{width} * bitsPerPixel + 7) / 8;
+}
+
+// The DIB row pitch: the packed row rounded up to a multiple of 4 bytes.
+constexpr std::uint64_t DibStride(std::uint32_t width, std::uint32_t bitsPerPixel) noexcept {
+    return (PackedRowBytes(width, bitsPerPixel) + 3) / 4 * 4;
+}
+
+// height * stride + kSpareBytes, or false when it does not fit in 64 bits.
+bool PixelBlockSize(std::uint32_t height, std::uint64_t stride, std::uint64_t& size) noexcept;
+
+// The shape of a working picture.
+struct PixelLayout {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint32_t bitsPerPixel = 0;
+    std::size_t stride = 0;  // bytes from one row to the next
+    // 2^bitsPerPixel colour entries (WICColor, i.e. RGBQUAD byte order) for
+    // pictures of 8 bits or less; empty for deeper ones.
+    std::vector<std::uint32_t> palette;
+};
+
+// A working picture: its layout and the fixed block with its rows. `data`
+// always points at the block's first byte (or is null with it).
+struct PixelBuffer {
+    std::unique_ptr<PixelLayout> layout;
+    UniqueHlocal block;
+    std::uint8_t* data = nullptr;
+};
+
+// Gives `buffer` a new layout and a block of at least height * stride + 4
+// bytes, taking the spare block when it is large enough (the spare slot then
+// receives the buffer's previous block) and allocating one otherwise. The
+// palette is cut to, or padded with white to, 2^bitsPerPixel entries for 8
+// bits or less. Returns OutOfMemory when the size cannot be represented or
+// allocated, InternalError for a depth that no bitmap has (0 or above 32);
+// the buffer and the spare are then as they were. May throw std::bad_alloc
+// (palette), leaving them as they were too.
+PluginResult CreatePixelBuffer(PixelBuffer& buffer, std::uint32_t width, std::uint32_t height,
+                               std::uint32_t bitsPerPixel, const std::vector<std::uint32_t>& palette,
+                               UniqueHlocal& spare, RowPacking packing = RowPacking::Dib);
+
+// Moves the layout and block of `source` into `target`; the target's old
+// block becomes the spare when it is larger than the spare (or there is
+// none), otherwise it is freed. `source` is left empty.
+void AdoptPixelBuffer(PixelBuffer& target, PixelBuffer& source, UniqueHlocal& spare) noexcept;
+
+// Moves the pixel block out of `buffer` into `bits` and makes the header
+// block (BITMAPINFOHEADER and colour table, 44 + 4n bytes, zero-filled) in
+// `header`; the layout is deleted. InternalError for a buffer without layout
+// or pixels, OutOfMemory when the header block cannot be allocated (the
+// pixel block then already sits in `bits`, owned by the caller's slot).
+PluginResult HandOverBitmap(UniqueHlocal& header, UniqueHlocal& bits, PixelBuffer& buffer) noexcept;
+
+}  // namespace rorurera

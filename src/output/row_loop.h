@@ -1,0 +1,42 @@
+#pragma once
+
+// Row loops of the pixel stages. The 32-bit module divides the rows among
+// threads of the Windows thread pool (and the calling thread) and waits for
+// all of them before returning; the 64-bit module runs them on the calling
+// thread. Either way every row is handled by exactly one thread, so a row
+// body that writes only its own row gives the same bytes in both modules.
+
+#include <cstdint>
+
+namespace rorurera {
+
+// Handles rows [first, end). Must not throw: it may run on a pool thread,
+// where an exception could not travel back.
+using RowRangeFn = void (*)(void* context, std::uint32_t first, std::uint32_t end) noexcept;
+
+// All rows on the calling thread, in order.
+void RunRowsOnCallingThread(std::uint32_t rows, RowRangeFn fn, void* context) noexcept;
+
+// Rows in chunks on the thread pool and the calling thread; returns when
+// every chunk has run. Falls back to the calling thread when no pool work
+// can be created.
+void RunRowsOnThreadPool(std::uint32_t rows, RowRangeFn fn, void* context) noexcept;
+
+// The module's choice: the thread pool in the 32-bit module, the calling
+// thread in the 64-bit one.
+void RunRows(std::uint32_t rows, RowRangeFn fn, void* context) noexcept;
+
+// Calls body(row) once for every row in [0, rows); body must be noexcept.
+template <typename Body>
+void ForEachRow(std::uint32_t rows, const Body& body) noexcept {
+    static_assert(noexcept(body(std::uint32_t{0})), "a row body must not throw");
+    RunRows(
+        rows,
+        [](void* context, std::uint32_t first, std::uint32_t end) noexcept {
+            const Body& rowBody = *static_cast<const Body*>(context);
+            for (std::uint32_t row = first; row < end; ++row) rowBody(row);
+        },
+        const_cast<void*>(static_cast<const void*>(&body)));
+}
+
+}  // namespace rorurera
