@@ -1,0 +1,345 @@
+// The settings store on the real registry of the test prefix: what the
+// picture output and the settings dialog read from the settings key, with
+// every default, and what the dialog's sequences write.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "output/settings_key_guard.h"
+#include "settings/settings_store.h"
+
+namespace {
+
+using rorurera::BgrColor;
+using rorurera::ColorHistory;
+using rorurera::CustomColors;
+using rorurera::DialogSettings;
+using rorurera::ReadOutputSettings;
+using rorurera::RegistryKey;
+using testing_support::SettingsKeyGuard;
+
+constexpr wchar_t kKey[] = L"Software\\Zodirudu_Revav\\Rorurera.spi";
+
+// Little-endian bytes of consecutive 32-bit colours.
+std::vector<std::uint8_t> ColorBytes(std::initializer_list<std::uint32_t> colors) {
+    std::vector<std::uint8_t> bytes;
+    for (std::uint32_t c : colors) {
+        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(c >> (8 * i)));
+    }
+    return bytes;
+}
+
+class SettingsStoreTest : public testing::Test {
+protected:
+    SettingsKeyGuard guard;
+};
+
+// --- the key -------------------------------------------------------------------
+
+TEST_F(SettingsStoreTest, KeyPathIsSharedByBothModules) {
+    EXPECT_STREQ(rorurera::kSettingsKeyPath, kKey);
+}
+
+TEST_F(SettingsStoreTest, OpenForReadNeverCreatesTheKey) {
+    {
+        const RegistryKey key = RegistryKey::OpenForRead(kKey);
+        EXPECT_FALSE(key);
+        EXPECT_EQ(key.get(), nullptr);
+    }
+    HKEY probe = nullptr;
+    EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &probe), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(SettingsStoreTest, CreateForWriteMakesTheWholePath) {
+    {
+        const RegistryKey key = RegistryKey::CreateForWrite(kKey);
+        ASSERT_TRUE(key);
+    }
+    const RegistryKey key = RegistryKey::OpenForRead(kKey);
+    EXPECT_TRUE(key);
+}
+
+// --- single values ---------------------------------------------------------
+
+TEST_F(SettingsStoreTest, DwordValueIsReadOnlyWhenItIsAFourByteDword) {
+    SettingsKeyGuard::WriteDword(L"Dword", 0x12345678);
+    SettingsKeyGuard::WriteBinary(L"Binary4", {1, 2, 3, 4});
+    const std::uint64_t qword = 7;
+    SettingsKeyGuard::Write(L"Qword", REG_QWORD, &qword, sizeof(qword));
+    const RegistryKey key = RegistryKey::OpenForRead(kKey);
+    ASSERT_TRUE(key);
+
+    DWORD value = 99;
+    EXPECT_TRUE(rorurera::ReadDwordValue(key, L"Dword", value));
+    EXPECT_EQ(value, 0x12345678u);
+    value = 99;
+    EXPECT_FALSE(rorurera::ReadDwordValue(key, L"Binary4", value));
+    EXPECT_FALSE(rorurera::ReadDwordValue(key, L"Qword", value));
+    EXPECT_FALSE(rorurera::ReadDwordValue(key, L"Missing", value));
+    EXPECT_EQ(value, 99u);
+}
+
+TEST_F(SettingsStoreTest, ReadsThroughAMissingKeyFail) {
+    const RegistryKey key = RegistryKey::OpenForRead(kKey);
+    DWORD value = 5;
+    std::vector<std::uint8_t> bytes{1};
+    EXPECT_FALSE(rorurera::ReadDwordValue(key, L"Alpha", value));
+    EXPECT_FALSE(rorurera::ReadBinaryValue(key, L"ColorHistory", bytes));
+    EXPECT_EQ(value, 5u);
+    EXPECT_EQ(bytes, std::vector<std::uint8_t>{1});
+}
+
+TEST_F(SettingsStoreTest, BinaryValueOfAnyTypeGivesItsBytes) {
+    SettingsKeyGuard::WriteBinary(L"Seven", {1, 2, 3, 4, 5, 6, 7});
+    SettingsKeyGuard::WriteDword(L"Dword", 0x0A0B0C0D);
+    SettingsKeyGuard::WriteBinary(L"Empty", {});
+    const RegistryKey key = RegistryKey::OpenForRead(kKey);
+
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(rorurera::ReadBinaryValue(key, L"Seven", bytes));
+    EXPECT_EQ(bytes, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7}));
+    ASSERT_TRUE(rorurera::ReadBinaryValue(key, L"Dword", bytes));
+    EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0x0D, 0x0C, 0x0B, 0x0A}));
+    ASSERT_TRUE(rorurera::ReadBinaryValue(key, L"Empty", bytes));
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_FALSE(rorurera::ReadBinaryValue(key, L"Missing", bytes));
+}
+
+// --- what the picture output reads ------------------------------------------
+
+TEST_F(SettingsStoreTest, NoKeyBlendsOverWhite) {
+    BgrColor background{1, 2, 3};
+    EXPECT_EQ(ReadOutputSettings(background), 1);
+    EXPECT_EQ(background.blue, 0xFF);
+    EXPECT_EQ(background.green, 0xFF);
+    EXPECT_EQ(background.red, 0xFF);
+}
+
+TEST_F(SettingsStoreTest, AlphaZeroDropsAndLeavesTheBackground) {
+    SettingsKeyGuard::WriteDword(L"Alpha", 0);
+    SettingsKeyGuard::WriteDword(L"Color", 0x336699);
+    BgrColor background{1, 2, 3};
+    EXPECT_EQ(ReadOutputSettings(background), 0);
+    EXPECT_EQ(background.blue, 1);
+    EXPECT_EQ(background.green, 2);
+    EXPECT_EQ(background.red, 3);
+}
+
+TEST_F(SettingsStoreTest, OtherAlphaNumbersAreHandedOnUnchanged) {
+    SettingsKeyGuard::WriteDword(L"Alpha", 2);
+    BgrColor background{1, 2, 3};
+    EXPECT_EQ(ReadOutputSettings(background), 2);
+    EXPECT_EQ(background.blue, 1);
+    SettingsKeyGuard::WriteDword(L"Alpha", 0xFFFFFFFF);
+    EXPECT_EQ(ReadOutputSettings(background), -1);
+    EXPECT_EQ(background.red, 3);
+}
+
+TEST_F(SettingsStoreTest, AlphaStoredAsBinaryCountsAsAbsent) {
+    SettingsKeyGuard::WriteBinary(L"Alpha", {0, 0, 0, 0});
+    SettingsKeyGuard::WriteDword(L"Color", 0x000080);
+    BgrColor background{1, 2, 3};
+    EXPECT_EQ(ReadOutputSettings(background), 1);
+    EXPECT_EQ(background.blue, 0x00);
+    EXPECT_EQ(background.green, 0x00);
+    EXPECT_EQ(background.red, 0x80);
+}
+
+TEST_F(SettingsStoreTest, ColorGivesBackgroundInBlueGreenRedOrder) {
+    SettingsKeyGuard::WriteDword(L"Alpha", 1);
+    SettingsKeyGuard::WriteDword(L"Color", 0x336699);
+    BgrColor background{};
+    EXPECT_EQ(ReadOutputSettings(background), 1);
+    const std::uint8_t expected[3] = {0x33, 0x66, 0x99};
+    EXPECT_EQ(std::memcmp(&background, expected, 3), 0);
+}
+
+TEST_F(SettingsStoreTest, TopByteOfTheColorIsIgnored) {
+    SettingsKeyGuard::WriteDword(L"Color", 0xAA102030);
+    BgrColor background{};
+    EXPECT_EQ(ReadOutputSettings(background), 1);
+    EXPECT_EQ(background.blue, 0x10);
+    EXPECT_EQ(background.green, 0x20);
+    EXPECT_EQ(background.red, 0x30);
+}
+
+TEST_F(SettingsStoreTest, ColorOfAnotherSizeOrTypeIsWhite) {
+    const std::uint64_t eight = 0x336699;
+    SettingsKeyGuard::Write(L"Color", REG_BINARY, &eight, sizeof(eight));
+    BgrColor background{1, 2, 3};
+    EXPECT_EQ(ReadOutputSettings(background), 1);
+    EXPECT_EQ(background.blue, 0xFF);
+    EXPECT_EQ(background.green, 0xFF);
+    EXPECT_EQ(background.red, 0xFF);
+
+    SettingsKeyGuard::Write(L"Color", REG_QWORD, &eight, sizeof(eight));
+    background = {1, 2, 3};
+    EXPECT_EQ(ReadOutputSettings(background), 1);
+    EXPECT_EQ(background.red, 0xFF);
+
+    SettingsKeyGuard::WriteBinary(L"Color", {0x99, 0x66, 0x33, 0x00});
+    background = {1, 2, 3};
+    EXPECT_EQ(ReadOutputSettings(background), 1);
+    EXPECT_EQ(background.blue, 0xFF);
+}
+
+TEST_F(SettingsStoreTest, EveryReadSeesTheRegistryAsItIsNow) {
+    BgrColor background{};
+    EXPECT_EQ(ReadOutputSettings(background), 1);
+    SettingsKeyGuard::WriteDword(L"Alpha", 0);
+    EXPECT_EQ(ReadOutputSettings(background), 0);
+    SettingsKeyGuard::WriteDword(L"Alpha", 1);
+    SettingsKeyGuard::WriteDword(L"Color", 0x010203);
+    EXPECT_EQ(ReadOutputSettings(background), 1);
+    EXPECT_EQ(background.blue, 0x01);
+    EXPECT_EQ(background.red, 0x03);
+}
+
+// --- what the dialog loads ------------------------------------------------------
+
+constexpr ColorHistory kDefaults = {0x808080, 0x0000FF, 0x00FFFF, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000};
+
+TEST_F(SettingsStoreTest, DialogDefaultsWithoutKey) {
+    const DialogSettings settings = rorurera::LoadDialogSettings(kKey);
+    EXPECT_EQ(settings.history, kDefaults);
+    EXPECT_EQ(settings.color, 0xFFFFFFu);
+    EXPECT_FALSE(settings.alphaRead);
+    EXPECT_EQ(settings.alpha, 1u);
+}
+
+TEST_F(SettingsStoreTest, DialogReadsAlphaAsStored) {
+    SettingsKeyGuard::WriteDword(L"Alpha", 5);
+    SettingsKeyGuard::WriteDword(L"Color", 0x123456);
+    DialogSettings settings = rorurera::LoadDialogSettings(kKey);
+    EXPECT_TRUE(settings.alphaRead);
+    EXPECT_EQ(settings.alpha, 5u);
+    EXPECT_EQ(settings.color, 0x123456u);
+
+    SettingsKeyGuard::WriteDword(L"Alpha", 0);
+    settings = rorurera::LoadDialogSettings(kKey);
+    EXPECT_TRUE(settings.alphaRead);
+    EXPECT_EQ(settings.alpha, 0u);
+
+    SettingsKeyGuard::WriteBinary(L"Alpha", {0, 0, 0, 0});
+    SettingsKeyGuard::WriteBinary(L"Color", {1, 2, 3, 4});
+    settings = rorurera::LoadDialogSettings(kKey);
+    EXPECT_FALSE(settings.alphaRead);
+    EXPECT_EQ(settings.alpha, 1u);
+    EXPECT_EQ(settings.color, 0xFFFFFFu);
+}
+
+TEST_F(SettingsStoreTest, HistoryOfTwelveBytesReplacesTheFirstThree) {
+    SettingsKeyGuard::WriteBinary(L"ColorHistory", ColorBytes({0x111111, 0x222222, 0x333333}));
+    const ColorHistory expected = {0x111111, 0x222222, 0x333333, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000};
+    EXPECT_EQ(rorurera::LoadDialogSettings(kKey).history, expected);
+}
+
+TEST_F(SettingsStoreTest, HistoryOfThirtyFourBytesGivesEightEntries) {
+    std::vector<std::uint8_t> bytes = ColorBytes({1, 2, 3, 4, 5, 6, 7, 8});
+    bytes.push_back(0xEE);
+    bytes.push_back(0xEE);
+    SettingsKeyGuard::WriteBinary(L"ColorHistory", bytes);
+    const ColorHistory expected = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(rorurera::LoadDialogSettings(kKey).history, expected);
+}
+
+TEST_F(SettingsStoreTest, HistoryOfFortyBytesUsesTheFirstEight) {
+    SettingsKeyGuard::WriteBinary(L"ColorHistory", ColorBytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    const ColorHistory expected = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(rorurera::LoadDialogSettings(kKey).history, expected);
+}
+
+TEST_F(SettingsStoreTest, HistoryOfAnyTypeIsAccepted) {
+    SettingsKeyGuard::WriteDword(L"ColorHistory", 0x00ABCDEF);
+    const ColorHistory expected = {0xABCDEF, 0x0000FF, 0x00FFFF, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000};
+    EXPECT_EQ(rorurera::LoadDialogSettings(kKey).history, expected);
+}
+
+TEST_F(SettingsStoreTest, AbsentCustomColorsAreWhite) {
+    CustomColors white;
+    white.fill(0xFFFFFF);
+    EXPECT_EQ(rorurera::LoadCustomColors(kKey), white);  // no key
+    SettingsKeyGuard::WriteDword(L"Alpha", 1);
+    EXPECT_EQ(rorurera::LoadCustomColors(kKey), white);  // key without the value
+}
+
+TEST_F(SettingsStoreTest, ShortCustomColorListReplacesItsLeadingEntries) {
+    std::vector<std::uint8_t> bytes = ColorBytes({0x010203, 0x040506});
+    bytes.push_back(0x77);  // a partial entry is ignored
+    SettingsKeyGuard::WriteBinary(L"CustomColors", bytes);
+    const CustomColors colors = rorurera::LoadCustomColors(kKey);
+    EXPECT_EQ(colors[0], 0x010203u);
+    EXPECT_EQ(colors[1], 0x040506u);
+    for (std::size_t i = 2; i < colors.size(); ++i) EXPECT_EQ(colors[i], 0xFFFFFFu) << i;
+}
+
+// --- what the dialog writes ---------------------------------------------------
+
+TEST_F(SettingsStoreTest, SaveDialogSettingsWritesThreeValuesOfTheirTypes) {
+    const ColorHistory history = {8, 7, 6, 5, 4, 3, 2, 1};
+    EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0));
+
+    DWORD type = 0;
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(SettingsKeyGuard::Read(L"ColorHistory", type, bytes));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(bytes, ColorBytes({8, 7, 6, 5, 4, 3, 2, 1}));
+    ASSERT_TRUE(SettingsKeyGuard::Read(L"Color", type, bytes));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(bytes, ColorBytes({0x336699}));
+    ASSERT_TRUE(SettingsKeyGuard::Read(L"Alpha", type, bytes));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(bytes, ColorBytes({0}));
+    EXPECT_FALSE(SettingsKeyGuard::Read(L"CustomColors", type, bytes));
+
+    const DialogSettings loaded = rorurera::LoadDialogSettings(kKey);
+    EXPECT_EQ(loaded.history, history);
+    EXPECT_EQ(loaded.color, 0x336699u);
+    EXPECT_TRUE(loaded.alphaRead);
+    EXPECT_EQ(loaded.alpha, 0u);
+}
+
+TEST_F(SettingsStoreTest, SaveCustomColorsWritesSixtyFourBytes) {
+    CustomColors colors;
+    for (std::size_t i = 0; i < colors.size(); ++i) colors[i] = static_cast<COLORREF>(0x010101 * i);
+    rorurera::SaveCustomColors(kKey, colors);
+
+    DWORD type = 0;
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(SettingsKeyGuard::Read(L"CustomColors", type, bytes));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(bytes.size(), 64u);
+    EXPECT_EQ(rorurera::LoadCustomColors(kKey), colors);
+    EXPECT_FALSE(SettingsKeyGuard::Read(L"Color", type, bytes));
+}
+
+// A key that cannot be created: a non-volatile key cannot live under a
+// volatile one.
+class UncreatableKeyTest : public SettingsStoreTest {
+protected:
+    static constexpr wchar_t kVolatile[] = L"Software\\Zodirudu_Revav\\Rorurera.spi\\Volatile";
+    static constexpr wchar_t kBelow[] = L"Software\\Zodirudu_Revav\\Rorurera.spi\\Volatile\\Settings";
+    void SetUp() override {
+        HKEY key = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kVolatile, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
+                                    nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        ::RegCloseKey(key);
+    }
+};
+
+TEST_F(UncreatableKeyTest, SaveDialogSettingsReportsItAndWritesNothing) {
+    EXPECT_FALSE(RegistryKey::CreateForWrite(kBelow));
+    EXPECT_FALSE(rorurera::SaveDialogSettings(kBelow, kDefaults, 0x123456, 1));
+    rorurera::SaveCustomColors(kBelow, CustomColors{});
+    HKEY probe = nullptr;
+    EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, kBelow, 0, KEY_READ, &probe), ERROR_SUCCESS);
+}
+
+}  // namespace
