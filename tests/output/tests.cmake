@@ -1,1 +1,6 @@
 # Test programs of this area.
+rorurera_add_test(pixel_buffer_test
+  ${CMAKE_CURRENT_LIST_DIR}/pixel_buffer_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/source_copy_test.cpp
+  UNIT)
+rorurera_add_test(pixel_stages_test ${CMAKE_CURRENT_LIST_DIR}/pixel_stages_test.cpp UNIT REGISTRY)
