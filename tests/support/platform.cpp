@@ -16,5 +16,6 @@ bool WicKeepsJpegXrAlpha() { return !RunningUnderWine(); }
 bool WicConvertsFloatFormats() { return !RunningUnderWine(); }
 bool WicConvertsIntegerFormatsTo24bpp() { return !RunningUnderWine(); }
 bool WicHasJpegXrPalettes() { return !RunningUnderWine(); }
+bool WicReportsStoredSizeForQuarterTurns() { return !RunningUnderWine(); }
 
 }  // namespace testing_support

@@ -25,4 +25,9 @@ bool WicConvertsIntegerFormatsTo24bpp();
 // fails), so indexed and grey pictures get the grey ramp that stands in.
 bool WicHasJpegXrPalettes();
 
+// Wine's JPEG XR decoder reports the turned size (height x width) for the
+// orientation tags that call for a quarter turn (4 to 7); Windows reports
+// the stored size.
+bool WicReportsStoredSizeForQuarterTurns();
+
 }  // namespace testing_support
