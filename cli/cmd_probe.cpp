@@ -6,9 +6,24 @@
 #include "commands.h"
 
 namespace cli {
+namespace {
+
+const wchar_t* ResultName(int result) {
+    switch (result) {
+    case 0: return L"success";
+    case -1: return L"not implemented";
+    case 1: return L"aborted";
+    case 2: return L"unknown format";
+    case 4: return L"out of memory";
+    case 8: return L"internal error";
+    default: return L"not a plug-in result";
+    }
+}
+
+}  // namespace
 
 // The format test as most hosts make it: the file's first 2 KB in a
-// zero-filled buffer, with the file's name.
+// zero-filled buffer, with the file's name; then the picture information.
 int RunProbe(const susie::Plugin& plugin, const std::vector<std::wstring>& args) {
     if (args.size() != 1) return 2;
     const std::wstring& file = args[0];
@@ -28,6 +43,22 @@ int RunProbe(const susie::Plugin& plugin, const std::vector<std::wstring>& args)
 
     const int supported = plugin.IsSupportedW(file.c_str(), reinterpret_cast<ULONG_PTR>(header.data()));
     Print(Format(L"IsSupported: %d (%ls)\n", supported, supported ? L"supported" : L"not supported"));
+
+    // The picture information as a host asks for it: the file by name.
+    if (plugin.GetPictureInfoW == nullptr) {
+        Print(L"the module has no GetPictureInfoW export\n");
+        return 1;
+    }
+    susie::PictureInfo info{};
+    const int result = plugin.GetPictureInfoW(file.c_str(), 0, susie::kFromFile, &info);
+    Print(Format(L"GetPictureInfo: %d (%ls)\n", result, ResultName(result)));
+    if (result == 0) {
+        Print(Format(L"  size: %ld x %ld at (%ld, %ld)\n", static_cast<long>(info.width),
+                     static_cast<long>(info.height), static_cast<long>(info.left), static_cast<long>(info.top)));
+        Print(Format(L"  density: %u x %u pixels per metre\n", static_cast<unsigned>(info.x_density),
+                     static_cast<unsigned>(info.y_density)));
+        Print(Format(L"  colour depth: %d bits per pixel\n", static_cast<int>(info.colorDepth)));
+    }
     return 0;
 }
 
