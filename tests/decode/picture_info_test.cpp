@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "pattern_record.h"
 #include "plugin.h"
 #include "support/platform.h"
 #include "support/test_paths.h"
@@ -25,23 +26,12 @@ using testing_support::FixturePathA;
 using testing_support::ModulePath;
 using testing_support::ReadFileBytes;
 
-constexpr std::uint8_t kPattern = 0xA5;
+using decode_testing::kPattern;
+using decode_testing::Untouched;
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
-susie::PictureInfo PatternRecord() {
-    susie::PictureInfo info;
-    std::memset(&info, kPattern, sizeof info);
-    return info;
-}
-
-bool Untouched(const susie::PictureInfo& info) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&info);
-    for (std::size_t i = 0; i < sizeof info; ++i) {
-        if (bytes[i] != kPattern) return false;
-    }
-    return true;
-}
+susie::PictureInfo PatternRecord() { return decode_testing::PatternRecord<susie::PictureInfo>(); }
 
 // The four ways a host asks: a wide or narrow file name, or the file's bytes
 // in memory through either export.

@@ -23,6 +23,7 @@
 #include "decode/picture_info.h"
 #include "host/com_scope.h"
 #include "host/input_source.h"
+#include "pattern_record.h"
 #include "support/platform.h"
 #include "support/test_paths.h"
 #include "table_environment.h"
@@ -32,12 +33,12 @@ DECODE_TESTING_ATTACH_PIXEL_FORMAT_TABLE();
 
 namespace {
 
+using decode_testing::kPattern;
+using decode_testing::Untouched;
 using decode_testing::WrappedDecoder;
 using Microsoft::WRL::ComPtr;
 using rorurera::PluginResult;
 using testing_support::FixturePath;
-
-constexpr std::uint8_t kPattern = 0xA5;
 
 bool SameFormat(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
@@ -102,18 +103,7 @@ protected:
 
 class PictureInfoRead : public FrameInspection {
 protected:
-    rorurera::PictureInfo PatternRecord() {
-        rorurera::PictureInfo info;
-        std::memset(&info, kPattern, sizeof info);
-        return info;
-    }
-    static bool Untouched(const rorurera::PictureInfo& info) {
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(&info);
-        for (std::size_t i = 0; i < sizeof info; ++i) {
-            if (bytes[i] != kPattern) return false;
-        }
-        return true;
-    }
+    static rorurera::PictureInfo PatternRecord() { return decode_testing::PatternRecord<rorurera::PictureInfo>(); }
 };
 
 TEST_F(PictureInfoRead, FillsTheRecordFromFrame0) {
