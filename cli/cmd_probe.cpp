@@ -6,21 +6,6 @@
 #include "commands.h"
 
 namespace cli {
-namespace {
-
-const wchar_t* ResultName(int result) {
-    switch (result) {
-    case 0: return L"success";
-    case -1: return L"not implemented";
-    case 1: return L"aborted";
-    case 2: return L"unknown format";
-    case 4: return L"out of memory";
-    case 8: return L"internal error";
-    default: return L"not a plug-in result";
-    }
-}
-
-}  // namespace
 
 // The format test as most hosts make it: the file's first 2 KB in a
 // zero-filled buffer, with the file's name; then the picture information.
@@ -51,7 +36,7 @@ int RunProbe(const susie::Plugin& plugin, const std::vector<std::wstring>& args)
     }
     susie::PictureInfo info{};
     const int result = plugin.GetPictureInfoW(file.c_str(), 0, susie::kFromFile, &info);
-    Print(Format(L"GetPictureInfo: %d (%ls)\n", result, ResultName(result)));
+    Print(Format(L"GetPictureInfo: %d\n", result));
     if (result == 0) {
         Print(Format(L"  size: %ld x %ld at (%ld, %ld)\n", static_cast<long>(info.width),
                      static_cast<long>(info.height), static_cast<long>(info.left), static_cast<long>(info.top)));
