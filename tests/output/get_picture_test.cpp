@@ -1,0 +1,533 @@
+// GetPicture and GetPictureW as a host calls them: the module is loaded by
+// path, fed the generated JPEG XR images of known pixels, and the two blocks
+// it hands over are checked byte for byte (rows bottom-up); the progress
+// reports, every stop the host can ask for, images too large to hold, and
+// the release of everything the request took.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "output/process_usage.h"
+#include "output/settings_key_guard.h"
+#include "plugin.h"
+#include "support/platform.h"
+#include "support/test_paths.h"
+
+namespace {
+
+using testing_support::FixturePath;
+using testing_support::ModulePath;
+using testing_support::SettingsKeyGuard;
+using Bytes = std::vector<std::uint8_t>;
+
+// Handle values a host might leave in its slots: a request that fails or
+// stops early must not touch them.
+const HLOCAL kUntouchedHeader = reinterpret_cast<HLOCAL>(static_cast<std::uintptr_t>(0x5A5A0010));
+const HLOCAL kUntouchedBits = reinterpret_cast<HLOCAL>(static_cast<std::uintptr_t>(0x5A5A0020));
+
+// The host's two blocks, freed as a host frees them.
+struct Picture {
+    int result = -100;
+    HLOCAL header = kUntouchedHeader;
+    HLOCAL bits = kUntouchedBits;
+
+    Picture() = default;
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+    ~Picture() {
+        if (header != kUntouchedHeader && header != nullptr) ::LocalFree(header);
+        if (bits != kUntouchedBits && bits != nullptr) ::LocalFree(bits);
+    }
+    bool Untouched() const { return header == kUntouchedHeader && bits == kUntouchedBits; }
+
+    BITMAPINFOHEADER Info() const {
+        BITMAPINFOHEADER info{};
+        const void* p = ::LocalLock(header);
+        std::memcpy(&info, p, sizeof(info));
+        ::LocalUnlock(header);
+        return info;
+    }
+    std::vector<std::uint32_t> ColorTable() const {
+        const BITMAPINFOHEADER info = Info();
+        std::vector<std::uint32_t> table(info.biClrUsed);
+        const auto* p = static_cast<const std::uint8_t*>(::LocalLock(header));
+        std::memcpy(table.data(), p + sizeof(BITMAPINFOHEADER), table.size() * 4);
+        ::LocalUnlock(header);
+        return table;
+    }
+    // The pixel bytes of each row, padding left out, in block order (the
+    // bottom row of the image first).
+    Bytes Rows(std::size_t stride, std::size_t rowBytes, std::size_t height) const {
+        Bytes out;
+        const auto* p = static_cast<const std::uint8_t*>(::LocalLock(bits));
+        for (std::size_t r = 0; r < height; ++r) out.insert(out.end(), p + r * stride, p + r * stride + rowBytes);
+        ::LocalUnlock(bits);
+        return out;
+    }
+    // The whole blocks' defined parts.
+    Bytes HeaderBytes() const {
+        const auto* p = static_cast<const std::uint8_t*>(::LocalLock(header));
+        Bytes out(p, p + ::LocalSize(header));
+        ::LocalUnlock(header);
+        return out;
+    }
+    Bytes PixelBytes(std::size_t size) const {
+        const auto* p = static_cast<const std::uint8_t*>(::LocalLock(bits));
+        Bytes out(p, p + size);
+        ::LocalUnlock(bits);
+        return out;
+    }
+};
+
+// Records every report and asks to stop at one given percentage.
+struct ProgressLog {
+    std::vector<int> numerators;
+    std::vector<int> denominators;
+    std::vector<LONG_PTR> users;
+    int stopAt = -1;
+};
+
+int WINAPI RecordProgress(int numerator, int denominator, LONG_PTR user) {
+    auto* log = reinterpret_cast<ProgressLog*>(user);
+    log->numerators.push_back(numerator);
+    log->denominators.push_back(denominator);
+    log->users.push_back(user);
+    return numerator == log->stopAt ? 1 : 0;
+}
+
+enum class Mode { File, Memory, NarrowFile };
+
+class GetPictureTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(plugin.Loaded()) << "error " << plugin.LoadError(); }
+
+    void Decode(Picture& picture, const std::wstring& fixture, Mode mode = Mode::File,
+                susie::ProgressCallback callback = nullptr, LONG_PTR user = 0) {
+        const std::wstring path = FixturePath(fixture);
+        switch (mode) {
+        case Mode::File:
+            picture.result =
+                plugin.GetPictureW(path.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, callback, user);
+            break;
+        case Mode::NarrowFile: {
+            const std::string narrow(path.begin(), path.end());
+            picture.result =
+                plugin.GetPicture(narrow.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, callback, user);
+            break;
+        }
+        case Mode::Memory: {
+            const Bytes bytes = testing_support::ReadFileBytes(path);
+            picture.result = plugin.GetPicture(reinterpret_cast<const char*>(bytes.data()),
+                                               static_cast<LONG_PTR>(bytes.size()), susie::kFromMemory,
+                                               &picture.header, &picture.bits, callback, user);
+            break;
+        }
+        }
+    }
+
+    susie::Plugin plugin{ModulePath()};
+    SettingsKeyGuard settings;  // every test starts without the settings key
+};
+
+// --- exact pictures -------------------------------------------------------------
+
+TEST_F(GetPictureTest, TwentyFourBitThreeByTwo) {
+    Picture picture;
+    Decode(picture, L"rgb24_3x2.jxr");
+    ASSERT_EQ(picture.result, 0);
+    EXPECT_EQ(::LocalSize(picture.header), 44u);
+    EXPECT_GE(::LocalSize(picture.bits), 28u);
+    const BITMAPINFOHEADER info = picture.Info();
+    EXPECT_EQ(info.biSize, 40u);
+    EXPECT_EQ(info.biWidth, 3);
+    EXPECT_EQ(info.biHeight, 2);
+    EXPECT_EQ(info.biPlanes, 1);
+    EXPECT_EQ(info.biBitCount, 24);
+    EXPECT_EQ(info.biCompression, static_cast<DWORD>(BI_RGB));
+    EXPECT_EQ(info.biSizeImage, 0u);
+    EXPECT_EQ(info.biClrUsed, 0u);
+    EXPECT_EQ(info.biClrImportant, 0u);
+    // The image's bottom row comes first; rows are 12 bytes apart.
+    EXPECT_EQ(picture.Rows(12, 9, 2), (Bytes{100, 110, 120, 130, 140, 150, 160, 170, 180,  //
+                                             10, 20, 30, 40, 50, 60, 70, 80, 90}));
+}
+
+TEST_F(GetPictureTest, TwentyFourBitFiveByThreeHasPitchSixteen) {
+    Picture picture;
+    Decode(picture, L"rgb24_5x3.jxr");
+    ASSERT_EQ(picture.result, 0);
+    EXPECT_EQ(picture.Info().biWidth, 5);
+    EXPECT_EQ(picture.Info().biHeight, 3);
+    EXPECT_GE(::LocalSize(picture.bits), 3u * 16 + 4);
+    EXPECT_EQ(picture.Rows(16, 15, 3),
+              (Bytes{2, 120, 186, 42, 121, 176, 82, 122, 166, 122, 123, 156, 162, 124, 146,  //
+                     1, 60, 193, 41, 61, 183, 81, 62, 173, 121, 63, 163, 161, 64, 153,       //
+                     0, 0, 200, 40, 1, 190, 80, 2, 180, 120, 3, 170, 160, 4, 160}));
+}
+
+TEST_F(GetPictureTest, SixHundredFortyByFourHundredEightyEveryPixel) {
+    Picture picture;
+    Decode(picture, L"rgb24_640x480.jxr");
+    ASSERT_EQ(picture.result, 0);
+    ASSERT_EQ(picture.Info().biHeight, 480);
+    const Bytes rows = picture.Rows(1920, 1920, 480);
+    int wrong = 0;
+    for (int y = 0; y < 480; ++y) {
+        const std::uint8_t* row = rows.data() + std::size_t(479 - y) * 1920;
+        for (int x = 0; x < 640; ++x) {
+            const std::uint8_t* p = row + 3 * x;
+            if (p[0] != (x & 255) || p[1] != (y & 255) || p[2] != ((3 * x + 5 * y) & 255)) ++wrong;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(GetPictureTest, BlackAndWhiteThirtyThreeWide) {
+    Picture picture;
+    Decode(picture, L"bw_33x2.jxr");
+    ASSERT_EQ(picture.result, 0);
+    EXPECT_EQ(::LocalSize(picture.header), 52u);
+    const BITMAPINFOHEADER info = picture.Info();
+    EXPECT_EQ(info.biBitCount, 1);
+    EXPECT_EQ(info.biWidth, 33);
+    EXPECT_EQ(info.biClrUsed, 2u);
+    const std::vector<std::uint32_t> table = picture.ColorTable();
+    ASSERT_EQ(table.size(), 2u);
+    if (testing_support::WicHasJpegXrPalettes()) {
+        EXPECT_EQ(table[0] & 0xFFFFFF, 0x000000u);
+        EXPECT_EQ(table[1] & 0xFFFFFF, 0xFFFFFFu);
+    } else {
+        // No palette from the imaging component: the ramp stands in.
+        EXPECT_EQ(table, (std::vector<std::uint32_t>{0x00000000, 0x00FFFFFF}));
+    }
+    EXPECT_GE(::LocalSize(picture.bits), 2u * 8 + 4);
+    EXPECT_EQ(picture.Rows(8, 5, 2), (Bytes{0x80, 0x00, 0x55, 0x01, 0x00, 0xB1, 0x0F, 0x00, 0xFF, 0x80}));
+}
+
+TEST_F(GetPictureTest, EightBitGreyWithTheFullColourTable) {
+    Picture picture;
+    Decode(picture, L"gray8_5x2.jxr");
+    ASSERT_EQ(picture.result, 0);
+    EXPECT_EQ(::LocalSize(picture.header), 44u + 1024u);
+    const BITMAPINFOHEADER info = picture.Info();
+    EXPECT_EQ(info.biBitCount, 8);
+    EXPECT_EQ(info.biClrUsed, 256u);
+    const std::vector<std::uint32_t> table = picture.ColorTable();
+    ASSERT_EQ(table.size(), 256u);
+    if (testing_support::WicHasJpegXrPalettes()) {
+        for (std::uint32_t i = 0; i < 256; ++i) EXPECT_EQ(table[i] & 0xFFFFFF, i * 0x010101u) << i;
+    } else {
+        for (std::uint32_t i = 0; i < 255; ++i) EXPECT_EQ(table[i], i * 0x010101u) << i;
+        EXPECT_EQ(table[255], 0x00FFFFFFu);
+    }
+    EXPECT_EQ(picture.Rows(8, 5, 2), (Bytes{1, 2, 3, 4, 5, 0, 50, 100, 150, 255}));
+}
+
+TEST_F(GetPictureTest, Bgr555StaysSixteenBits) {
+    Picture picture;
+    Decode(picture, L"bgr555_4x2.jxr");
+    ASSERT_EQ(picture.result, 0);
+    EXPECT_EQ(::LocalSize(picture.header), 44u);
+    EXPECT_EQ(picture.Info().biBitCount, 16);
+    EXPECT_EQ(picture.Info().biClrUsed, 0u);
+    EXPECT_EQ(picture.Info().biCompression, static_cast<DWORD>(BI_RGB));
+    // Words 0x0000 0x0443 0x4104 0x2A9E, then 0x7C00 0x03E0 0x001F 0x7FFF.
+    EXPECT_EQ(picture.Rows(8, 8, 2), (Bytes{0x00, 0x00, 0x43, 0x04, 0x04, 0x41, 0x9E, 0x2A,  //
+                                            0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0xFF, 0x7F}));
+}
+
+TEST_F(GetPictureTest, ResolutionIsNotPassedOn) {
+    Picture picture;
+    Decode(picture, L"dpi300.jxr");
+    ASSERT_EQ(picture.result, 0);
+    EXPECT_EQ(picture.Info().biXPelsPerMeter, 0);
+    EXPECT_EQ(picture.Info().biYPelsPerMeter, 0);
+    EXPECT_EQ(picture.Info().biWidth, 8);
+}
+
+// --- pictures with alpha ------------------------------------------------------
+
+// bgra32_3x2 as the imaging component delivers it: B, G, R (top row first).
+const Bytes kBgraColours = {200, 100, 50, 10, 20, 30, 255, 0, 0,  //
+                            0, 0, 255, 30, 60, 90, 12, 34, 56};
+
+// The 24-bit rows of a 3 x 2 picture in block order from top-first rows.
+Bytes BottomUp(const Bytes& topFirst) {
+    Bytes out(topFirst.begin() + 9, topFirst.end());
+    out.insert(out.end(), topFirst.begin(), topFirst.begin() + 9);
+    return out;
+}
+
+class AlphaPictureTest : public GetPictureTest, public testing::WithParamInterface<const wchar_t*> {
+protected:
+    void DecodeParam(Picture& picture) {
+        Decode(picture, GetParam());
+        ASSERT_EQ(picture.result, 0);
+        EXPECT_EQ(::LocalSize(picture.header), 44u);
+        EXPECT_EQ(picture.Info().biBitCount, 24);
+        EXPECT_EQ(picture.Info().biClrUsed, 0u);
+        EXPECT_GE(::LocalSize(picture.bits), 28u);
+    }
+};
+
+TEST_P(AlphaPictureTest, DroppedAlphaKeepsTheColours) {
+    for (DWORD mode : {0u, 2u}) {
+        SettingsKeyGuard::WriteDword(L"Alpha", mode);
+        Picture picture;
+        DecodeParam(picture);
+        EXPECT_EQ(picture.Rows(12, 9, 2), BottomUp(kBgraColours)) << "Alpha " << mode;
+    }
+}
+
+TEST_P(AlphaPictureTest, WithoutSettingsBlendsOverWhite) {
+    Picture picture;
+    DecodeParam(picture);
+    if (testing_support::WicKeepsJpegXrAlpha()) {
+        EXPECT_EQ(picture.Rows(12, 9, 2), BottomUp({227, 177, 152, 255, 255, 255, 255, 254, 254,  //
+                                                    1, 1, 255, 30, 60, 90, 64, 81, 98}));
+    } else {
+        // Every alpha arrives as 0: each pixel is the background.
+        EXPECT_EQ(picture.Rows(12, 9, 2), Bytes(18, 0xFF));
+    }
+}
+
+TEST_P(AlphaPictureTest, BlendsOverTheStoredColour) {
+    SettingsKeyGuard::WriteDword(L"Alpha", 1);
+    SettingsKeyGuard::WriteDword(L"Color", 0x336699);
+    Picture picture;
+    DecodeParam(picture);
+    if (testing_support::WicKeepsJpegXrAlpha()) {
+        EXPECT_EQ(picture.Rows(12, 9, 2), BottomUp({125, 100, 101, 51, 102, 153, 51, 101, 152,  //
+                                                    0, 0, 254, 30, 60, 90, 20, 48, 76}));
+    } else {
+        Bytes background;
+        for (int i = 0; i < 6; ++i) background.insert(background.end(), {0x33, 0x66, 0x99});
+        EXPECT_EQ(picture.Rows(12, 9, 2), background);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(PlanarAndInterleaved, AlphaPictureTest,
+                         testing::Values(L"bgra32_3x2.jxr", L"bgra32_3x2_interleaved.jxr"));
+
+// --- input modes ------------------------------------------------------------------
+
+TEST_F(GetPictureTest, MemoryAndNarrowNamesGiveTheSameBytesAsFiles) {
+    SettingsKeyGuard::WriteDword(L"Alpha", 0);
+    struct Case {
+        const wchar_t* name;
+        std::size_t pixelBytes;
+    };
+    for (const Case& c : {Case{L"rgb24_5x3.jxr", 48}, Case{L"bw_33x2.jxr", 16}, Case{L"gray8_5x2.jxr", 16},
+                          Case{L"bgr555_4x2.jxr", 16}, Case{L"bgra32_3x2.jxr", 24},
+                          Case{L"rgb24_640x480.jxr", 1920 * 480}}) {
+        SCOPED_TRACE(testing::Message() << std::string(c.name, c.name + std::wcslen(c.name)));
+        Picture file;
+        Picture memory;
+        Picture narrow;
+        Decode(file, c.name, Mode::File);
+        Decode(memory, c.name, Mode::Memory);
+        Decode(narrow, c.name, Mode::NarrowFile);
+        ASSERT_EQ(file.result, 0);
+        ASSERT_EQ(memory.result, 0);
+        ASSERT_EQ(narrow.result, 0);
+        EXPECT_EQ(memory.HeaderBytes(), file.HeaderBytes());
+        EXPECT_EQ(narrow.HeaderBytes(), file.HeaderBytes());
+        EXPECT_EQ(memory.PixelBytes(c.pixelBytes), file.PixelBytes(c.pixelBytes));
+        EXPECT_EQ(narrow.PixelBytes(c.pixelBytes), file.PixelBytes(c.pixelBytes));
+    }
+}
+
+TEST_F(GetPictureTest, NullOutPointersGiveInternalError) {
+    const std::wstring path = FixturePath(L"rgb24_3x2.jxr");
+    HLOCAL header = kUntouchedHeader;
+    HLOCAL bits = kUntouchedBits;
+    EXPECT_EQ(plugin.GetPictureW(path.c_str(), 0, susie::kFromFile, nullptr, &bits, nullptr, 0), 8);
+    EXPECT_EQ(plugin.GetPictureW(path.c_str(), 0, susie::kFromFile, &header, nullptr, nullptr, 0), 8);
+    EXPECT_EQ(header, kUntouchedHeader);
+    EXPECT_EQ(bits, kUntouchedBits);
+}
+
+TEST_F(GetPictureTest, NotAJpegXrImageLeavesTheHandlesAlone) {
+    Picture picture;
+    Decode(picture, L"png_named.jxr");
+    EXPECT_EQ(picture.result, 2);
+    EXPECT_TRUE(picture.Untouched());
+}
+
+// --- progress ------------------------------------------------------------------------
+
+constexpr LONG_PTR kUserTag = static_cast<LONG_PTR>(sizeof(void*) == 8 ? 0x0123456789ABCDEFll : 0x12345678);
+
+TEST_F(GetPictureTest, ProgressIsReportedAtFixedSteps) {
+    for (const wchar_t* name : {L"rgb24_3x2.jxr", L"bgra32_3x2.jxr", L"gray8_5x2.jxr"}) {
+        for (Mode mode : {Mode::File, Mode::Memory}) {
+            ProgressLog log;
+            Picture picture;
+            Decode(picture, name, mode, RecordProgress, reinterpret_cast<LONG_PTR>(&log));
+            ASSERT_EQ(picture.result, 0);
+            EXPECT_EQ(log.numerators, (std::vector<int>{0, 10, 30, 50, 60, 70, 80, 90, 100}));
+            EXPECT_EQ(log.denominators, std::vector<int>(9, 100));
+            EXPECT_EQ(log.users, std::vector<LONG_PTR>(9, reinterpret_cast<LONG_PTR>(&log)));
+        }
+    }
+}
+
+int WINAPI CheckUserValue(int, int, LONG_PTR user) { return user == kUserTag ? 0 : 1; }
+
+TEST_F(GetPictureTest, UserValuePassesThroughWhole) {
+    Picture picture;
+    Decode(picture, L"rgb24_3x2.jxr", Mode::File, CheckUserValue, kUserTag);
+    EXPECT_EQ(picture.result, 0);
+}
+
+TEST_F(GetPictureTest, NullCallbackWorks) {
+    Picture picture;
+    Decode(picture, L"rgb24_3x2.jxr", Mode::File, nullptr, kUserTag);
+    ASSERT_EQ(picture.result, 0);
+    EXPECT_EQ(picture.Rows(12, 3, 1), (Bytes{100, 110, 120}));
+}
+
+TEST_F(GetPictureTest, StopBeforeTheLastReportLeavesTheHandlesAlone) {
+    const std::vector<int> steps = {0, 10, 30, 50, 60, 70, 80, 90};
+    for (const wchar_t* name : {L"rgb24_5x3.jxr", L"bgra32_3x2.jxr", L"bw_33x2.jxr"}) {
+        for (int stop : steps) {
+            SCOPED_TRACE(testing::Message() << "stop at " << stop);
+            ProgressLog log;
+            log.stopAt = stop;
+            Picture picture;
+            Decode(picture, name, Mode::File, RecordProgress, reinterpret_cast<LONG_PTR>(&log));
+            EXPECT_EQ(picture.result, 1);
+            EXPECT_TRUE(picture.Untouched());
+            ASSERT_FALSE(log.numerators.empty());
+            EXPECT_EQ(log.numerators.back(), stop);  // no report after the stop
+        }
+    }
+}
+
+TEST_F(GetPictureTest, StopAtTheLastReportLeavesBothBlocksWithTheHost) {
+    for (Mode mode : {Mode::File, Mode::Memory}) {
+        ProgressLog log;
+        log.stopAt = 100;
+        Picture picture;
+        Decode(picture, L"rgb24_3x2.jxr", mode, RecordProgress, reinterpret_cast<LONG_PTR>(&log));
+        EXPECT_EQ(picture.result, 1);
+        ASSERT_NE(picture.header, kUntouchedHeader);
+        ASSERT_NE(picture.bits, kUntouchedBits);
+        EXPECT_EQ(::LocalSize(picture.header), 44u);
+        EXPECT_EQ(picture.Info().biBitCount, 24);
+        EXPECT_EQ(picture.Rows(12, 9, 2), (Bytes{100, 110, 120, 130, 140, 150, 160, 170, 180,  //
+                                                 10, 20, 30, 40, 50, 60, 70, 80, 90}));
+    }
+}
+
+// --- pictures too large to hold ---------------------------------------------------
+
+// rgb24_3x2.jxr whose codestream and container state another size (the
+// codestream's short header holds width - 1 and height - 1 as 16-bit
+// big-endian numbers at bytes 12 to 15 after "WMPHOTO").
+std::wstring ImageStatingSize(std::uint32_t width, std::uint32_t height) {
+    Bytes bytes = testing_support::ReadFileBytes(FixturePath(L"rgb24_3x2.jxr"));
+    const char signature[] = "WMPHOTO";
+    std::size_t at = 0;
+    while (at + 16 <= bytes.size() && std::memcmp(bytes.data() + at, signature, 7) != 0) ++at;
+    EXPECT_LE(at + 16, bytes.size());
+    if (at + 16 > bytes.size()) return {};
+    bytes[at + 12] = static_cast<std::uint8_t>((width - 1) >> 8);
+    bytes[at + 13] = static_cast<std::uint8_t>(width - 1);
+    bytes[at + 14] = static_cast<std::uint8_t>((height - 1) >> 8);
+    bytes[at + 15] = static_cast<std::uint8_t>(height - 1);
+    // Container tags 0xBC80 (width) and 0xBC81 (height), LONG values.
+    std::uint32_t ifd = 0;
+    std::memcpy(&ifd, bytes.data() + 4, 4);
+    std::uint16_t entries = 0;
+    std::memcpy(&entries, bytes.data() + ifd, 2);
+    for (std::uint16_t i = 0; i < entries; ++i) {
+        std::uint8_t* entry = bytes.data() + ifd + 2 + 12 * i;
+        std::uint16_t tag = 0;
+        std::memcpy(&tag, entry, 2);
+        if (tag == 0xBC80) std::memcpy(entry + 8, &width, 4);
+        if (tag == 0xBC81) std::memcpy(entry + 8, &height, 4);
+    }
+    const std::wstring path = testing_support::ScratchDirectory() + L"/stated_" + std::to_wstring(width) + L"x" +
+                              std::to_wstring(height) + L".jxr";
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    EXPECT_TRUE(::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    ::CloseHandle(file);
+    return path;
+}
+
+TEST_F(GetPictureTest, ImageTooLargeToCopyInOneCallGivesOutOfMemory) {
+    // 65536 x 65536 x 3 bytes: 12 GB, more than one CopyPixels can take.
+    const std::wstring path = ImageStatingSize(65536, 65536);
+    ASSERT_FALSE(path.empty());
+    susie::PictureInfo info{};
+    ASSERT_EQ(plugin.GetPictureInfoW(path.c_str(), 0, susie::kFromFile, &info), 0);
+    ASSERT_EQ(info.width, 65536);
+    ASSERT_EQ(info.height, 65536);
+
+    Picture file;
+    file.result = plugin.GetPictureW(path.c_str(), 0, susie::kFromFile, &file.header, &file.bits, nullptr, 0);
+    EXPECT_EQ(file.result, 4);
+    EXPECT_TRUE(file.Untouched());
+
+    const Bytes bytes = testing_support::ReadFileBytes(path);
+    Picture memory;
+    memory.result = plugin.GetPicture(reinterpret_cast<const char*>(bytes.data()), static_cast<LONG_PTR>(bytes.size()),
+                                      susie::kFromMemory, &memory.header, &memory.bits, nullptr, 0);
+    EXPECT_EQ(memory.result, 4);
+    EXPECT_TRUE(memory.Untouched());
+}
+
+TEST_F(GetPictureTest, ImageTooLargeForTheProcessGivesOutOfMemory) {
+    // 30000 x 30000 x 3 bytes: 2.7 GB fits one call but not a 32-bit process.
+    if (sizeof(void*) != 4) GTEST_SKIP() << "a 64-bit process can allocate 2.7 GB";
+    const std::wstring path = ImageStatingSize(30000, 30000);
+    ASSERT_FALSE(path.empty());
+    Picture picture;
+    picture.result =
+        plugin.GetPictureW(path.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
+    EXPECT_EQ(picture.result, 4);
+    EXPECT_TRUE(picture.Untouched());
+}
+
+// --- release on every path ------------------------------------------------------------
+
+TEST_F(GetPictureTest, NothingIsKeptAfterStopsFailuresAndSuccesses) {
+    auto request = [&](int stop, const wchar_t* name) {
+        ProgressLog log;
+        log.stopAt = stop;
+        Picture picture;
+        Decode(picture, name, Mode::File, RecordProgress, reinterpret_cast<LONG_PTR>(&log));
+    };
+    const std::wstring huge = ImageStatingSize(65536, 65536);
+    auto round = [&] {
+        for (int stop : {30, 50, 60, 70, 80, 90, 100, -1}) request(stop, L"rgb24_640x480.jxr");
+        request(80, L"bgra32_3x2.jxr");
+        request(-1, L"png_named.jxr");
+        Picture tooLarge;
+        tooLarge.result =
+            plugin.GetPictureW(huge.c_str(), 0, susie::kFromFile, &tooLarge.header, &tooLarge.bits, nullptr, 0);
+        EXPECT_EQ(tooLarge.result, 4);
+    };
+    round();  // the imaging component settles in
+    round();
+    const std::uint64_t memoryBefore = testing_support::CommittedPrivateBytes();
+    const int handlesBefore = testing_support::OpenHandleCount();
+    for (int i = 0; i < 5; ++i) round();
+    const std::uint64_t memoryAfter = testing_support::CommittedPrivateBytes();
+    const int handlesAfter = testing_support::OpenHandleCount();
+    // Each round makes eight pictures of 900 KB and more; a leak of any of
+    // them would show as megabytes.
+    EXPECT_LT(memoryAfter, memoryBefore + 2 * 1024 * 1024)
+        << "before " << memoryBefore << ", after " << memoryAfter;
+    EXPECT_EQ(handlesAfter, handlesBefore);
+}
+
+}  // namespace
