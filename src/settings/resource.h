@@ -1,4 +1,22 @@
 #pragma once
 
-// Resource identifiers of the module.
+// Resource identifiers of the module. The resource script includes this file,
+// so it holds preprocessor definitions only.
+
+// The settings dialog (Japanese, in both modules).
 #define IDD_SETTINGS 101
+
+// Its controls, in the template's order.
+#define IDC_ALPHA_REMOVE 1002
+#define IDC_ALPHA_COMPOSITE 1003
+#define IDC_CHOOSE_COLOR 1004
+#define IDC_HISTORY1 1005
+#define IDC_HISTORY2 1006
+#define IDC_HISTORY3 1007
+#define IDC_HISTORY4 1008
+#define IDC_HISTORY5 1009
+#define IDC_HISTORY6 1010
+#define IDC_HISTORY7 1011
+#define IDC_HISTORY8 1012
+#define IDC_COLOR_SWATCH 1016
+#define IDC_EXIF_ORIENTATION 1018
