@@ -1,0 +1,207 @@
+#include "settings/settings_dialog.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+#include "common/module_identity.h"
+#include "common/owners.h"
+#include "settings/resource.h"
+
+namespace rorurera {
+
+bool SettingsDialogState::Select(COLORREF chosen) noexcept {
+    if (chosen == color) return false;
+    // The entries before the first match (or all but the last entry when the
+    // colour is new) move back by one and overwrite it.
+    const auto found = std::find(history.begin(), history.end(), chosen);
+    const auto overwritten = found != history.end() ? found : history.end() - 1;
+    std::move_backward(history.begin(), overwritten, overwritten + 1);
+    history[0] = color;
+    color = chosen;
+    return true;
+}
+
+namespace {
+
+constexpr int kHistoryButtons = static_cast<int>(std::tuple_size_v<ColorHistory>);
+static_assert(IDC_HISTORY8 - IDC_HISTORY1 + 1 == kHistoryButtons);
+
+SettingsDialogState* StateOf(HWND dialog) noexcept {
+    return reinterpret_cast<SettingsDialogState*>(::GetWindowLongPtrW(dialog, GWLP_USERDATA));
+}
+
+// The colour button and the history row are usable only while pictures are
+// blended over the colour; the swatch stays disabled and keeps its colour.
+void EnableColorChoice(HWND dialog, bool enable) noexcept {
+    ::EnableWindow(::GetDlgItem(dialog, IDC_CHOOSE_COLOR), enable);
+    for (int id = IDC_HISTORY1; id <= IDC_HISTORY8; ++id) ::EnableWindow(::GetDlgItem(dialog, id), enable);
+}
+
+INT_PTR OnInitDialog(HWND dialog) {
+    ::SetWindowLongPtrW(dialog, GWLP_USERDATA,
+                        reinterpret_cast<LONG_PTR>(std::make_unique<SettingsDialogState>().release()));
+    SettingsDialogState& state = *StateOf(dialog);
+    if (state.keyPath.empty()) {
+        ::EndDialog(dialog, -1);
+        return FALSE;
+    }
+
+    const DialogSettings settings = LoadDialogSettings(state.keyPath.c_str());
+    state.history = settings.history;
+    state.color = settings.color;
+    // Only a stored 0 means removal; any other number, or none, blends.
+    const int choice = settings.alphaRead && settings.alpha == Discard ? IDC_ALPHA_REMOVE : IDC_ALPHA_COMPOSITE;
+    ::CheckRadioButton(dialog, IDC_ALPHA_REMOVE, IDC_ALPHA_COMPOSITE, choice);
+    ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(choice, 0), 0);
+
+    // The orientation check box has no setting behind it.
+    ::ShowWindow(::GetDlgItem(dialog, IDC_EXIF_ORIENTATION), SW_HIDE);
+    ::SetWindowTextW(dialog, kModuleFileName);
+    return TRUE;
+}
+
+INT_PTR OnOk(HWND dialog, const SettingsDialogState& state) {
+    if (state.keyPath.empty()) {
+        ::EndDialog(dialog, -1);
+        return FALSE;
+    }
+    const DWORD alpha = ::IsDlgButtonChecked(dialog, IDC_ALPHA_REMOVE) == BST_CHECKED ? Discard : Composite;
+    if (!SaveDialogSettings(state.keyPath.c_str(), state.history, state.color, alpha)) {
+        ::EndDialog(dialog, -1);
+        return FALSE;
+    }
+    ::EndDialog(dialog, IDOK);
+    return TRUE;
+}
+
+// The system colour picker, starting from the current colour. Its sixteen
+// custom colours come from the registry and go back there after every use,
+// confirmed or cancelled.
+INT_PTR OnChooseColor(HWND dialog, const SettingsDialogState& state) {
+    // The picker runs a message loop of its own: keep what is needed afterwards.
+    const std::wstring keyPath = state.keyPath;
+    CustomColors custom;
+    custom.fill(kDefaultColor);
+    if (!keyPath.empty()) custom = LoadCustomColors(keyPath.c_str());
+
+    CHOOSECOLORW choose{};
+    choose.lStructSize = sizeof(choose);
+    choose.hwndOwner = dialog;
+    choose.rgbResult = state.color;
+    choose.lpCustColors = custom.data();
+    choose.Flags = CC_RGBINIT;
+    if (::ChooseColorW(&choose)) ::SendMessageW(dialog, UM_SELECTCOLOR, choose.rgbResult, 0);
+
+    if (!keyPath.empty()) SaveCustomColors(keyPath.c_str(), custom);
+    return TRUE;
+}
+
+INT_PTR OnCommand(HWND dialog, const SettingsDialogState& state, WPARAM wParam) {
+    if (HIWORD(wParam) != 0) return FALSE;
+    const int id = LOWORD(wParam);
+    switch (id) {
+    case IDOK:
+        return OnOk(dialog, state);
+    case IDCANCEL:
+        ::EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    case IDC_ALPHA_REMOVE:
+    case IDC_ALPHA_COMPOSITE:
+        EnableColorChoice(dialog, id == IDC_ALPHA_COMPOSITE);
+        return FALSE;
+    case IDC_CHOOSE_COLOR:
+        return OnChooseColor(dialog, state);
+    default:
+        if (id >= IDC_HISTORY1 && id <= IDC_HISTORY8) {
+            ::SendMessageW(dialog, UM_SELECTCOLOR, state.history[id - IDC_HISTORY1], 0);
+            return TRUE;
+        }
+        return FALSE;
+    }
+}
+
+INT_PTR OnSelectColor(HWND dialog, SettingsDialogState& state, COLORREF chosen) {
+    if (!state.Select(chosen)) return TRUE;
+    ::InvalidateRect(::GetDlgItem(dialog, IDC_COLOR_SWATCH), nullptr, FALSE);
+    for (int id = IDC_HISTORY1; id <= IDC_HISTORY8; ++id) ::InvalidateRect(::GetDlgItem(dialog, id), nullptr, FALSE);
+    return TRUE;
+}
+
+// The swatch shows the current colour, history button i its entry i, each as
+// a rectangle framed in the button shadow colour; the focused one gets a
+// dotted outline inside. Pushed, disabled and selected states look the same.
+INT_PTR OnDrawItem(const SettingsDialogState& state, const DRAWITEMSTRUCT* item) {
+    if (item == nullptr) return FALSE;
+    const HDC dc = item->hDC;
+    const RECT& r = item->rcItem;
+
+    std::optional<COLORREF> fill;
+    if (item->CtlID == IDC_COLOR_SWATCH) {
+        fill = state.color;
+    } else if (item->CtlID >= IDC_HISTORY1 && item->CtlID <= IDC_HISTORY8) {
+        fill = state.history[item->CtlID - IDC_HISTORY1];
+    }
+
+    UniqueBrush brush;
+    if (fill) brush.reset(::CreateSolidBrush(*fill));
+    if (brush) {
+        const UniquePen frame(::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_BTNSHADOW)));
+        const HGDIOBJ previousPen = frame ? ::SelectObject(dc, frame.get()) : nullptr;
+        const HGDIOBJ previousBrush = ::SelectObject(dc, brush.get());
+        ::Rectangle(dc, r.left, r.top, r.right, r.bottom);
+        ::SelectObject(dc, previousBrush);
+        if (previousPen != nullptr) ::SelectObject(dc, previousPen);
+    }
+
+    if (item->itemState & ODS_FOCUS) {
+        const UniquePen dotted(::CreatePen(PS_DOT, 1, ::GetSysColor(COLOR_BTNTEXT)));
+        if (dotted) {
+            const HGDIOBJ previousPen = ::SelectObject(dc, dotted.get());
+            ::MoveToEx(dc, r.left + 3, r.top + 3, nullptr);
+            ::LineTo(dc, r.right - 4, r.top + 3);
+            ::LineTo(dc, r.right - 4, r.bottom - 4);
+            ::LineTo(dc, r.left + 3, r.bottom - 4);
+            ::LineTo(dc, r.left + 3, r.top + 3);
+            ::SelectObject(dc, previousPen);
+        }
+    }
+    return TRUE;
+}
+
+void FreeState(HWND dialog) noexcept {
+    delete StateOf(dialog);
+    ::SetWindowLongPtrW(dialog, GWLP_USERDATA, 0);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    // A C++ exception cannot unwind through the window manager's frames: any
+    // failure inside ends the dialog with -1 instead.
+    try {
+        if (message == WM_INITDIALOG) return OnInitDialog(dialog);
+        SettingsDialogState* state = StateOf(dialog);
+        if (state == nullptr) return FALSE;
+        switch (message) {
+        case WM_COMMAND:
+            return OnCommand(dialog, *state, wParam);
+        case UM_SELECTCOLOR:
+            return OnSelectColor(dialog, *state, static_cast<COLORREF>(wParam));
+        case WM_DRAWITEM:
+            return OnDrawItem(*state, reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        case WM_DESTROY:
+            FreeState(dialog);
+            return FALSE;
+        default:
+            return FALSE;
+        }
+    } catch (...) {
+        ::EndDialog(dialog, -1);
+        return FALSE;
+    }
+}
+
+}  // namespace rorurera
