@@ -1,0 +1,264 @@
+// AssemblePicture on a decoder made up by the test: the one CopyPixels it
+// makes (full width, packed pitch), the DIB rows that come out, the mapping
+// of each failing call, sizes that cannot be honoured, a stage that runs out
+// of memory, and every reference given back.
+
+#include <windows.h>
+#include <wincodec.h>
+#include <wrl/client.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "decode/table_environment.h"
+#include "output/fake_decoder.h"
+#include "output/picture_assembly.h"
+#include "output/settings_key_guard.h"
+
+// The module's attach and detach, stood in for.
+DECODE_TESTING_ATTACH_PIXEL_FORMAT_TABLE();
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+using rorurera::PluginResult;
+using rorurera::ProgressReporter;
+using testing_support::SettingsKeyGuard;
+using Bytes = std::vector<std::uint8_t>;
+
+const HLOCAL kUntouchedHeader = reinterpret_cast<HLOCAL>(static_cast<std::uintptr_t>(0x5A5A0010));
+const HLOCAL kUntouchedBits = reinterpret_cast<HLOCAL>(static_cast<std::uintptr_t>(0x5A5A0020));
+
+std::vector<int> g_reports;
+int g_stopAt = -1;
+int WINAPI Record(int numerator, int, LONG_PTR) {
+    g_reports.push_back(numerator);
+    return numerator == g_stopAt ? 1 : 0;
+}
+
+class AssemblePictureTest : public testing::Test {
+protected:
+    void SetUp() override {
+        initialised_ = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) == S_OK;
+        ASSERT_HRESULT_SUCCEEDED(::CoCreateInstance(CLSID_WICImagingFactory1, nullptr, CLSCTX_INPROC_SERVER,
+                                                    IID_PPV_ARGS(&factory_)));
+        g_reports.clear();
+        g_stopAt = -1;
+    }
+    void TearDown() override {
+        if (header != kUntouchedHeader && header != nullptr) ::LocalFree(header);
+        if (bits != kUntouchedBits && bits != nullptr) ::LocalFree(bits);
+        // Whatever the request took from the decoder it gave back.
+        EXPECT_EQ(decoder.references, 1u);
+        EXPECT_EQ(decoder.frame.references, 1u);
+        factory_.Reset();
+        if (initialised_) ::CoUninitialize();
+    }
+
+    PluginResult Assemble() {
+        return rorurera::AssemblePicture(factory_.Get(), &decoder, &header, &bits, ProgressReporter(Record, 0));
+    }
+    bool Untouched() const { return header == kUntouchedHeader && bits == kUntouchedBits; }
+    Bytes PixelBytes(std::size_t size) const {
+        const auto* p = static_cast<const std::uint8_t*>(bits);
+        return Bytes(p, p + size);
+    }
+    BITMAPINFOHEADER Info() const {
+        BITMAPINFOHEADER info{};
+        std::memcpy(&info, header, sizeof(info));
+        return info;
+    }
+
+    testing_support::FakeDecoder decoder;
+    HLOCAL header = kUntouchedHeader;
+    HLOCAL bits = kUntouchedBits;
+    SettingsKeyGuard settings;
+
+private:
+    ComPtr<IWICImagingFactory> factory_;
+    bool initialised_ = false;
+};
+
+// Bytes first..last (each the pattern's i + 1), then `pad` zero bytes.
+Bytes CountingRow(int first, int last, int pad) {
+    Bytes out;
+    for (int v = first; v <= last; ++v) out.push_back(static_cast<std::uint8_t>(v));
+    out.insert(out.end(), static_cast<std::size_t>(pad), 0);
+    return out;
+}
+
+TEST_F(AssemblePictureTest, OneCopyAtThePackedPitchThenBottomUpDibRows) {
+    decoder.frame.width = 5;
+    decoder.frame.height = 3;
+    ASSERT_EQ(Assemble(), PluginResult::Success);
+    EXPECT_EQ(decoder.frame.copies, 1);
+    EXPECT_EQ(decoder.frame.lastRect.X, 0);
+    EXPECT_EQ(decoder.frame.lastRect.Y, 0);
+    EXPECT_EQ(decoder.frame.lastRect.Width, 5);
+    EXPECT_EQ(decoder.frame.lastRect.Height, 3);
+    EXPECT_EQ(decoder.frame.lastStride, 15u);
+    EXPECT_EQ(decoder.frame.lastSize, 45u);
+
+    EXPECT_EQ(::LocalSize(header), 44u);
+    EXPECT_EQ(Info().biWidth, 5);
+    EXPECT_EQ(Info().biHeight, 3);
+    EXPECT_EQ(Info().biBitCount, 24);
+    EXPECT_EQ(Info().biXPelsPerMeter, 0);  // the frame says 300 dpi
+    EXPECT_GE(::LocalSize(bits), 52u);
+    Bytes expected = CountingRow(31, 45, 1);
+    for (std::uint8_t b : CountingRow(16, 30, 1)) expected.push_back(b);
+    for (std::uint8_t b : CountingRow(1, 15, 1)) expected.push_back(b);
+    EXPECT_EQ(PixelBytes(48), expected);
+    EXPECT_EQ(g_reports, (std::vector<int>{30, 50, 60, 70, 80, 90, 100}));
+}
+
+TEST_F(AssemblePictureTest, ThirtyTwoBitFramesBecomeTwentyFourBits) {
+    SettingsKeyGuard::WriteDword(L"Alpha", 0);
+    decoder.frame.width = 3;
+    decoder.frame.height = 2;
+    decoder.frame.format = GUID_WICPixelFormat32bppBGRA;
+    ASSERT_EQ(Assemble(), PluginResult::Success);
+    EXPECT_EQ(decoder.frame.lastStride, 12u);
+    EXPECT_EQ(decoder.frame.lastSize, 24u);
+    EXPECT_EQ(Info().biBitCount, 24);
+    EXPECT_EQ(::LocalSize(header), 44u);
+    // Source pixels (1,2,3,4) (5,6,7,8) (9,10,11,12) / (13..16) (17..20) (21..24),
+    // alpha dropped, bottom row first, 12-byte rows.
+    EXPECT_EQ(PixelBytes(24), (Bytes{13, 14, 15, 17, 18, 19, 21, 22, 23, 0, 0, 0,  //
+                                     1, 2, 3, 5, 6, 7, 9, 10, 11, 0, 0, 0}));
+}
+
+TEST_F(AssemblePictureTest, EightBitGreyGetsTheRampAndPackedRows) {
+    decoder.frame.width = 5;
+    decoder.frame.height = 2;
+    decoder.frame.format = GUID_WICPixelFormat8bppGray;
+    ASSERT_EQ(Assemble(), PluginResult::Success);
+    EXPECT_EQ(decoder.frame.lastStride, 5u);
+    EXPECT_EQ(decoder.frame.lastSize, 10u);
+    EXPECT_EQ(::LocalSize(header), 44u + 1024u);
+    EXPECT_EQ(Info().biClrUsed, 256u);
+    std::uint32_t entries[256];
+    std::memcpy(entries, static_cast<const std::uint8_t*>(header) + 40, sizeof(entries));
+    EXPECT_EQ(entries[0], 0u);
+    EXPECT_EQ(entries[100], 0x646464u);
+    EXPECT_EQ(entries[254], 0xFEFEFEu);
+    EXPECT_EQ(entries[255], 0x00FFFFFFu);
+    EXPECT_EQ(PixelBytes(16), (Bytes{6, 7, 8, 9, 10, 0, 0, 0, 1, 2, 3, 4, 5, 0, 0, 0}));
+}
+
+TEST_F(AssemblePictureTest, FailingCallsAreMappedAndLeaveTheHandlesAlone) {
+    struct Case {
+        HRESULT hr;
+        PluginResult expected;
+    };
+    const Case cases[] = {{WINCODEC_ERR_BADIMAGE, PluginResult::UnknownFormat},
+                          {E_OUTOFMEMORY, PluginResult::OutOfMemory},
+                          {E_FAIL, PluginResult::InternalError}};
+    decoder.frame.width = 3;
+    decoder.frame.height = 2;
+    for (const Case& c : cases) {
+        decoder.frame.sizeResult = c.hr;
+        EXPECT_EQ(Assemble(), c.expected);
+        decoder.frame.sizeResult = S_OK;
+        decoder.frame.resolutionResult = c.hr;
+        EXPECT_EQ(Assemble(), c.expected);
+        decoder.frame.resolutionResult = S_OK;
+        decoder.frame.copyResult = c.hr;
+        EXPECT_EQ(Assemble(), c.expected);
+        decoder.frame.copyResult = S_OK;
+        EXPECT_TRUE(Untouched());
+    }
+    EXPECT_EQ(decoder.frame.copies, 3);
+}
+
+TEST_F(AssemblePictureTest, SizesOneCallCannotTakeGiveOutOfMemoryWithoutACopy) {
+    for (UINT side : {65536u, 0x80000000u}) {
+        decoder.frame.width = side;
+        decoder.frame.height = side;
+        EXPECT_EQ(Assemble(), PluginResult::OutOfMemory);
+        EXPECT_EQ(decoder.frame.copies, 0);
+        EXPECT_TRUE(Untouched());
+    }
+    EXPECT_EQ(g_reports, (std::vector<int>{30, 50, 30, 50}));
+}
+
+// The largest block LocalAlloc gives right now (to 1 MB), up to `ceiling`.
+std::uint64_t LargestAllocation(std::uint64_t ceiling) {
+    std::uint64_t low = 0;
+    std::uint64_t high = ceiling;
+    while (high - low > (1 << 20)) {
+        const std::uint64_t middle = low + (high - low) / 2;
+        if (HLOCAL block = ::LocalAlloc(LMEM_FIXED, static_cast<SIZE_T>(middle))) {
+            ::LocalFree(block);
+            low = middle;
+        } else {
+            high = middle;
+        }
+    }
+    return low;
+}
+
+// A picture whose copy fits the 32-bit process's largest free block but
+// whose bottom-up copy then finds no room: the flip's failure ends the
+// request with OutOfMemory and nothing is handed over.
+TEST_F(AssemblePictureTest, FlipThatRunsOutOfMemoryEndsTheRequest) {
+    if (sizeof(void*) != 4) GTEST_SKIP() << "a 64-bit process has room for two such blocks";
+    constexpr std::uint64_t kSlack = 8 << 20;
+    const std::uint64_t largest = LargestAllocation(0x7FFFFFFF);
+    std::uint64_t beside = 0;
+    if (HLOCAL held = ::LocalAlloc(LMEM_FIXED, static_cast<SIZE_T>(largest))) {
+        beside = LargestAllocation(largest);
+        ::LocalFree(held);
+    }
+    const std::uint64_t block = largest - kSlack;
+    ASSERT_GT(block, beside + kSlack) << "the address space has room for two blocks of " << block;
+
+    decoder.frame.width = 4096;
+    decoder.frame.height = static_cast<UINT>(block / (4096 * 4));
+    decoder.frame.format = GUID_WICPixelFormat32bppBGRA;
+    decoder.frame.fillPixels = false;
+    EXPECT_EQ(Assemble(), PluginResult::OutOfMemory);
+    EXPECT_EQ(decoder.frame.copies, 1);  // the copy was made: the flip failed
+    EXPECT_TRUE(Untouched());
+    EXPECT_EQ(g_reports, (std::vector<int>{30, 50, 60, 70}));
+}
+
+TEST_F(AssemblePictureTest, StopAtEachStepBeforeTheLast) {
+    decoder.frame.width = 2;
+    decoder.frame.height = 2;
+    decoder.frame.format = GUID_WICPixelFormat32bppBGRA;
+    for (int stop : {30, 50, 60, 70, 80, 90}) {
+        g_reports.clear();
+        g_stopAt = stop;
+        EXPECT_EQ(Assemble(), PluginResult::Aborted);
+        EXPECT_TRUE(Untouched());
+        EXPECT_EQ(g_reports.back(), stop);
+    }
+}
+
+TEST_F(AssemblePictureTest, StopAtTheLastStepKeepsTheBlocksStored) {
+    decoder.frame.width = 2;
+    decoder.frame.height = 2;
+    g_stopAt = 100;
+    EXPECT_EQ(Assemble(), PluginResult::Aborted);
+    ASSERT_NE(header, kUntouchedHeader);
+    ASSERT_NE(bits, kUntouchedBits);
+    EXPECT_EQ(::LocalSize(header), 44u);
+    EXPECT_EQ(PixelBytes(8), (Bytes{7, 8, 9, 10, 11, 12, 0, 0}));
+}
+
+TEST_F(AssemblePictureTest, NullOutPointersGiveInternalError) {
+    decoder.frame.width = 2;
+    decoder.frame.height = 2;
+    EXPECT_EQ(rorurera::AssemblePicture(nullptr, &decoder, nullptr, &bits, ProgressReporter(nullptr, 0)),
+              PluginResult::InternalError);
+    EXPECT_EQ(rorurera::AssemblePicture(nullptr, &decoder, &header, nullptr, ProgressReporter(nullptr, 0)),
+              PluginResult::InternalError);
+    EXPECT_TRUE(Untouched());
+}
+
+}  // namespace
