@@ -45,13 +45,10 @@ TEST_F(CodePage932Test, NarrowExportsOpenJapaneseNames) {
     EXPECT_EQ(info.width, 5);
     EXPECT_EQ(info.height, 3);
 
-    HLOCAL header = nullptr;
-    HLOCAL bits = nullptr;
-    const robustness::Outcome narrowPicture = robustness::TakePicture(
-        plugin.GetPicture(narrow.c_str(), 0, susie::kFromFile, &header, &bits, nullptr, 0), header, bits);
-    header = bits = nullptr;
-    const robustness::Outcome widePicture = robustness::TakePicture(
-        plugin.GetPictureW(japanesePath.c_str(), 0, susie::kFromFile, &header, &bits, nullptr, 0), header, bits);
+    const robustness::Outcome narrowPicture =
+        robustness::MakeRequest(plugin, japanesePath, robustness::RequestKind::PictureFileNarrow);
+    const robustness::Outcome widePicture =
+        robustness::MakeRequest(plugin, japanesePath, robustness::RequestKind::PictureFileWide);
     EXPECT_EQ(narrowPicture.result, 0);
     EXPECT_EQ(narrowPicture, widePicture);
 

@@ -13,7 +13,14 @@
 namespace robustness {
 namespace {
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+// The name as a host of the ANSI code page holds it.
+std::string Narrow(const std::wstring& text) {
+    const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(bytes), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow.data(), bytes, nullptr, nullptr);
+    narrow.resize(static_cast<std::size_t>(bytes > 0 ? bytes - 1 : 0));
+    return narrow;
+}
 
 // File contents are read once and shared by all threads.
 const std::vector<std::uint8_t>& BytesOf(const std::wstring& path) {
@@ -119,21 +126,26 @@ Outcome MakeRequest(const susie::Plugin& plugin, const std::wstring& fixture, Re
         if (bytes.empty()) return outcome;
         outcome.result = plugin.GetPictureInfo(data, length, susie::kFromMemory, &info);
         break;
-    case RequestKind::PictureFileNarrow:
-        return TakePicture(plugin.GetPicture(narrow.c_str(), 0, susie::kFromFile, &header, &bits, nullptr, 0),
-                           header, bits);
-    case RequestKind::PictureFileWide:
-        return TakePicture(plugin.GetPictureW(fixture.c_str(), 0, susie::kFromFile, &header, &bits, nullptr, 0),
-                           header, bits);
-    case RequestKind::PictureMemoryNarrow:
+    case RequestKind::PictureFileNarrow: {
+        // The call must come before its handles are read.
+        const int result = plugin.GetPicture(narrow.c_str(), 0, susie::kFromFile, &header, &bits, nullptr, 0);
+        return TakePicture(result, header, bits);
+    }
+    case RequestKind::PictureFileWide: {
+        const int result = plugin.GetPictureW(fixture.c_str(), 0, susie::kFromFile, &header, &bits, nullptr, 0);
+        return TakePicture(result, header, bits);
+    }
+    case RequestKind::PictureMemoryNarrow: {
         if (bytes.empty()) return outcome;
-        return TakePicture(plugin.GetPicture(data, length, susie::kFromMemory, &header, &bits, nullptr, 0), header,
-                           bits);
-    case RequestKind::PictureMemoryWide:
+        const int result = plugin.GetPicture(data, length, susie::kFromMemory, &header, &bits, nullptr, 0);
+        return TakePicture(result, header, bits);
+    }
+    case RequestKind::PictureMemoryWide: {
         if (bytes.empty()) return outcome;
-        return TakePicture(plugin.GetPictureW(reinterpret_cast<LPCWSTR>(data), length, susie::kFromMemory, &header,
-                                              &bits, nullptr, 0),
-                           header, bits);
+        const int result = plugin.GetPictureW(reinterpret_cast<LPCWSTR>(data), length, susie::kFromMemory, &header,
+                                              &bits, nullptr, 0);
+        return TakePicture(result, header, bits);
+    }
     }
     const auto* record = reinterpret_cast<const std::uint8_t*>(&info);
     outcome.header.assign(record, record + sizeof info);
