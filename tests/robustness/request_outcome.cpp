@@ -89,8 +89,12 @@ Outcome TakePicture(int result, HLOCAL header, HLOCAL bits) {
         }
         ::LocalUnlock(header);
     }
-    if (header != nullptr) EXPECT_EQ(::LocalFree(header), nullptr);
-    if (bits != nullptr) EXPECT_EQ(::LocalFree(bits), nullptr);
+    if (header != nullptr) {
+        EXPECT_EQ(::LocalFree(header), nullptr);
+    }
+    if (bits != nullptr) {
+        EXPECT_EQ(::LocalFree(bits), nullptr);
+    }
     return outcome;
 }
 
