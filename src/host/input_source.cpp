@@ -32,10 +32,12 @@ PluginResult Open(IWICImagingFactory* factory, const MemorySource& source,
     if (source.length < 0) return PluginResult::InternalError;
     if (static_cast<std::uint64_t>(source.length) > 0xFFFFFFFFull) return PluginResult::InternalError;
 
-    // The stream holds its own copy of the bytes.
+    // The stream holds its own copy of the bytes. Its reference is taken over
+    // as it is: the toolchain's ComPtr::Attach adds a reference of its own,
+    // which would keep every stream (and its copy) alive for good.
     ComPtr<IStream> stream;
-    stream.Attach(::SHCreateMemStream(static_cast<const BYTE*>(source.data),
-                                      static_cast<UINT>(source.length)));
+    *stream.GetAddressOf() = ::SHCreateMemStream(static_cast<const BYTE*>(source.data),
+                                                 static_cast<UINT>(source.length));
     if (!stream) return PluginResult::InternalError;
 
     HRESULT hr = factory->CreateDecoderFromStream(stream.Get(), nullptr,

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "robustness/request_outcome.h"
 #include "support/test_paths.h"
 
@@ -26,6 +28,11 @@ Outcome Cycle(const std::wstring& image) {
 
 TEST(LoadUnload, TwoHundredCyclesLeaveNothingBehind) {
     const std::wstring image = testing_support::FixturePath(L"rgb24_640x480.jxr");
+    // Hosts are window programs that hold the common dialogs library (their
+    // file dialogs) for good. Wine's copy of it loses a handle each time it
+    // is itself loaded and unloaded, which a host that holds it never does.
+    HMODULE commonDialogs = ::LoadLibraryW(L"comdlg32.dll");
+    ASSERT_NE(commonDialogs, nullptr);
     const Outcome first = Cycle(image);
     ASSERT_EQ(first.result, 0);
     ASSERT_EQ(first.pixels.size(), 640u * 480u * 3u);
@@ -50,6 +57,36 @@ TEST(LoadUnload, TwoHundredCyclesLeaveNothingBehind) {
     EXPECT_LE(CountThreads(), threadsBefore + 4);
     EXPECT_EQ(::GetModuleHandleW(testing_support::ModuleFileName().c_str()), nullptr)
         << "the module is still loaded";
+    ::FreeLibrary(commonDialogs);
+}
+
+// Memory-mode requests copy the host's block into a stream; the copy must go
+// with the request. A block of 8 MB, forty times: a copy kept per request
+// would add over 300 MB.
+TEST(RequestMemory, MemoryModeRequestsReleaseTheirCopies) {
+    susie::Plugin plugin(testing_support::ModulePath());
+    ASSERT_TRUE(plugin.Loaded());
+    std::vector<std::uint8_t> block = testing_support::ReadFileBytes(testing_support::FixturePath(L"rgb24_3x2.jxr"));
+    ASSERT_FALSE(block.empty());
+    block.resize(8 << 20, 0);
+    const auto data = reinterpret_cast<LPCSTR>(block.data());
+    const auto length = static_cast<LONG_PTR>(block.size());
+
+    auto requests = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            susie::PictureInfo info{};
+            ASSERT_EQ(plugin.GetPictureInfo(data, length, susie::kFromMemory, &info), 0);
+            HLOCAL header = nullptr;
+            HLOCAL bits = nullptr;
+            const int result = plugin.GetPicture(data, length, susie::kFromMemory, &header, &bits, nullptr, 0);
+            ASSERT_EQ(robustness::TakePicture(result, header, bits).result, 0);
+        }
+    };
+    requests(3);
+    const std::uint64_t before = robustness::CommittedPrivateBytes();
+    requests(20);
+    const std::uint64_t after = robustness::CommittedPrivateBytes();
+    EXPECT_LT(after, before + (32u << 20)) << "before " << before << ", after " << after;
 }
 
 }  // namespace

@@ -165,6 +165,19 @@ int CountOpenHandles() {
     return count;
 }
 
+std::uint64_t CommittedPrivateBytes() {
+    std::uint64_t total = 0;
+    MEMORY_BASIC_INFORMATION region{};
+    const unsigned char* address = nullptr;
+    while (::VirtualQuery(address, &region, sizeof region) == sizeof region) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+        const unsigned char* next = static_cast<const unsigned char*>(region.BaseAddress) + region.RegionSize;
+        if (next <= address) break;
+        address = next;
+    }
+    return total;
+}
+
 int CountThreads() {
     HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return -1;

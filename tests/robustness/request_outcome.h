@@ -48,5 +48,8 @@ Outcome TakePicture(int result, HLOCAL header, HLOCAL bits);
 // answer 0 under Wine) and threads running in it.
 int CountOpenHandles();
 int CountThreads();
+// Committed private memory of this process, summed over its regions
+// (the process memory counters answer 0 under Wine).
+std::uint64_t CommittedPrivateBytes();
 
 }  // namespace robustness
