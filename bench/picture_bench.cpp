@@ -30,24 +30,13 @@
 #include <vector>
 
 #include "plugin.h"
+#include "process_usage.h"
 
 namespace {
 
 using Microsoft::WRL::ComPtr;
 
-std::uint64_t CommittedPrivateBytes() {
-    SYSTEM_INFO info{};
-    ::GetSystemInfo(&info);
-    std::uint64_t total = 0;
-    auto* address = static_cast<std::uint8_t*>(info.lpMinimumApplicationAddress);
-    const auto* last = static_cast<const std::uint8_t*>(info.lpMaximumApplicationAddress);
-    MEMORY_BASIC_INFORMATION region{};
-    while (address < last && ::VirtualQuery(address, &region, sizeof(region)) == sizeof(region)) {
-        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
-        address = static_cast<std::uint8_t*>(region.BaseAddress) + region.RegionSize;
-    }
-    return total;
-}
+using hostkit::CommittedPrivateBytes;
 
 // Samples committed private memory from a second thread for the duration of
 // one measured call; Peak() is the most seen above the level before it.

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "output/process_usage.h"
+#include "process_usage.h"
 #include "output/settings_key_guard.h"
 #include "plugin.h"
 #include "support/platform.h"
@@ -518,11 +518,11 @@ TEST_F(GetPictureTest, NothingIsKeptAfterStopsFailuresAndSuccesses) {
     };
     round();  // the imaging component settles in
     round();
-    const std::uint64_t memoryBefore = testing_support::CommittedPrivateBytes();
-    const int handlesBefore = testing_support::OpenHandleCount();
+    const std::uint64_t memoryBefore = hostkit::CommittedPrivateBytes();
+    const int handlesBefore = hostkit::OpenHandleCount();
     for (int i = 0; i < 5; ++i) round();
-    const std::uint64_t memoryAfter = testing_support::CommittedPrivateBytes();
-    const int handlesAfter = testing_support::OpenHandleCount();
+    const std::uint64_t memoryAfter = hostkit::CommittedPrivateBytes();
+    const int handlesAfter = hostkit::OpenHandleCount();
     // Each round makes eight pictures of 900 KB and more; a leak of any of
     // them would show as megabytes.
     EXPECT_LT(memoryAfter, memoryBefore + 2 * 1024 * 1024)

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "robustness/request_outcome.h"
+#include "process_usage.h"
 #include "support/test_paths.h"
 
 namespace {
 
-using robustness::CountOpenHandles;
 using robustness::CountThreads;
 using robustness::MakeRequest;
 using robustness::Outcome;
@@ -39,7 +39,7 @@ TEST(LoadUnload, TwoHundredCyclesLeaveNothingBehind) {
 
     // The imaging component and the thread pool settle in the first cycles.
     for (int i = 0; i < 10; ++i) ASSERT_EQ(Cycle(image), first);
-    const int handlesBefore = CountOpenHandles();
+    const int handlesBefore = hostkit::OpenHandleCount();
     const int threadsBefore = CountThreads();
     ASSERT_GT(handlesBefore, 0);
     ASSERT_GT(threadsBefore, 0);
@@ -51,7 +51,7 @@ TEST(LoadUnload, TwoHundredCyclesLeaveNothingBehind) {
     EXPECT_EQ(different, 0);
     // A few handles of the system's own may come and go; a leak of one per
     // cycle would show as 200.
-    EXPECT_LE(CountOpenHandles(), handlesBefore + 8);
+    EXPECT_LE(hostkit::OpenHandleCount(), handlesBefore + 8);
     // Idle pool threads may linger for a while after their last work.
     ::Sleep(100);
     EXPECT_LE(CountThreads(), threadsBefore + 4);
@@ -83,9 +83,9 @@ TEST(RequestMemory, MemoryModeRequestsReleaseTheirCopies) {
         }
     };
     requests(3);
-    const std::uint64_t before = robustness::CommittedPrivateBytes();
+    const std::uint64_t before = hostkit::CommittedPrivateBytes();
     requests(20);
-    const std::uint64_t after = robustness::CommittedPrivateBytes();
+    const std::uint64_t after = hostkit::CommittedPrivateBytes();
     EXPECT_LT(after, before + (32u << 20)) << "before " << before << ", after " << after;
 }
 

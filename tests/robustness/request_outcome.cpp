@@ -156,28 +156,6 @@ Outcome MakeRequest(const susie::Plugin& plugin, const std::wstring& fixture, Re
     return outcome;
 }
 
-int CountOpenHandles() {
-    int count = 0;
-    for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
-        DWORD flags = 0;
-        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
-    }
-    return count;
-}
-
-std::uint64_t CommittedPrivateBytes() {
-    std::uint64_t total = 0;
-    MEMORY_BASIC_INFORMATION region{};
-    const unsigned char* address = nullptr;
-    while (::VirtualQuery(address, &region, sizeof region) == sizeof region) {
-        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
-        const unsigned char* next = static_cast<const unsigned char*>(region.BaseAddress) + region.RegionSize;
-        if (next <= address) break;
-        address = next;
-    }
-    return total;
-}
-
 int CountThreads() {
     HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return -1;

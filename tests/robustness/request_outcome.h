@@ -44,12 +44,7 @@ Outcome MakeRequest(const susie::Plugin& plugin, const std::wstring& fixture, Re
 // Copies the picture's defined bytes out of the two blocks and frees them.
 Outcome TakePicture(int result, HLOCAL header, HLOCAL bits);
 
-// Handles open in this process (probing handle values: the count functions
-// answer 0 under Wine) and threads running in it.
-int CountOpenHandles();
+// Threads running in this process.
 int CountThreads();
-// Committed private memory of this process, summed over its regions
-// (the process memory counters answer 0 under Wine).
-std::uint64_t CommittedPrivateBytes();
 
 }  // namespace robustness

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-namespace testing_support {
+namespace hostkit {
 
 inline std::uint64_t CommittedPrivateBytes() {
     SYSTEM_INFO info{};
@@ -33,4 +33,4 @@ inline int OpenHandleCount() {
     return count;
 }
 
-}  // namespace testing_support
+}  // namespace hostkit
