@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The long fuzzing run: damaged JPEG XR files through both modules' content
+# exports (IsSupported, GetPictureInfo, GetPicture; narrow and wide; file,
+# memory and file-handle input), each input in a worker process.
+#
+#   scripts/fuzz.sh [--inputs N] [--seed S] [--first I] [--jobs J]
+#                   [--preset win32|win64] [-- more fuzz_test options]
+#
+#   --inputs N   inputs per module (default 10000)
+#   --seed S     run seed (default: a new one from the clock, printed; give it
+#                again to make the same inputs)
+#   --first I    first input number (default 0)
+#   --jobs J     worker processes at a time (default: 2 for win32, 1 for
+#                win64, where one worker can take 6 GB for one picture)
+#   --preset P   one module only (default both)
+# After "--": options of tests/fuzz/fuzz_test.cpp, e.g. --fuzz-all-steps.
+#
+# Builds what is missing (configure, the test program, the module and the
+# test images), starts the project's Wine server, and prints each module's
+# figures: inputs, results per call, crashes (ours / the platform's, with
+# the module), hangs, leak figures, rule violations. Unlike the suite's short
+# run it makes every GetPicture call, however large the picture that an
+# input claims (the 64-bit module then decodes pictures of several GB: expect
+# minutes for some inputs and several GB of memory per worker). Inputs that
+# crashed a worker are kept under build/<preset>/fuzz/ (ours/, platform/,
+# unattributed/), each with a .txt saying what happened. The full output goes
+# to build/<preset>/fuzz/long-run-<seed>.txt. Exit status 0 when every module
+# passed (no crash or hang of ours, no rule violation, no leak).
+set -u
+cd "$(dirname "$0")/.."
+
+inputs=10000
+seed=$(date +%Y%m%d%H%M%S)
+first=0
+jobs=
+presets="win32 win64"
+while [ $# -gt 0 ]; do
+  case "$1" in
+  --inputs) inputs=${2:?}; shift 2 ;;
+  --seed) seed=${2:?}; shift 2 ;;
+  --first) first=${2:?}; shift 2 ;;
+  --jobs) jobs=${2:?}; shift 2 ;;
+  --preset) presets=${2:?}; shift 2 ;;
+  --) shift; break ;;
+  -h|--help) sed -n '2,30p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  *) echo "fuzz.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
+  esac
+done
+
+for preset in $presets; do
+  if [ ! -f "build/$preset/build.ninja" ]; then
+    cmake --preset "$preset" >/dev/null || exit 1
+  fi
+  cmake --build "build/$preset" --target fuzz_test || exit 1
+done
+
+prefix="$PWD/build/wineprefix"
+scripts/wine-prefix.sh start "$prefix" || exit 1
+trap 'scripts/wine-prefix.sh stop "$prefix"' EXIT
+
+echo "fuzz.sh: seed $seed, inputs $first..$((first + inputs - 1)) per module"
+status=0
+for preset in $presets; do
+  preset_jobs=${jobs:-$([ "$preset" = win64 ] && echo 1 || echo 2)}
+  mkdir -p "build/$preset/fuzz"
+  log="build/$preset/fuzz/long-run-$seed.txt"
+  echo "== $preset"
+  WINEPREFIX="$prefix" scripts/wine-run.sh "build/$preset/tests/fuzz_test.exe" \
+    --gtest_filter=Fuzz.Campaign --fuzz-inputs="$inputs" --fuzz-seed="$seed" --fuzz-first="$first" \
+    --fuzz-jobs="$preset_jobs" --fuzz-picture-limit=0 --fuzz-stall=300 --fuzz-progress=60 "$@" >"$log" 2>&1 &
+  runner=$!
+  # Progress while it runs, the figures when it is done.
+  tail -n +1 -f "$log" --pid=$runner 2>/dev/null | grep -a --line-buffered '^fuzz: \.\.\.'
+  wait $runner
+  result=$?
+  grep -a '^fuzz:' "$log" | grep -av '^fuzz: \.\.\.'
+  if [ $result -ne 0 ]; then
+    status=1
+    echo "== $preset FAILED (the whole output: $log)"
+    grep -a -A3 'Failure' "$log" | head -40
+  else
+    echo "== $preset passed (the whole output: $log)"
+  fi
+done
+exit $status

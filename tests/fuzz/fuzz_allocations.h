@@ -1,0 +1,34 @@
+#pragma once
+
+// The plug-in's own heap blocks. Wine's JPEG XR decoder leaks memory on
+// many damaged files (the same calls made straight to the imaging component,
+// without the plug-in, leak the same amount), so the process's heap and
+// private memory cannot tell a leak of ours from the platform's. This counts
+// the blocks that the plug-in module itself allocates and frees: its import
+// table entries for the C runtime's and the system's allocators are pointed
+// at counting wrappers. COM objects, which other modules allocate, are not
+// counted here; a COM object left behind shows in the handle count (file
+// mode) and in the clean rounds at the end of each worker.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace fuzz {
+
+// Installs the wrappers into `module`'s import table; the names of the
+// functions wrapped go to *wrapped (for the report).
+bool TrackAllocations(HMODULE module, std::string* wrapped, std::string* error);
+
+struct Tracked {
+    long long blocks = 0;
+    long long bytes = 0;
+};
+// Blocks allocated by the module and not freed yet.
+Tracked TrackedLive();
+
+// A block handed to the host, which frees it itself (not through the module).
+void ForgetTracked(const void* block);
+
+}  // namespace fuzz
