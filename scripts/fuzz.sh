@@ -13,15 +13,18 @@
 #   --jobs J     worker processes at a time (default: 2 for win32, 1 for
 #                win64, where one worker can take 6 GB for one picture)
 #   --preset P   one module only (default both)
+#   --all-pictures   every GetPicture call in the 64-bit module too (hours)
 # After "--": options of tests/fuzz/fuzz_test.cpp, e.g. --fuzz-all-steps.
 #
 # Builds what is missing (configure, the test program, the module and the
 # test images), starts the project's Wine server, and prints each module's
 # figures: inputs, results per call, crashes (ours / the platform's, with
 # the module), hangs, leak figures, rule violations. Unlike the suite's short
-# run it makes every GetPicture call, however large the picture that an
-# input claims (the 64-bit module then decodes pictures of several GB: expect
-# minutes for some inputs and several GB of memory per worker). Inputs that
+# run it makes the GetPicture calls of inputs that claim huge pictures: all of
+# them for the 32-bit module (which refuses them quickly), every 32nd of those
+# claiming more than 64 MB for the 64-bit module, which really decodes
+# pictures of up to 4 GB from files of a few hundred bytes, up to 3 minutes
+# and 6 GB of memory a call (all of them: --all-pictures). Inputs that
 # crashed a worker are kept under build/<preset>/fuzz/ (ours/, platform/,
 # unattributed/), each with a .txt saying what happened. The full output goes
 # to build/<preset>/fuzz/long-run-<seed>.txt. Exit status 0 when every module
@@ -34,6 +37,7 @@ seed=$(date +%Y%m%d%H%M%S)
 first=0
 jobs=
 presets="win32 win64"
+all_pictures=
 while [ $# -gt 0 ]; do
   case "$1" in
   --inputs) inputs=${2:?}; shift 2 ;;
@@ -41,8 +45,9 @@ while [ $# -gt 0 ]; do
   --first) first=${2:?}; shift 2 ;;
   --jobs) jobs=${2:?}; shift 2 ;;
   --preset) presets=${2:?}; shift 2 ;;
+  --all-pictures) all_pictures=1; shift ;;
   --) shift; break ;;
-  -h|--help) sed -n '2,30p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h|--help) sed -n '2,35p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   *) echo "fuzz.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -62,12 +67,16 @@ echo "fuzz.sh: seed $seed, inputs $first..$((first + inputs - 1)) per module"
 status=0
 for preset in $presets; do
   preset_jobs=${jobs:-$([ "$preset" = win64 ] && echo 1 || echo 2)}
+  pictures="--fuzz-picture-limit=0"
+  if [ "$preset" = win64 ] && [ -z "$all_pictures" ]; then
+    pictures="--fuzz-picture-limit=$((64 << 20)) --fuzz-large-every=32"
+  fi
   mkdir -p "build/$preset/fuzz"
   log="build/$preset/fuzz/long-run-$seed.txt"
   echo "== $preset"
   WINEPREFIX="$prefix" scripts/wine-run.sh "build/$preset/tests/fuzz_test.exe" \
     --gtest_filter=Fuzz.Campaign --fuzz-inputs="$inputs" --fuzz-seed="$seed" --fuzz-first="$first" \
-    --fuzz-jobs="$preset_jobs" --fuzz-picture-limit=0 --fuzz-stall=300 --fuzz-progress=60 "$@" >"$log" 2>&1 &
+    --fuzz-jobs="$preset_jobs" $pictures --fuzz-stall=300 --fuzz-progress=60 "$@" >"$log" 2>&1 &
   runner=$!
   # Progress while it runs, the figures when it is done.
   tail -n +1 -f "$log" --pid=$runner 2>/dev/null | grep -a --line-buffered '^fuzz: \.\.\.'

@@ -210,6 +210,7 @@ Report ReadReport(const std::wstring& path, Figures& figures) {
             break;
         }
         case 'K': ++figures.picturesLeftOut; break;
+        case 'G': ++figures.picturesSampled; break;
         case 'D':
             ++figures.finished;
             r.inCall = false;
@@ -314,7 +315,8 @@ bool Spawn(const CampaignOptions& options, const std::wstring& dir, unsigned num
                            std::to_wstring(options.stallSeconds) + L" \"--fuzz-report=" + worker.report + L"\"";
     if (options.allSteps) command += L" --fuzz-all-steps";
     if (options.stepMask != 0xFFF) command += L" --fuzz-steps=" + std::to_wstring(options.stepMask);
-    command += L" --fuzz-picture-limit=" + std::to_wstring(options.pictureLimit);
+    command += L" --fuzz-picture-limit=" + std::to_wstring(options.pictureLimit) + L" --fuzz-large-every=" +
+               std::to_wstring(options.largeEvery) + L" --fuzz-parent=" + std::to_wstring(::GetCurrentProcessId());
     if (!options.inject.empty()) command += L" --fuzz-inject=" + Widen(options.inject);
 
     // A fresh, empty report: the worker appends to it.
@@ -637,8 +639,13 @@ void PrintFigures(const Figures& f, const CampaignOptions& o, std::FILE* out) {
                  static_cast<unsigned long long>(f.started), static_cast<unsigned long long>(f.finished),
                  static_cast<unsigned long long>(f.calls), f.workers, f.seconds);
     if (o.pictureLimit != 0) {
-        std::fprintf(out, "fuzz: GetPicture left out for %llu inputs claiming more than %llu MB at 4 bytes a pixel\n",
+        std::fprintf(out, "fuzz: GetPicture left out for %llu inputs claiming more than %llu MB at 4 bytes a pixel",
                      static_cast<unsigned long long>(f.picturesLeftOut), static_cast<unsigned long long>(o.pictureLimit >> 20));
+        if (o.largeEvery != 0) {
+            std::fprintf(out, " (made for the %llu of them whose number is a multiple of %u)",
+                         static_cast<unsigned long long>(f.picturesSampled), o.largeEvery);
+        }
+        std::fprintf(out, "\n");
     }
     std::fprintf(out, "fuzz: mutations:");
     for (int m = 0; m < static_cast<int>(Mutation::Count); ++m) {

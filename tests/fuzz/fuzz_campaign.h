@@ -28,6 +28,7 @@ struct CampaignOptions {
     bool allSteps = false;
     unsigned stepMask = 0xFFF;
     std::uint64_t pictureLimit = 0;  // see WorkerOptions
+    unsigned largeEvery = 0;
     std::string inject;             // planted fault, for the harness's own tests
     std::wstring outDir;            // reports while running, kept inputs
     unsigned progressSeconds = 0;   // a progress line this often (0: none)
@@ -85,6 +86,7 @@ struct Figures {
     std::uint64_t seed = 0, first = 0, inputs = 0;
     std::uint64_t started = 0, finished = 0, calls = 0;
     std::uint64_t picturesLeftOut = 0;  // inputs whose GetPicture calls were left out (picture limit)
+    std::uint64_t picturesSampled = 0;  // inputs over the limit that kept them
     std::uint64_t mutations[static_cast<int>(Mutation::Count)] = {};
     std::map<int, std::uint64_t> results[kFamilyCount];
     std::vector<Incident> incidents;

@@ -49,6 +49,7 @@ inline const char* FamilyName(int family) {
 //   E <input> <step> <result> <ms>   call returned after <ms> milliseconds
 //   V <input> <step> <text>          a returned value broke a rule
 //   K <input>                        GetPicture left out: too large for the run
+//   G <input>                        GetPicture made although over the limit (sample)
 //   D <input>                        input done
 //   T <names>                        allocators of the plug-in being counted
 //   C <label> <handles> <private> <heap> <our blocks> <our bytes>

@@ -90,6 +90,8 @@ Arguments ParseArguments() {
         else if (Option(arg, "--fuzz-first", &v)) a.campaign.first = a.workerOptions.first = Number(v);
         else if (Option(arg, "--fuzz-count", &v)) a.workerOptions.count = Number(v);
         else if (Option(arg, "--fuzz-steps", &v)) a.campaign.stepMask = a.workerOptions.stepMask = static_cast<unsigned>(Number(v));
+        else if (Option(arg, "--fuzz-large-every", &v)) a.campaign.largeEvery = a.workerOptions.largeEvery = static_cast<unsigned>(Number(v));
+        else if (Option(arg, "--fuzz-parent", &v)) a.workerOptions.parentPid = static_cast<unsigned>(Number(v));
         else if (Option(arg, "--fuzz-picture-limit", &v)) a.campaign.pictureLimit = a.workerOptions.pictureLimit = Number(v);
         else if (Option(arg, "--fuzz-inputs", &v)) a.campaign.inputs = Number(v);
         else if (Option(arg, "--fuzz-jobs", &v)) a.campaign.jobs = static_cast<unsigned>(Number(v));
@@ -127,7 +129,8 @@ fuzz::CampaignOptions Planted(const std::string& inject, std::uint64_t inputs) {
     o.cleanRounds = 0;
     o.checkpointEvery = 10;
     o.minJudgedInputs = 10;
-    o.stallSeconds = 3;
+    o.stallSeconds = 30;
+    o.pictureLimit = kDefaultPictureLimit;
     o.outDir = Args().campaign.outDir + L"\\harness-" + std::to_wstring(::GetCurrentProcessId());
     return o;
 }
@@ -201,7 +204,9 @@ TEST_F(FuzzHarness, ExitWithoutARecordIsThePlatformsOnlyInsideACall) {
 }
 
 TEST_F(FuzzHarness, HangIsStoppedAndAttributed) {
-    const fuzz::Figures f = fuzz::RunCampaign(Planted("hang:1", 3));
+    fuzz::CampaignOptions o = Planted("hang:1", 3);
+    o.stallSeconds = 3;
+    const fuzz::Figures f = fuzz::RunCampaign(o);
     ExpectOneIncident(f, fuzz::Incident::Hang, fuzz::Owner::TestProgram, 1);
 }
 

@@ -143,16 +143,23 @@ void InstallAbortHandlers() {
 }
 
 HANDLE g_mainThread = nullptr;
+HANDLE g_parent = nullptr;
 std::uintptr_t g_mainStackBase = 0;
 unsigned g_stallSeconds = 60;
 
 // No line for g_stallSeconds: the main thread is stopped where it is, its
-// call chain reported, and the worker ends.
+// call chain reported, and the worker ends. Also ends a worker whose parent
+// has gone.
 DWORD WINAPI Watchdog(void*) {
     LONG seen = g_lines;
     ULONGLONG since = ::GetTickCount64();
     for (;;) {
         ::Sleep(500);
+        if (g_parent != nullptr && ::WaitForSingleObject(g_parent, 0) == WAIT_OBJECT_0) {
+            // Nobody reads the report any more.
+            ::InterlockedExchange(&g_dying, 1);
+            Die(kExitHang);
+        }
         const LONG now = g_lines;
         if (now != seen) {
             seen = now;
@@ -340,7 +347,11 @@ public:
                 steps[n++] = 2 * pair + static_cast<int>(r.Below(2));
             }
         }
-        const bool tooLarge = options_.pictureLimit != 0 && ClaimedPixels(input.bytes) > options_.pictureLimit / 4;
+        bool tooLarge = options_.pictureLimit != 0 && ClaimedPixels(input.bytes) > options_.pictureLimit / 4;
+        if (tooLarge && options_.largeEvery != 0 && input.index % options_.largeEvery == 0) {
+            tooLarge = false;
+            Line("G %lld", index);
+        }
         if (tooLarge) Line("K %lld", index);
         for (int i = 0; i < n; ++i) {
             if (tooLarge && FamilyOf(steps[i]) == kFamilyPicture) continue;
@@ -701,6 +712,7 @@ int RunWorker(const WorkerOptions& options) {
     ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &g_mainThread, 0, FALSE,
                       DUPLICATE_SAME_ACCESS);
     g_mainStackBase = CurrentStackBase();
+    if (options.parentPid != 0) g_parent = ::OpenProcess(SYNCHRONIZE, FALSE, options.parentPid);
     g_stallSeconds = options.stallSeconds;
     if (HANDLE watchdog = ::CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr)) ::CloseHandle(watchdog);
 

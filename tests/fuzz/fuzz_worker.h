@@ -24,6 +24,8 @@ struct WorkerOptions {
     // 64-bit module really decodes pictures of a few GB from files of a few
     // hundred bytes (30 s and more each), too slow for the suite's run.
     std::uint64_t pictureLimit = 0;
+    unsigned largeEvery = 0;   // of the inputs over the limit, those whose number is a multiple of this keep GetPicture
+    unsigned parentPid = 0;    // the worker ends itself when this process has ended
     // Faults planted on purpose, for the harness's own tests:
     //   crash-ours:N      input N: GetPictureInfoW with a bad record pointer
     //                     (an access violation inside the plug-in)
