@@ -15,10 +15,12 @@ ComScope::~ComScope() {
 }
 
 PluginResult ComScope::Open() noexcept {
-    // S_FALSE (an apartment of the same kind exists) and RPC_E_CHANGED_MODE
-    // (the thread is in the multithreaded apartment) both leave the thread
-    // as the host set it up; only S_OK is ours to undo.
-    initialised_ = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) == S_OK;
+    // The request goes on in whatever apartment the thread has. Every
+    // successful call counts, S_FALSE (the thread is in a single-threaded
+    // apartment already) included, and is undone when the scope closes, so
+    // that the host's own CoUninitialize still ends COM on its thread.
+    // RPC_E_CHANGED_MODE (the multithreaded apartment) took nothing.
+    initialised_ = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 
     HRESULT hr = ::CoCreateInstance(kClsidWicImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                     kIidWicImagingFactory,

@@ -8,7 +8,7 @@
 namespace rorurera {
 
 // COM initialisation and one imaging factory for the duration of one request.
-// COM is uninitialised on destruction only when this scope initialised it.
+// Every successful initialisation of this scope is undone on destruction.
 class ComScope {
 public:
     ComScope() = default;

@@ -161,9 +161,10 @@ void OnThread(F f) {
     thread.join();
 }
 
-// After a request the thread's COM state is as the host left it: an
-// initialising call of the same kind tells whether COM is still (S_FALSE) or
-// no longer (S_OK) initialised.
+// After a request the thread's COM state is as the host left it: once the
+// host has undone its own initialisation, COM is no longer initialised on
+// the thread (an initialisation in the other model then succeeds with S_OK
+// instead of failing with RPC_E_CHANGED_MODE).
 TEST_F(FormatDetectionTest, RequestsLeaveTheThreadsComStateAsItWas) {
     OnThread([&] {
         EXPECT_EQ(plugin.IsSupportedW(L"a.jxr", AddressOf(jxrHeader)), 1);
@@ -171,14 +172,22 @@ TEST_F(FormatDetectionTest, RequestsLeaveTheThreadsComStateAsItWas) {
         EXPECT_EQ(hr, S_OK) << "no request may leave COM initialised behind it";
         if (SUCCEEDED(hr)) ::CoUninitialize();
     });
-    for (DWORD model : {DWORD{COINIT_APARTMENTTHREADED}, DWORD{COINIT_MULTITHREADED}}) {
+    struct Model {
+        DWORD host;
+        DWORD other;
+    };
+    for (const Model model : {Model{COINIT_APARTMENTTHREADED, COINIT_MULTITHREADED},
+                              Model{COINIT_MULTITHREADED, COINIT_APARTMENTTHREADED}}) {
         OnThread([&] {
-            ASSERT_EQ(::CoInitializeEx(nullptr, model), S_OK);
-            EXPECT_EQ(plugin.IsSupportedW(L"a.jxr", AddressOf(jxrHeader)), 1) << model;
-            EXPECT_EQ(plugin.IsSupportedW(L"a.jxr", AddressOf(pngHeader)), 0) << model;
-            EXPECT_EQ(::CoInitializeEx(nullptr, model), S_FALSE) << "still initialised in model " << model;
+            ASSERT_EQ(::CoInitializeEx(nullptr, model.host), S_OK);
+            EXPECT_EQ(plugin.IsSupportedW(L"a.jxr", AddressOf(jxrHeader)), 1) << model.host;
+            EXPECT_EQ(plugin.IsSupportedW(L"a.jxr", AddressOf(pngHeader)), 0) << model.host;
+            EXPECT_EQ(::CoInitializeEx(nullptr, model.other), RPC_E_CHANGED_MODE) << "still initialised";
             ::CoUninitialize();
-            ::CoUninitialize();
+            const HRESULT after = ::CoInitializeEx(nullptr, model.other);
+            EXPECT_EQ(after, S_OK) << "the host's CoUninitialize must end COM on its thread (model "
+                                   << model.host << ")";
+            if (SUCCEEDED(after)) ::CoUninitialize();
         });
     }
 }
