@@ -28,6 +28,13 @@
 
 namespace {
 
+// Window handles carry 32 significant bits; a 64-bit process may see the
+// same window's handle sign-extended or not, depending on where it came from.
+std::uint32_t WindowId(HWND window) {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window));
+}
+
+
 using testing_support::ModuleFileName;
 using testing_support::ModulePath;
 
@@ -684,7 +691,7 @@ TEST_F(ConfigurationTest, AboutBoxShowsTheVersionTextUnderTheModuleName) {
     const HWND box = run->WaitForDialog();
     ASSERT_NE(box, nullptr) << "no about box";
     EXPECT_EQ(Narrow(TextOf(box)), Narrow(ModuleFileName()));
-    EXPECT_EQ(::GetWindow(box, GW_OWNER), run->Owner());
+    EXPECT_EQ(WindowId(::GetWindow(box, GW_OWNER)), WindowId(run->Owner()));
 
     std::vector<std::string> texts;
     std::vector<HWND> buttons;
@@ -704,7 +711,7 @@ TEST_F(ConfigurationTest, SettingsDialogIsModalOverTheHostWindow) {
     const auto run = Start(1, true);
     const HWND dialog = run->WaitForDialog();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(::GetWindow(dialog, GW_OWNER), run->Owner());
+    EXPECT_EQ(WindowId(::GetWindow(dialog, GW_OWNER)), WindowId(run->Owner()));
     EXPECT_FALSE(::IsWindowEnabled(run->Owner()));
     Click(dialog, IDCANCEL);
     EXPECT_EQ(run->Result(), std::optional<int>(0));
@@ -943,7 +950,7 @@ protected:
         const HWND picker = run_->WaitForDialog(dialog);
         EXPECT_NE(picker, nullptr) << "the colour picker did not appear";
         if (picker != nullptr) {
-            EXPECT_EQ(::GetWindow(picker, GW_OWNER), dialog);
+            EXPECT_EQ(WindowId(::GetWindow(picker, GW_OWNER)), WindowId(dialog));
         }
         return picker;
     }
@@ -1066,7 +1073,7 @@ LRESULT CALLBACK RecordDialogStarts(int code, WPARAM wParam, LPARAM lParam) {
         DialogStart start;
         start.window = call->hwnd;
         start.parameter = call->lParam;
-        if (g_settingsDialog != nullptr && ::GetWindow(call->hwnd, GW_OWNER) == g_settingsDialog &&
+        if (g_settingsDialog != nullptr && WindowId(::GetWindow(call->hwnd, GW_OWNER)) == WindowId(g_settingsDialog) &&
             call->lParam != 0) {
             const auto* choose = reinterpret_cast<const CHOOSECOLORW*>(call->lParam);
             start.picker = *choose;
