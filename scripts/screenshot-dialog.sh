@@ -3,16 +3,21 @@
 # README: under Xvfb, in a Wine virtual desktop (so that the caption is drawn),
 # with the Japanese UI font replaced by IPA P Gothic.
 #   scripts/screenshot-dialog.sh [MODULE] [OUT.png]
-# MODULE defaults to build/win32/Rorurera.spi, OUT.png to docs/settings-dialog.png.
+# MODULE defaults to build/win32/Rorurera.spi (build/win64/Rorurera.sph where
+# 32-bit programs cannot run), OUT.png to docs/settings-dialog.png.
 # The Wine prefix is build/wineprefix-screenshot, kept apart from the tests'
 # prefix so that their settings stay as they are; the dialog opens with the
 # settings this prefix holds (the defaults on its first use).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-module=${1:-$root/build/win32/Rorurera.spi}
+. "$root/scripts/wine-loader.sh"
+# The 32-bit module where 32-bit programs run, the 64-bit one elsewhere.
+default_module=$root/build/win32/Rorurera.spi
+[ "$wine32_runs" = 1 ] || default_module=$root/build/win64/Rorurera.sph
+module=${1:-$default_module}
 out=${2:-$root/docs/settings-dialog.png}
 [ -f "$module" ] || { echo "$module is missing: build first (scripts/main.sh)" >&2; exit 2; }
-for tool in Xvfb xwd convert wine wineserver; do
+for tool in Xvfb xwd convert "$wine" wineserver; do
   command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/setup.sh" >&2; exit 2; }
 done
 
@@ -46,7 +51,7 @@ export DISPLAY=":$display" RORURERA_KEEP_DISPLAY=1
 # The prefix: created once, its display settings written every time.
 mkdir -p "$WINEPREFIX"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wine wineboot -i </dev/null >/dev/null 2>&1
+  "$wine" wineboot -i </dev/null >/dev/null 2>&1
 fi
 cat >"$work/display.reg" <<'REG'
 REGEDIT4
@@ -63,7 +68,7 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
 "MS UI Gothic"="IPAPGothic"
 REG
-wine regedit /S "$work/display.reg" </dev/null >/dev/null 2>&1
+"$wine" regedit /S "$work/display.reg" </dev/null >/dev/null 2>&1
 # Wine draws the caption buttons with Marlett, which it does not find in its
 # own font folder here: give the prefix a copy.
 if [ -f /usr/share/wine/fonts/marlett.ttf ]; then

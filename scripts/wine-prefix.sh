@@ -11,6 +11,7 @@
 # Wine and its server get /dev/null for all standard streams: a server that
 # inherits CTest's output pipe keeps CTest waiting for good.
 set -eu
+. "$(dirname "$0")/wine-loader.sh"
 action=${1:?start or stop}
 prefix=${2:?prefix folder}
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -34,14 +35,14 @@ REGEDIT4
 
 [-HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows NT\CurrentVersion\AeDebug]
 REG
-  wine regedit /S "$reg" </dev/null >/dev/null 2>&1
+  "$wine" regedit /S "$reg" </dev/null >/dev/null 2>&1
 }
 
 case "$action" in
 start)
   mkdir -p "$prefix"
   if [ ! -f "$prefix/system.reg" ]; then
-    wine wineboot -i </dev/null >/dev/null 2>&1
+    "$wine" wineboot -i </dev/null >/dev/null 2>&1
   fi
   if [ "$(cat "$prefix/rorurera-settings" 2>/dev/null)" != "$settings_version" ]; then
     write_settings
@@ -51,7 +52,7 @@ start)
   # Fails harmlessly when a server for this prefix is running already.
   wineserver -p30 </dev/null >/dev/null 2>&1 || true
   # The persistent server is up once a trivial program runs.
-  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
   ;;
 stop)
   if [ -d "$prefix" ] && { [ "${CI:-}" = true ] || [ -n "${RORURERA_STOP_WINESERVER:-}" ]; }; then

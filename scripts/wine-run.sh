@@ -3,6 +3,7 @@
 # set; CMake passes it). Dialogs use Wine's null display driver unless
 # RORURERA_KEEP_DISPLAY is set, so that runs do not depend on an X server.
 set -u
+. "$(dirname "$0")/wine-loader.sh"
 : "${WINEPREFIX:?WINEPREFIX must name the project prefix}"
 export WINEPREFIX
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -10,4 +11,4 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 if [ -z "${RORURERA_KEEP_DISPLAY:-}" ]; then
   unset DISPLAY
 fi
-exec wine "$@"
+exec "$wine" "$@"
