@@ -94,14 +94,16 @@ PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* dec
     if (result != PluginResult::Success) return result;
     if (progress.StopRequestedAt(60) || progress.StopRequestedAt(70)) return PluginResult::Aborted;
 
-    result = FlipToBottomUp(picture, spare);
-    if (result != PluginResult::Success) return result;
-    if (progress.StopRequestedAt(80)) return PluginResult::Aborted;
-
+    // Both stages work in the copy's own block. Pictures with alpha shrink
+    // to 24 bits first, so that fewer bytes change places in the flip.
     if (entry.hasAlpha) {
         result = ReduceTo24Bits(picture, spare);
         if (result != PluginResult::Success) return result;
     }
+    if (progress.StopRequestedAt(80)) return PluginResult::Aborted;
+
+    result = FlipToBottomUp(picture, spare);
+    if (result != PluginResult::Success) return result;
     if (progress.StopRequestedAt(90)) return PluginResult::Aborted;
 
     UniqueHlocal headerBlock;
