@@ -26,41 +26,41 @@ inline std::uint8_t Blend(std::uint32_t source, std::uint32_t background, std::u
     return static_cast<std::uint8_t>((source * alpha + background * (255 - alpha)) / 255);
 }
 
-// The row writers read each 4-byte pixel whole before writing its 3 bytes,
-// so they also work in place: the target may start at the source row's
-// first byte or anywhere before it.
+// The row writers read each 4-byte pixel whole before writing it, and write
+// each 3-byte pixel as a 4-byte word (the fourth byte lands on the next
+// pixel, in the row's padding, in the next row's place before that row is
+// written, or in the block's spare bytes). So they also work in place: the
+// target may start at the source row's first byte or anywhere before it,
+// and the word written at 3x never reaches the unread pixel at 4x + 4.
+inline std::uint32_t LoadPixel(const std::uint8_t* source) noexcept {
+    std::uint32_t pixel;
+    std::memcpy(&pixel, source, 4);
+    return pixel;  // blue in the low byte, alpha in the high byte
+}
+
+inline void StorePixel(std::uint8_t* target, std::uint32_t pixel) noexcept { std::memcpy(target, &pixel, 4); }
+
 void BlendRow(const std::uint8_t* source, std::uint8_t* target, std::uint32_t width,
               const BgrColor& background) noexcept {
+    const std::uint32_t backgroundWord = background.blue | (std::uint32_t{background.green} << 8) |
+                                         (std::uint32_t{background.red} << 16);
     for (std::uint32_t x = 0; x < width; ++x, source += 4, target += 3) {
-        const std::uint32_t blue = source[0];
-        const std::uint32_t green = source[1];
-        const std::uint32_t red = source[2];
-        const std::uint32_t alpha = source[3];
+        const std::uint32_t pixel = LoadPixel(source);
+        const std::uint32_t alpha = pixel >> 24;
         if (alpha == 255) {
-            target[0] = static_cast<std::uint8_t>(blue);
-            target[1] = static_cast<std::uint8_t>(green);
-            target[2] = static_cast<std::uint8_t>(red);
+            StorePixel(target, pixel);
         } else if (alpha == 0) {
-            target[0] = background.blue;
-            target[1] = background.green;
-            target[2] = background.red;
+            StorePixel(target, backgroundWord);
         } else {
-            target[0] = Blend(blue, background.blue, alpha);
-            target[1] = Blend(green, background.green, alpha);
-            target[2] = Blend(red, background.red, alpha);
+            StorePixel(target, Blend(pixel & 0xFF, background.blue, alpha) |
+                                   (std::uint32_t{Blend((pixel >> 8) & 0xFF, background.green, alpha)} << 8) |
+                                   (std::uint32_t{Blend((pixel >> 16) & 0xFF, background.red, alpha)} << 16));
         }
     }
 }
 
 void DropAlphaRow(const std::uint8_t* source, std::uint8_t* target, std::uint32_t width) noexcept {
-    for (std::uint32_t x = 0; x < width; ++x, source += 4, target += 3) {
-        const std::uint8_t blue = source[0];
-        const std::uint8_t green = source[1];
-        const std::uint8_t red = source[2];
-        target[0] = blue;
-        target[1] = green;
-        target[2] = red;
-    }
+    for (std::uint32_t x = 0; x < width; ++x, source += 4, target += 3) StorePixel(target, LoadPixel(source));
 }
 
 // Exchanges two rows' bytes through a little stack: no picture-sized block.
