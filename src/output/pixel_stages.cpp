@@ -204,8 +204,9 @@ PluginResult FlipToBottomUp(PixelBuffer& buffer, UniqueHlocal& spare) {
         return FlipIntoNewBlock(buffer, spare);
     }
 
-    // In place: the rows change places at the narrower of the two pitches
-    // (fewer bytes to move), and are moved to the DIB pitch before or after.
+    // In place: rows at the DIB pitch already change places pairwise (pairs
+    // may go to different threads); packed rows are turned and widened in
+    // one pass; rows wider than the DIB pitch are narrowed, then turned.
     const std::size_t rowBytes = static_cast<std::size_t>(PackedRowBytes(layout.width, layout.bitsPerPixel));
     const auto target = static_cast<std::size_t>(dibStride);
     if (layout.stride == target) {
