@@ -24,7 +24,7 @@ echo "load before: $(uptime)"
 for pair in "$build32:spi" "$build64:sph"; do
   dir=${pair%:*}
   module="$dir/Rorurera.${pair#*:}"
-  cmake --build "$dir" --target picture_bench Rorurera >/dev/null
+  cmake --build "$dir" --target picture_bench stage_bench Rorurera >/dev/null
   echo "== $module"
   WINEPREFIX="$prefix" scripts/wine-run.sh "$dir/bench/picture_bench.exe" "Z:$(realpath "$module")" --runs "$runs" \
     "$(img large_rgb24_6000x4000.jxr)" "$(img large_rgb24_6000x4000_lossy.jxr)" \
@@ -34,5 +34,6 @@ for pair in "$build32:spi" "$build64:sph"; do
     --memory "$(img odd_rgb24_3001x2001_lossy.jxr)" --memory "$(img alpha_bgra32_4000x3000_lossy.jxr)" \
     --threads 2 "$(img odd_rgb24_3001x2001_lossy.jxr)" --threads 4 "$(img odd_rgb24_3001x2001_lossy.jxr)" \
     --folder "$(img small)"
+  WINEPREFIX="$prefix" scripts/wine-run.sh "$dir/bench/stage_bench.exe" --runs "$runs"
   echo "load: $(uptime)"
 done
