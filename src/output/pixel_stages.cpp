@@ -231,8 +231,14 @@ PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare) {
     return ReduceTo24Bits(buffer, spare, mode, background);
 }
 
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& /*spare*/, std::int32_t alphaMode,
+PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare, std::int32_t alphaMode,
                             BgrColor background) {
+    return ReduceTo24Bits(buffer, spare, alphaMode, background,
+                          kRowsOnThreads ? ReducePartition::InSlots : ReducePartition::Forward);
+}
+
+PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& /*spare*/, std::int32_t alphaMode,
+                            BgrColor background, ReducePartition partition) {
     if (!HasPixels(buffer) || buffer.layout->bitsPerPixel != 32) return PluginResult::InternalError;
     PixelLayout& layout = *buffer.layout;
     const std::uint32_t width = layout.width;
@@ -256,7 +262,7 @@ PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& /*spare*/, std::i
     const std::size_t from = layout.stride;
     const auto to = static_cast<std::size_t>(dibStride);
     const std::size_t rowBytes = std::size_t{width} * 3;
-    if constexpr (kRowsOnThreads) {
+    if (partition == ReducePartition::InSlots) {
         // Each thread shrinks whole rows within their own 32-bit slots; then
         // one pass moves the rows together to the DIB pitch.
         ForEachRow(height, [=](std::uint32_t row) noexcept {

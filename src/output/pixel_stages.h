@@ -38,4 +38,13 @@ PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare);
 PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare, std::int32_t alphaMode,
                             BgrColor background);
 
+// How the reduction divides its work. Forward: one pass from the first row
+// on the calling thread (the 64-bit module's choice). InSlots: each row
+// shrinks within its own 32-bit place, rows spread over the row loop's
+// threads, then one pass moves them to the DIB pitch (the 32-bit module's
+// choice, whose row loops use the thread pool). Both give the same bytes.
+enum class ReducePartition { Forward, InSlots };
+PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare, std::int32_t alphaMode,
+                            BgrColor background, ReducePartition partition);
+
 }  // namespace rorurera

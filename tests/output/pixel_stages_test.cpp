@@ -250,28 +250,30 @@ TEST(ReduceTo24Bits, ReducesAndFlipsInTheOneBlock) {
     EXPECT_EQ(BufferBytes(buffer, 16), (Bytes{7, 8, 9, 10, 11, 12, 0, 0, 1, 2, 3, 4, 5, 6, 0, 0}));
 }
 
-// Rows of many widths and heights shrink in place to the same pixels the
-// one-pixel cases give, in both modules' partitions.
+// Rows of many widths shrink in place to the same pixels the one-pixel
+// cases give, in both modules' partitions of the work.
 TEST(ReduceTo24Bits, ManyRowsShrinkInPlace) {
-    for (std::uint32_t width : {1u, 2u, 3u, 5u, 1001u}) {
-        const std::uint32_t height = 37;
-        Bytes rows(std::size_t{width} * 4 * height);
-        for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<std::uint8_t>(i * 13 + i / 7);
-        PixelBuffer buffer = MakeBuffer(width, height, 32, std::size_t{width} * 4, rows);
-        UniqueHlocal spare;
-        ASSERT_EQ(ReduceTo24Bits(buffer, spare, 1, BgrColor{0x10, 0x80, 0xF0}), PluginResult::Success);
-        const std::size_t stride = (std::size_t{width} * 3 + 3) / 4 * 4;
-        ASSERT_EQ(buffer.layout->stride, stride);
-        for (std::uint32_t y = 0; y < height; y += 6) {
-            for (std::uint32_t x = 0; x < width; x += (width > 9 ? 97 : 1)) {
-                const std::uint8_t* p = &rows[(std::size_t{y} * width + x) * 4];
-                const Bytes one = ReduceOne(p[0], p[1], p[2], p[3], 1, BgrColor{0x10, 0x80, 0xF0});
-                const std::uint8_t* out = buffer.data + std::size_t{y} * stride + std::size_t{x} * 3;
-                EXPECT_EQ(Bytes(out, out + 3), one) << width << ": " << x << "," << y;
+    for (auto partition : {rorurera::ReducePartition::Forward, rorurera::ReducePartition::InSlots}) {
+        for (std::uint32_t width : {1u, 2u, 3u, 4u, 5u, 1001u}) {
+            const std::uint32_t height = 37;
+            Bytes rows(std::size_t{width} * 4 * height);
+            for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<std::uint8_t>(i * 13 + i / 7);
+            PixelBuffer buffer = MakeBuffer(width, height, 32, std::size_t{width} * 4, rows);
+            UniqueHlocal spare;
+            ASSERT_EQ(ReduceTo24Bits(buffer, spare, 1, BgrColor{0x10, 0x80, 0xF0}, partition), PluginResult::Success);
+            const std::size_t stride = (std::size_t{width} * 3 + 3) / 4 * 4;
+            ASSERT_EQ(buffer.layout->stride, stride);
+            for (std::uint32_t y = 0; y < height; y += 6) {
+                for (std::uint32_t x = 0; x < width; x += (width > 9 ? 97 : 1)) {
+                    const std::uint8_t* p = &rows[(std::size_t{y} * width + x) * 4];
+                    const Bytes one = ReduceOne(p[0], p[1], p[2], p[3], 1, BgrColor{0x10, 0x80, 0xF0});
+                    const std::uint8_t* out = buffer.data + std::size_t{y} * stride + std::size_t{x} * 3;
+                    EXPECT_EQ(Bytes(out, out + 3), one) << width << ": " << x << "," << y;
+                }
+                const std::uint8_t* pad = buffer.data + std::size_t{y} * stride + std::size_t{width} * 3;
+                const std::size_t padding = stride - std::size_t{width} * 3;
+                EXPECT_EQ(Bytes(pad, pad + padding), Bytes(padding, 0)) << width;
             }
-            const std::uint8_t* pad = buffer.data + std::size_t{y} * stride + std::size_t{width} * 3;
-            const std::size_t padding = stride - std::size_t{width} * 3;
-            EXPECT_EQ(Bytes(pad, pad + padding), Bytes(padding, 0)) << width;
         }
     }
 }
