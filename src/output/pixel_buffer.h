@@ -59,8 +59,9 @@ struct PixelBuffer {
 };
 
 // Gives `buffer` a new layout and a block of at least height * stride + 4
-// bytes (packed rows: height * the larger of the two pitches + 4), taking the spare block when it is large enough (the spare slot then
-// receives the buffer's previous block) and allocating one otherwise. The
+// bytes (packed rows: height * the larger of the two pitches + 4), taking
+// the spare block when it is large enough (the spare slot then receives the
+// buffer's previous block) and allocating one otherwise. The
 // palette is cut to, or padded with white to, 2^bitsPerPixel entries for 8
 // bits or less. Returns OutOfMemory when the size cannot be represented or
 // allocated, InternalError for a depth that no bitmap has (0 or above 32);

@@ -2,8 +2,7 @@
 
 // The pixel stages of a picture request. They rewrite the rows in the
 // working buffer's own block (the packed copy's block has room for the DIB
-// rows), with at most a few kilobytes of stack per thread: no second
-// picture-sized block. The working buffer always describes the pixels it
+// rows), with a few rows of scratch at most: no second picture-sized block. The working buffer always describes the pixels it
 // holds; on failure it is left as it was.
 
 #include <cstdint>
