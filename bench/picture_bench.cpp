@@ -1,19 +1,29 @@
-// picture_bench MODULE IMAGE... [--runs N]
+// picture_bench MODULE [--runs N] [ROW...]
 //
-// How much GetPicture costs on top of the imaging component's own work. For
-// each image, in one process, the runs alternate between
-//   bare:    the work no plug-in can avoid: imaging factory, decoder from the
-//            file, frame 0, the conversion the plug-in makes for that frame's
-//            format (none for 24bppBGR and 32bppBGRA), and one full-width
-//            CopyPixels at the packed pitch into a freshly allocated buffer;
-//   plug-in: GetPictureW of the module in file mode, blocks freed afterwards;
-// and the medians of both (wall time, and process CPU time, which other
-// programs on the machine hardly move) and their ratios are printed. Then a
-// few more runs of each measure memory: a second thread samples the
-// process's committed private memory (summed over VirtualQuery's regions,
-// which works under Wine as well); the peak above the level before the call
-// is compared with the imaging component's own share (the bare peak less its
-// buffer) plus two picture-sized blocks.
+// How much GetPicture costs on top of the imaging component's own work. Each
+// row compares, in one process, alternating runs of
+//   bare:    the work no plug-in can avoid: imaging factory, decoder, frame 0,
+//            the conversion the plug-in makes for that frame's format (none
+//            for 24bppBGR and 32bppBGRA), and one full-width CopyPixels at the
+//            packed pitch into a freshly allocated buffer;
+//   plug-in: GetPictureW of the module, blocks freed afterwards;
+// and prints the medians of both (wall time, and process CPU time, which
+// other programs on the machine hardly move) and their ratios. Rows:
+//   IMAGE              file mode (the decoder from the file name); then a few
+//                      more runs measure memory: a second thread samples the
+//                      process's committed private memory (summed over
+//                      VirtualQuery's regions, which works under Wine as
+//                      well); the peak above the level before the call is
+//                      compared with the imaging component's own share (the
+//                      bare peak less its buffer) + 1 picture block + 1 MB;
+//   --memory IMAGE     memory mode: the file's bytes read once into memory;
+//                      the bare work reads them in place through the imaging
+//                      component's stream (InitializeFromMemory); memory as
+//                      for file mode;
+//   --threads N IMAGE  throughput: N host threads each decoding the image
+//                      (file mode) against N threads doing the bare work;
+//                      pictures per second, the plug-in's share of the bare;
+//   --folder DIR       the cost of each call: every *.jxr of DIR once per run.
 //
 // It prints numbers; it asserts nothing.
 
@@ -93,6 +103,13 @@ double ProcessCpuSeconds() {
 
 bool SameGuid(const GUID& a, const GUID& b) { return ::IsEqualGUID(a, b) != FALSE; }
 
+// What one call decodes: a file by name, or the file's bytes in memory.
+struct Input {
+    std::wstring path;
+    std::vector<std::uint8_t> bytes;  // memory mode when not empty
+    bool Memory() const { return !bytes.empty(); }
+};
+
 struct BareResult {
     bool ok = false;
     std::uint64_t bufferBytes = 0;
@@ -102,15 +119,25 @@ struct BareResult {
 };
 
 // The imaging component's unavoidable share of one picture.
-BareResult BareDecode(const std::wstring& path) {
+BareResult BareDecode(const Input& input) {
     BareResult r;
     ComPtr<IWICImagingFactory> factory;
     if (FAILED(::CoCreateInstance(CLSID_WICImagingFactory1, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)))) {
         return r;
     }
     ComPtr<IWICBitmapDecoder> decoder;
-    if (FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
-                                                  WICDecodeMetadataCacheOnDemand, &decoder))) {
+    if (input.Memory()) {
+        // The bytes read where they are, as the cheapest host-side reader would.
+        ComPtr<IWICStream> stream;
+        if (FAILED(factory->CreateStream(&stream)) ||
+            FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(input.bytes.data()),
+                                                static_cast<DWORD>(input.bytes.size()))) ||
+            FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                                    &decoder))) {
+            return r;
+        }
+    } else if (FAILED(factory->CreateDecoderFromFilename(input.path.c_str(), nullptr, GENERIC_READ,
+                                                         WICDecodeMetadataCacheOnDemand, &decoder))) {
         return r;
     }
     ComPtr<IWICBitmapFrameDecode> frame;
@@ -167,11 +194,17 @@ struct PluginRun {
     int bitCount = 0;
 };
 
-PluginRun PluginDecode(const susie::Plugin& plugin, const std::wstring& path) {
+PluginRun PluginDecode(const susie::Plugin& plugin, const Input& input) {
     PluginRun run;
     HLOCAL header = nullptr;
     HLOCAL bits = nullptr;
-    run.result = plugin.GetPictureW(path.c_str(), 0, susie::kFromFile, &header, &bits, nullptr, 0);
+    if (input.Memory()) {
+        run.result = plugin.GetPictureW(reinterpret_cast<LPCWSTR>(input.bytes.data()),
+                                        static_cast<LONG_PTR>(input.bytes.size()), susie::kFromMemory, &header,
+                                        &bits, nullptr, 0);
+    } else {
+        run.result = plugin.GetPictureW(input.path.c_str(), 0, susie::kFromFile, &header, &bits, nullptr, 0);
+    }
     if (run.result == 0) {
         const auto* info = static_cast<const BITMAPINFOHEADER*>(::LocalLock(header));
         run.bitCount = info->biBitCount;
@@ -191,21 +224,181 @@ std::string Narrow(const std::wstring& text) {
 
 double Megabytes(std::uint64_t bytes) { return double(bytes) / (1024.0 * 1024.0); }
 
+std::vector<std::uint8_t> ReadBytes(const std::wstring& path) {
+    std::vector<std::uint8_t> bytes;
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    LARGE_INTEGER size{};
+    DWORD read = 0;
+    if (::GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF) {
+        bytes.resize(static_cast<std::size_t>(size.QuadPart));
+        if (!::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+            read != bytes.size()) {
+            bytes.clear();
+        }
+    }
+    ::CloseHandle(file);
+    return bytes;
+}
+
+std::vector<std::wstring> FolderImages(const std::wstring& folder) {
+    std::vector<std::wstring> paths;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW((folder + L"\\*.jxr").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return paths;
+    do {
+        paths.push_back(folder + L"\\" + found.cFileName);
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+// One call's work, timed: wall seconds and process CPU seconds.
+struct Timing {
+    std::vector<double> wall;
+    std::vector<double> cpu;
+};
+
+template <typename Work>
+void Time(Timing& timing, const Work& work) {
+    const double cpu = ProcessCpuSeconds();
+    const double start = Now();
+    work();
+    timing.wall.push_back(Now() - start);
+    timing.cpu.push_back(ProcessCpuSeconds() - cpu);
+}
+
+void PrintHeader() {
+    std::printf("%-34s %-7s %9s %9s %7s %7s %7s | %8s %8s %8s %9s %8s %s\n", "image", "mode", "bare ms", "plugin ms",
+                "wall", "cpu", "target", "pict MB", "work MB", "WIC MB", "plugin MB", "limit MB", "");
+}
+
+// Alternating timed runs of the bare work and the plug-in on one input, then
+// memory; prints one row. False when either failed.
+bool PictureRow(const susie::Plugin& plugin, const Input& input, const char* mode, int runs) {
+    // One of each first, unmeasured: the imaging component loads its
+    // libraries and the heap settles.
+    const BareResult probe = BareDecode(input);
+    const PluginRun first = PluginDecode(plugin, input);
+    if (!probe.ok || first.result != 0) {
+        std::printf("%-34s %-7s failed: bare %s, GetPicture %d\n", Narrow(input.path).c_str(), mode,
+                    probe.ok ? "ok" : "failed", first.result);
+        return false;
+    }
+    // Times first, with no sampler running beside them.
+    Timing bare;
+    Timing ours;
+    for (int run = 0; run < runs; ++run) {
+        Time(bare, [&] { BareDecode(input); });
+        Time(ours, [&] { PluginDecode(plugin, input); });
+    }
+    // Then memory, sampled from a second thread.
+    std::vector<double> barePeaks;
+    std::vector<double> pluginPeaks;
+    for (int run = 0; run < std::min(runs, 3); ++run) {
+        MemorySampler bareSampler;
+        BareDecode(input);
+        barePeaks.push_back(double(bareSampler.Stop()));
+        MemorySampler pluginSampler;
+        PluginDecode(plugin, input);
+        pluginPeaks.push_back(double(pluginSampler.Stop()));
+    }
+    const double wallRatio = Median(ours.wall) / Median(bare.wall);
+    const double cpuRatio = Median(ours.cpu) / Median(bare.cpu);
+    // 24-bit: the flip; alpha: the flip and the reduction; a format the
+    // converter refuses (read in its own 64 bits): those and one pass of our
+    // own conversion more.
+    const double target = probe.bits == 64 ? 1.30 : probe.bits == 32 ? 1.05 : 1.02;
+    // The imaging component's own share: what the bare work peaked at, less
+    // the buffer it copied into.
+    const double wicOwn = std::max(0.0, Median(barePeaks) - double(probe.bufferBytes));
+    const double picture = double(first.pixelBytes);
+    const double working = double(probe.bufferBytes);
+    const double peak = Median(pluginPeaks);
+    const double limit = wicOwn + std::max(picture, working) + 1024.0 * 1024.0;
+    std::printf("%-34s %-7s %9.1f %9.1f %7.3f %7.3f %7.2f | %8.1f %8.1f %8.1f %9.1f %8.1f %s\n",
+                Narrow(input.path).c_str(), mode, Median(bare.wall) * 1000, Median(ours.wall) * 1000, wallRatio,
+                cpuRatio, target, Megabytes(first.pixelBytes), Megabytes(probe.bufferBytes),
+                Megabytes(std::uint64_t(wicOwn)), Megabytes(std::uint64_t(peak)), Megabytes(std::uint64_t(limit)),
+                cpuRatio <= target && peak <= limit ? "ok" : "OVER");
+    return true;
+}
+
+// Every picture of a folder once per run, bare and plug-in alternating.
+bool FolderRow(const susie::Plugin& plugin, const std::wstring& folder, int runs) {
+    std::vector<Input> inputs;
+    for (const std::wstring& path : FolderImages(folder)) inputs.push_back(Input{path, {}});
+    bool ok = !inputs.empty();
+    for (const Input& input : inputs) ok = ok && BareDecode(input).ok && PluginDecode(plugin, input).result == 0;
+    if (!ok) {
+        std::printf("%-34s %-7s failed\n", Narrow(folder).c_str(), "folder");
+        return false;
+    }
+    Timing bare;
+    Timing ours;
+    for (int run = 0; run < runs; ++run) {
+        Time(bare, [&] {
+            for (const Input& input : inputs) BareDecode(input);
+        });
+        Time(ours, [&] {
+            for (const Input& input : inputs) PluginDecode(plugin, input);
+        });
+    }
+    const double n = double(inputs.size());
+    const double cpuRatio = Median(ours.cpu) / Median(bare.cpu);
+    const std::string name = Narrow(folder) + " (" + std::to_string(inputs.size()) + " files, per file)";
+    std::printf("%-34s %-7s %9.2f %9.2f %7.3f %7.3f %7.2f | %s\n", name.c_str(), "folder",
+                Median(bare.wall) * 1000 / n, Median(ours.wall) * 1000 / n, Median(ours.wall) / Median(bare.wall),
+                cpuRatio, 1.02, cpuRatio <= 1.02 ? "ok" : "OVER");
+    return true;
+}
+
+// Seconds for `threads` host threads to make `each` pictures apiece.
+template <typename Work>
+double ThreadedSeconds(int threads, int each, const Work& work) {
+    std::vector<std::thread> pool;
+    const double start = Now();
+    for (int t = 0; t < threads; ++t) {
+        pool.emplace_back([&] {
+            // Each host thread in its own apartment, as viewers' worker threads are.
+            const bool com = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+            for (int i = 0; i < each; ++i) work();
+            if (com) ::CoUninitialize();
+        });
+    }
+    for (std::thread& thread : pool) thread.join();
+    return Now() - start;
+}
+
+// Pictures per second with several host threads: plug-in against bare.
+bool ThreadsRow(const susie::Plugin& plugin, const Input& input, int threads, int runs) {
+    if (!BareDecode(input).ok || PluginDecode(plugin, input).result != 0) {
+        std::printf("%-34s %-7s failed\n", Narrow(input.path).c_str(), "threads");
+        return false;
+    }
+    const int each = 2;
+    std::vector<double> bareRates;
+    std::vector<double> pluginRates;
+    for (int run = 0; run < std::max(3, runs / 2); ++run) {
+        bareRates.push_back(threads * each / ThreadedSeconds(threads, each, [&] { BareDecode(input); }));
+        pluginRates.push_back(threads * each / ThreadedSeconds(threads, each, [&] { PluginDecode(plugin, input); }));
+    }
+    const double share = Median(pluginRates) / Median(bareRates);
+    const std::string mode = std::to_string(threads) + " thr";
+    std::printf("%-34s %-7s %9.2f %9.2f %7.3f %7s %7.2f | pictures/s bare, plugin; plugin share %s\n",
+                Narrow(input.path).c_str(), mode.c_str(), Median(bareRates), Median(pluginRates), share, "-", 0.97,
+                share >= 0.97 ? "ok" : "UNDER");
+    return true;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    std::vector<std::wstring> images;
-    int runs = 7;
-    for (int i = 2; i < argc; ++i) {
-        const std::wstring arg = argv[i];
-        if (arg == L"--runs" && i + 1 < argc) {
-            runs = std::max(1, _wtoi(argv[++i]));
-        } else {
-            images.push_back(arg);
-        }
-    }
-    if (argc < 3 || images.empty()) {
-        std::fprintf(stderr, "usage: picture_bench MODULE IMAGE... [--runs N]\n");
+    if (argc < 3) {
+        std::fprintf(stderr,
+                     "usage: picture_bench MODULE [--runs N] [IMAGE | --memory IMAGE | --threads N IMAGE | "
+                     "--folder DIR]...\n");
         return 2;
     }
     susie::Plugin plugin(argv[1]);
@@ -217,74 +410,36 @@ int wmain(int argc, wchar_t** argv) {
     // initialisation then adds the same small cost to every run.
     const bool comInitialised = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 
-    std::printf("%d-bit module, %d runs per image, medians\n", int(sizeof(void*) * 8), runs);
-    std::printf("%-34s %9s %9s %7s %7s %7s | %9s %9s %9s %9s %9s %7s\n", "image", "bare ms", "plugin ms", "ratio",
-                "cpu", "target", "pict MB", "work MB", "WIC MB", "plugin MB", "limit MB", "");
-    int status = 0;
-    for (const std::wstring& image : images) {
-        // One of each first, unmeasured: the imaging component loads its
-        // libraries and the heap settles.
-        const BareResult probe = BareDecode(image);
-        const PluginRun first = PluginDecode(plugin, image);
-        if (!probe.ok || first.result != 0) {
-            std::printf("%-34s failed: bare %s, GetPicture %d\n", Narrow(image).c_str(), probe.ok ? "ok" : "failed",
-                        first.result);
-            status = 1;
-            continue;
-        }
-        // Times first, with no sampler running beside them; wall time and the
-        // process's CPU time (the latter hardly moved by other programs).
-        std::vector<double> bareTimes;
-        std::vector<double> pluginTimes;
-        std::vector<double> bareCpu;
-        std::vector<double> pluginCpu;
-        for (int run = 0; run < runs; ++run) {
-            double cpu = ProcessCpuSeconds();
-            double start = Now();
-            BareDecode(image);
-            bareTimes.push_back(Now() - start);
-            bareCpu.push_back(ProcessCpuSeconds() - cpu);
-
-            cpu = ProcessCpuSeconds();
-            start = Now();
-            PluginDecode(plugin, image);
-            pluginTimes.push_back(Now() - start);
-            pluginCpu.push_back(ProcessCpuSeconds() - cpu);
-        }
-        // Then memory, sampled from a second thread.
-        std::vector<double> barePeaks;
-        std::vector<double> pluginPeaks;
-        for (int run = 0; run < std::min(runs, 3); ++run) {
-            MemorySampler bareSampler;
-            BareDecode(image);
-            barePeaks.push_back(double(bareSampler.Stop()));
-            MemorySampler pluginSampler;
-            PluginDecode(plugin, image);
-            pluginPeaks.push_back(double(pluginSampler.Stop()));
-        }
-        const double bare = Median(bareTimes);
-        const double ours = Median(pluginTimes);
-        const double ratio = ours / bare;
-        const double cpuRatio = Median(pluginCpu) / Median(bareCpu);
-        // 24-bit: the flip; alpha: the flip and the reduction; a format the
-        // converter refuses (read in its own 64 bits): those and one pass of
-        // our own conversion more.
-        const double target = probe.bits == 64 ? 1.30 : probe.bits == 32 ? 1.20 : 1.10;
-        // The imaging component's own share: what the bare work peaked at,
-        // less the buffer it copied into.
-        const double wicOwn = std::max(0.0, Median(barePeaks) - double(probe.bufferBytes));
-        const double picture = double(first.pixelBytes);
-        const double working = double(probe.bufferBytes);
-        const double peak = Median(pluginPeaks);
-        const double limit = wicOwn + 2 * std::max(picture, working);
-        std::printf("%-34s %9.1f %9.1f %7.3f %7.3f %7.2f | %9.1f %9.1f %9.1f %9.1f %9.1f %7s\n",
-                    Narrow(image).c_str(), bare * 1000, ours * 1000, ratio, cpuRatio, target, Megabytes(first.pixelBytes), Megabytes(probe.bufferBytes),
-                    Megabytes(std::uint64_t(wicOwn)), Megabytes(std::uint64_t(peak)),
-                    Megabytes(std::uint64_t(limit)), ratio <= target && peak <= limit ? "ok" : "OVER");
+    int runs = 7;
+    for (int i = 2; i + 1 < argc; ++i) {
+        if (std::wstring(argv[i]) == L"--runs") runs = std::max(1, _wtoi(argv[i + 1]));
     }
-    std::printf("ratio: median wall times; cpu: median process CPU times (user + kernel, all threads)\n");
-    std::printf("pict: the 24-bit picture's pixel block; work: what CopyPixels fills (32-bit for alpha);\n"
-                "WIC: the imaging component's own peak; plugin: GetPicture's peak; limit: WIC + 2 x max(pict, work)\n");
+    std::printf("%d-bit module, %d runs per row, medians\n", int(sizeof(void*) * 8), runs);
+    PrintHeader();
+    int status = 0;
+    for (int i = 2; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        bool ok = true;
+        if (arg == L"--runs" && i + 1 < argc) {
+            ++i;
+        } else if (arg == L"--memory" && i + 1 < argc) {
+            Input input{argv[++i], {}};
+            input.bytes = ReadBytes(input.path);
+            ok = !input.bytes.empty() && PictureRow(plugin, input, "memory", runs);
+        } else if (arg == L"--threads" && i + 2 < argc) {
+            const int threads = std::max(1, _wtoi(argv[++i]));
+            ok = ThreadsRow(plugin, Input{argv[++i], {}}, threads, runs);
+        } else if (arg == L"--folder" && i + 1 < argc) {
+            ok = FolderRow(plugin, argv[++i], runs);
+        } else {
+            ok = PictureRow(plugin, Input{arg, {}}, "file", runs);
+        }
+        if (!ok) status = 1;
+    }
+    std::printf("wall, cpu: plug-in / bare, median wall and process CPU times (user + kernel, all threads);\n"
+                "target: cpu at most 1.02 (24-bit), 1.05 (alpha); threads: pictures/s share at least 0.97\n"
+                "pict: the 24-bit picture's pixel block; work: what CopyPixels fills (32-bit for alpha);\n"
+                "WIC: the imaging component's own peak; plugin: GetPicture's peak; limit: WIC + max(pict, work) + 1 MB\n");
     if (comInitialised) ::CoUninitialize();
     return status;
 }

@@ -1,7 +1,5 @@
 #include "host/input_source.h"
 
-#include <shlwapi.h>
-
 #include <cstdint>
 
 namespace rorurera {
@@ -32,13 +30,15 @@ PluginResult Open(IWICImagingFactory* factory, const MemorySource& source,
     if (source.length < 0) return PluginResult::InternalError;
     if (static_cast<std::uint64_t>(source.length) > 0xFFFFFFFFull) return PluginResult::InternalError;
 
-    // The stream holds its own copy of the bytes. Its reference is taken over
-    // as it is: the toolchain's ComPtr::Attach adds a reference of its own,
-    // which would keep every stream (and its copy) alive for good.
-    ComPtr<IStream> stream;
-    *stream.GetAddressOf() = ::SHCreateMemStream(static_cast<const BYTE*>(source.data),
-                                                 static_cast<UINT>(source.length));
-    if (!stream) return PluginResult::InternalError;
+    // The stream reads the host's block where it lies, for the duration of
+    // this request only: the decoder that holds the stream is released
+    // before the request returns. Nothing is ever written through it.
+    ComPtr<IWICStream> stream;
+    if (FAILED(factory->CreateStream(stream.GetAddressOf())) || !stream) return PluginResult::InternalError;
+    BYTE* bytes = static_cast<BYTE*>(const_cast<void*>(source.data));
+    if (FAILED(stream->InitializeFromMemory(bytes, static_cast<DWORD>(source.length)))) {
+        return PluginResult::InternalError;
+    }
 
     HRESULT hr = factory->CreateDecoderFromStream(stream.Get(), nullptr,
                                                   WICDecodeMetadataCacheOnDemand,

@@ -121,15 +121,17 @@ PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* dec
     }
     if (progress.StopRequestedAt(60) || progress.StopRequestedAt(70)) return PluginResult::Aborted;
 
-    result = FlipToBottomUp(picture, spare);
-    if (result != PluginResult::Success) return result;
-    if (progress.StopRequestedAt(80)) return PluginResult::Aborted;
-
+    // Both stages work in the copy's own block. Pictures with alpha shrink
+    // to 24 bits first, so that fewer bytes change places in the flip.
     if (hasAlpha) {
         result = AlphaLostByPlatform(picture) ? ReduceTo24Bits(picture, spare, Discard, BgrColor{})
                                               : ReduceTo24Bits(picture, spare);
         if (result != PluginResult::Success) return result;
     }
+    if (progress.StopRequestedAt(80)) return PluginResult::Aborted;
+
+    result = FlipToBottomUp(picture, spare);
+    if (result != PluginResult::Success) return result;
     if (progress.StopRequestedAt(90)) return PluginResult::Aborted;
 
     UniqueHlocal headerBlock;

@@ -41,8 +41,11 @@ PluginResult CreatePixelBuffer(PixelBuffer& buffer, std::uint32_t width, std::ui
     // this process cannot address is refused, never cut short.
     const std::uint64_t stride =
         packing == RowPacking::Dib ? DibStride(width, bitsPerPixel) : PackedRowBytes(width, bitsPerPixel);
+    // Packed rows get a block that can also hold the same rows at the DIB
+    // pitch, so that the stages can widen them where they are.
+    const std::uint64_t blockStride = std::max(stride, DibStride(width, bitsPerPixel));
     std::uint64_t needed = 0;
-    if (!PixelBlockSize(height, stride, needed) || needed > std::numeric_limits<SIZE_T>::max()) {
+    if (!PixelBlockSize(height, blockStride, needed) || needed > std::numeric_limits<SIZE_T>::max()) {
         return PluginResult::OutOfMemory;
     }
 

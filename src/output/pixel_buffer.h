@@ -22,6 +22,8 @@ inline constexpr std::uint64_t kSpareBytes = 4;
 // How far apart the rows of a new buffer lie: DIB rows are padded to a
 // multiple of 4 bytes; packed rows follow each other with no padding (the
 // pitch at which the imaging component delivers them on the first copy).
+// A buffer of packed rows gets a block large enough for the same rows at the
+// DIB pitch, so the stages can turn them into DIB rows where they are.
 enum class RowPacking { Dib, Tight };
 
 // Bytes that hold the pixels of one row: ceil(width * bitsPerPixel / 8).
@@ -57,8 +59,9 @@ struct PixelBuffer {
 };
 
 // Gives `buffer` a new layout and a block of at least height * stride + 4
-// bytes, taking the spare block when it is large enough (the spare slot then
-// receives the buffer's previous block) and allocating one otherwise. The
+// bytes (packed rows: height * the larger of the two pitches + 4), taking
+// the spare block when it is large enough (the spare slot then receives the
+// buffer's previous block) and allocating one otherwise. The
 // palette is cut to, or padded with white to, 2^bitsPerPixel entries for 8
 // bits or less. Returns OutOfMemory when the size cannot be represented or
 // allocated, InternalError for a depth that no bitmap has (0 or above 32);

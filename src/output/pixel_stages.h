@@ -1,8 +1,9 @@
 #pragma once
 
-// The pixel stages of a picture request. Each writes a new buffer and then
-// adopts it into the working one, so the working buffer always describes the
-// pixels it holds; on failure the working buffer is left as it was.
+// The pixel stages of a picture request. They rewrite the rows in the
+// working buffer's own block (the packed copy's block has room for the DIB
+// rows), with a few rows of scratch at most: no second picture-sized block. The working buffer always describes the pixels it
+// holds; on failure it is left as it was.
 
 #include <cstdint>
 
@@ -15,9 +16,11 @@ namespace rorurera {
 
 // Reverses the row order and lays the rows out at the DIB pitch: the rows
 // may come in at any pitch (the imaging component's packed rows), they go
-// out padded to a multiple of 4 bytes, padding bytes zero. InternalError for
-// a buffer without layout or pixels, OutOfMemory when the new buffer cannot
-// be had. May throw std::bad_alloc (the palette copy).
+// out padded to a multiple of 4 bytes, padding bytes zero. In place when the
+// block holds the DIB rows; otherwise into a new buffer (the spare when it
+// is large enough). InternalError for a buffer without layout or pixels,
+// OutOfMemory when a new buffer is needed and cannot be had. May throw
+// std::bad_alloc (the palette copy of a new buffer).
 PluginResult FlipToBottomUp(PixelBuffer& buffer, UniqueHlocal& spare);
 
 // Turns 32-bit blue-green-red-alpha rows (straight alpha) into 24-bit rows:
@@ -26,10 +29,21 @@ PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare);
 
 // The same with the mode and background given: mode 1 blends every pixel
 // over the background, out = (src * A + bg * (255 - A)) / 255 truncated;
-// every other mode drops the alpha byte. InternalError for a buffer without
-// layout or pixels or of another depth than 32, OutOfMemory when the new
-// buffer cannot be had. Row padding of the result is zero.
+// every other mode drops the alpha byte. The 24-bit DIB rows are written
+// over the 32-bit rows in the same block (the spare is not needed).
+// InternalError for a buffer without layout or pixels, of another depth than
+// 32 or with rows too short for 32-bit pixels. Row padding of the result is
+// zero.
 PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare, std::int32_t alphaMode,
                             BgrColor background);
+
+// How the reduction divides its work. Forward: one pass from the first row
+// on the calling thread (the 64-bit module's choice). InSlots: each row
+// shrinks within its own 32-bit place, rows spread over the row loop's
+// threads, then one pass moves them to the DIB pitch (the 32-bit module's
+// choice, whose row loops use the thread pool). Both give the same bytes.
+enum class ReducePartition { Forward, InSlots };
+PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare, std::int32_t alphaMode,
+                            BgrColor background, ReducePartition partition);
 
 }  // namespace rorurera

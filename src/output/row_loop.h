@@ -22,6 +22,14 @@ void RunRowsOnCallingThread(std::uint32_t rows, RowRangeFn fn, void* context) no
 // can be created.
 void RunRowsOnThreadPool(std::uint32_t rows, RowRangeFn fn, void* context) noexcept;
 
+// Whether RunRows spreads rows over threads in this module: stages that
+// rewrite rows in place pick their partition by it.
+#ifdef _WIN64
+inline constexpr bool kRowsOnThreads = false;
+#else
+inline constexpr bool kRowsOnThreads = true;
+#endif
+
 // The module's choice: the thread pool in the 32-bit module, the calling
 // thread in the 64-bit one.
 void RunRows(std::uint32_t rows, RowRangeFn fn, void* context) noexcept;

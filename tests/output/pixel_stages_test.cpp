@@ -35,24 +35,65 @@ constexpr BgrColor kBlack{0x00, 0x00, 0x00};
 
 // --- FlipToBottomUp ----------------------------------------------------------------
 
-TEST(FlipToBottomUp, TwoRowsChangePlaces) {
-    PixelBuffer buffer = MakeBuffer(2, 2, 24, 8, {1, 2, 3, 4, 5, 6, 0, 0, 11, 12, 13, 14, 15, 16, 0, 0});
+TEST(FlipToBottomUp, TwoRowsChangePlacesInTheirOwnBlock) {
+    PixelBuffer buffer = MakeBuffer(2, 2, 24, 8, {1, 2, 3, 4, 5, 6, 9, 9, 11, 12, 13, 14, 15, 16, 9, 9});
     const HLOCAL oldBlock = buffer.block.get();
     UniqueHlocal spare;
     ASSERT_EQ(FlipToBottomUp(buffer, spare), PluginResult::Success);
     EXPECT_EQ(BufferBytes(buffer, 16), (Bytes{11, 12, 13, 14, 15, 16, 0, 0, 1, 2, 3, 4, 5, 6, 0, 0}));
-    EXPECT_NE(buffer.block.get(), oldBlock);
+    EXPECT_EQ(buffer.block.get(), oldBlock);
     EXPECT_EQ(buffer.data, buffer.block.get());
-    EXPECT_EQ(spare.get(), oldBlock);  // the finished block is kept for the next stage
+    EXPECT_FALSE(spare);  // no second block
 }
 
-TEST(FlipToBottomUp, OneRowStaysAsItWasInANewBlock) {
+TEST(FlipToBottomUp, OneRowStaysAsItWas) {
     PixelBuffer buffer = MakeBuffer(3, 1, 8, 4, {7, 8, 9, 0});
     const HLOCAL oldBlock = buffer.block.get();
     UniqueHlocal spare;
     ASSERT_EQ(FlipToBottomUp(buffer, spare), PluginResult::Success);
     EXPECT_EQ(BufferBytes(buffer, 4), (Bytes{7, 8, 9, 0}));
-    EXPECT_NE(buffer.block.get(), oldBlock);
+    EXPECT_EQ(buffer.block.get(), oldBlock);
+}
+
+// Packed rows in a block made for them (room for the DIB rows) are turned
+// and widened where they are, whatever the height, the pitches and the
+// depth: each DIB row holds the mirrored packed row, then zeros.
+TEST(FlipToBottomUp, PackedRowsBecomeDibRowsInTheirOwnBlock) {
+    struct Case {
+        std::uint32_t width, height, bits;
+    } cases[] = {
+        {3, 3, 24},     // 9-byte rows to 12
+        {1, 7, 24},     // a strip: 3-byte rows to 4
+        {3001, 5, 24},  // 9003 bytes to 9004, rows longer than the swap's stack
+        {2, 4, 32},     // equal pitches
+        {4, 6, 24},     // equal pitches, even height
+        {33, 3, 1},     // 5 bytes to 8
+        {5, 2, 8},      // 5 bytes to 8
+        {3, 5, 16},     // 6 bytes to 8
+    };
+    for (const Case& c : cases) {
+        PixelBuffer buffer;
+        UniqueHlocal spare;
+        ASSERT_EQ(rorurera::CreatePixelBuffer(buffer, c.width, c.height, c.bits, {}, spare,
+                                              rorurera::RowPacking::Tight),
+                  PluginResult::Success);
+        const std::size_t packed = buffer.layout->stride;
+        for (std::size_t i = 0; i < packed * c.height; ++i) buffer.data[i] = static_cast<std::uint8_t>(i * 7 + 1);
+        const Bytes before = BufferBytes(buffer, packed * c.height);
+        const HLOCAL block = buffer.block.get();
+
+        ASSERT_EQ(FlipToBottomUp(buffer, spare), PluginResult::Success);
+        const std::size_t stride = (packed + 3) / 4 * 4;
+        EXPECT_EQ(buffer.layout->stride, stride);
+        EXPECT_EQ(buffer.block.get(), block) << c.width << "x" << c.height;
+        EXPECT_FALSE(spare);
+        Bytes expected;
+        for (std::uint32_t row = c.height; row-- > 0;) {
+            expected.insert(expected.end(), before.begin() + row * packed, before.begin() + (row + 1) * packed);
+            expected.resize(expected.size() + stride - packed, 0);
+        }
+        EXPECT_EQ(BufferBytes(buffer, stride * c.height), expected) << c.width << "x" << c.height << "x" << c.bits;
+    }
 }
 
 TEST(FlipToBottomUp, PackedRowsComeOutAtTheDibPitch) {
@@ -84,14 +125,15 @@ TEST(FlipToBottomUp, OneBitRowsOfThirtyThreePixelsBecomeEightBytes) {
                                               0xB1, 0x0F, 0x00, 0xFF, 0x80, 0, 0, 0}));
 }
 
+// A block without room for the DIB rows: the rows go to the spare.
 TEST(FlipToBottomUp, UsesTheSpareWhenItIsLargeEnough) {
-    PixelBuffer buffer = MakeBuffer(1, 2, 32, 4, {1, 2, 3, 4, 5, 6, 7, 8});
+    PixelBuffer buffer = MakeBuffer(1, 2, 24, 3, {1, 2, 3, 5, 6, 7});
     const HLOCAL oldBlock = buffer.block.get();
     UniqueHlocal spare(::LocalAlloc(LMEM_FIXED, 256));
     const HLOCAL spareBlock = spare.get();
     ASSERT_EQ(FlipToBottomUp(buffer, spare), PluginResult::Success);
     EXPECT_EQ(buffer.block.get(), spareBlock);
-    EXPECT_EQ(BufferBytes(buffer, 8), (Bytes{5, 6, 7, 8, 1, 2, 3, 4}));
+    EXPECT_EQ(BufferBytes(buffer, 8), (Bytes{5, 6, 7, 0, 1, 2, 3, 0}));
     // The swap left the spare slot empty, so the old block goes there.
     EXPECT_EQ(spare.get(), oldBlock);
 }
@@ -196,15 +238,44 @@ TEST(ReduceTo24Bits, FiveWidePictureGetsPitchSixteen) {
                                               0}));
 }
 
-TEST(ReduceTo24Bits, ReusesTheSpareOfTheFlip) {
+// Both stages in the block the rows came in: no second block.
+TEST(ReduceTo24Bits, ReducesAndFlipsInTheOneBlock) {
     PixelBuffer buffer = MakeBuffer(2, 2, 32, 8, {1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12, 255});
+    const HLOCAL block = buffer.block.get();
     UniqueHlocal spare;
-    ASSERT_EQ(FlipToBottomUp(buffer, spare), PluginResult::Success);
-    const HLOCAL recycled = spare.get();
-    ASSERT_NE(recycled, nullptr);
     ASSERT_EQ(ReduceTo24Bits(buffer, spare, 1, kWhite), PluginResult::Success);
-    EXPECT_EQ(buffer.block.get(), recycled);  // no third block
+    ASSERT_EQ(FlipToBottomUp(buffer, spare), PluginResult::Success);
+    EXPECT_EQ(buffer.block.get(), block);
+    EXPECT_FALSE(spare);
     EXPECT_EQ(BufferBytes(buffer, 16), (Bytes{7, 8, 9, 10, 11, 12, 0, 0, 1, 2, 3, 4, 5, 6, 0, 0}));
+}
+
+// Rows of many widths shrink in place to the same pixels the one-pixel
+// cases give, in both modules' partitions of the work.
+TEST(ReduceTo24Bits, ManyRowsShrinkInPlace) {
+    for (auto partition : {rorurera::ReducePartition::Forward, rorurera::ReducePartition::InSlots}) {
+        for (std::uint32_t width : {1u, 2u, 3u, 4u, 5u, 1001u}) {
+            const std::uint32_t height = 37;
+            Bytes rows(std::size_t{width} * 4 * height);
+            for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<std::uint8_t>(i * 13 + i / 7);
+            PixelBuffer buffer = MakeBuffer(width, height, 32, std::size_t{width} * 4, rows);
+            UniqueHlocal spare;
+            ASSERT_EQ(ReduceTo24Bits(buffer, spare, 1, BgrColor{0x10, 0x80, 0xF0}, partition), PluginResult::Success);
+            const std::size_t stride = (std::size_t{width} * 3 + 3) / 4 * 4;
+            ASSERT_EQ(buffer.layout->stride, stride);
+            for (std::uint32_t y = 0; y < height; y += 6) {
+                for (std::uint32_t x = 0; x < width; x += (width > 9 ? 97 : 1)) {
+                    const std::uint8_t* p = &rows[(std::size_t{y} * width + x) * 4];
+                    const Bytes one = ReduceOne(p[0], p[1], p[2], p[3], 1, BgrColor{0x10, 0x80, 0xF0});
+                    const std::uint8_t* out = buffer.data + std::size_t{y} * stride + std::size_t{x} * 3;
+                    EXPECT_EQ(Bytes(out, out + 3), one) << width << ": " << x << "," << y;
+                }
+                const std::uint8_t* pad = buffer.data + std::size_t{y} * stride + std::size_t{width} * 3;
+                const std::size_t padding = stride - std::size_t{width} * 3;
+                EXPECT_EQ(Bytes(pad, pad + padding), Bytes(padding, 0)) << width;
+            }
+        }
+    }
 }
 
 TEST(ReduceTo24Bits, OtherDepthsAreRefusedAndLeftAlone) {

@@ -1,0 +1,70 @@
+#!/usr/bin/env python3
+"""Benchmark images beyond the 6000 x 4000 set of make_fixtures.py --large:
+
+  odd_rgb24_3001x2001_lossy.jxr     24bppBGR, rows of 9003 bytes (padded DIB rows)
+  strip_rgb24_1x20000.jxr           24bppBGR, one pixel wide (lossless)
+  alpha_bgra32_4000x3000_lossy.jxr  32bppBGRA
+  small/small_NNN.jxr               200 pictures of 96 x 64 (24bppBGR, lossy),
+                                    for the cost of each call
+
+usage: make_images.py OUT   (each image skipped when present)
+Content as make_fixtures.py's large images: gradients with seeded noise.
+"""
+
+import os
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, '..', 'scripts'))
+import make_fixtures as mf  # noqa: E402
+
+QUALITY = '0.8'
+SMALL_COUNT = 200
+
+
+def rows_top_first(width, height, channels, seed):
+    """make_fixtures' large rows at another size, top row first."""
+    saved = mf.LARGE_W, mf.LARGE_H
+    mf.LARGE_W, mf.LARGE_H = width, height
+    try:
+        return list(mf.large_rows(channels, seed, top_first=True))
+    finally:
+        mf.LARGE_W, mf.LARGE_H = saved
+
+
+def make(out, name, width, height, channels, seed, args):
+    path = os.path.join(out, name)
+    if os.path.isfile(path):
+        return
+    fmt = mf.FORMATS['bgr24' if channels == 3 else 'bgra32']
+    bmp = path + '.src.bmp'
+    mf.write_file(bmp, mf.make_bmp(width, height, rows_top_first(width, height, channels, seed),
+                                   channels * 8))
+    try:
+        mf.encode(bmp, path, fmt.code, args,
+                  lambda p: mf.check_container(p, fmt, width, height))
+    finally:
+        os.remove(bmp)
+
+
+def main(argv):
+    if len(argv) != 1:
+        print(__doc__, file=sys.stderr)
+        return 2
+    out = argv[0]
+    os.makedirs(os.path.join(out, 'small'), exist_ok=True)
+    try:
+        make(out, 'odd_rgb24_3001x2001_lossy.jxr', 3001, 2001, 3, 301, ['-q', QUALITY])
+        make(out, 'strip_rgb24_1x20000.jxr', 1, 20000, 3, 120, [])
+        make(out, 'alpha_bgra32_4000x3000_lossy.jxr', 4000, 3000, 4, 403, ['-q', QUALITY])
+        for i in range(SMALL_COUNT):
+            make(out, os.path.join('small', 'small_%03d.jxr' % i), 96, 64, 3, 1000 + i,
+                 ['-q', QUALITY])
+    except mf.FixtureError as e:
+        print('make_images: error: %s' % e, file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main(sys.argv[1:]))
