@@ -281,9 +281,9 @@ TEST_F(SettingsStoreTest, ShortCustomColorListReplacesItsLeadingEntries) {
 
 // --- what the dialog writes ---------------------------------------------------
 
-TEST_F(SettingsStoreTest, SaveDialogSettingsWritesThreeValuesOfTheirTypes) {
+TEST_F(SettingsStoreTest, SaveDialogSettingsWritesFourValuesOfTheirTypes) {
     const ColorHistory history = {8, 7, 6, 5, 4, 3, 2, 1};
-    EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0));
+    EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, false));
 
     DWORD type = 0;
     std::vector<std::uint8_t> bytes;
@@ -296,6 +296,9 @@ TEST_F(SettingsStoreTest, SaveDialogSettingsWritesThreeValuesOfTheirTypes) {
     ASSERT_TRUE(SettingsKeyGuard::Read(L"Alpha", type, bytes));
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(bytes, ColorBytes({0}));
+    ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrToneMap", type, bytes));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(bytes, ColorBytes({0}));
     EXPECT_FALSE(SettingsKeyGuard::Read(L"CustomColors", type, bytes));
 
     const DialogSettings loaded = rorurera::LoadDialogSettings(kKey);
@@ -303,6 +306,40 @@ TEST_F(SettingsStoreTest, SaveDialogSettingsWritesThreeValuesOfTheirTypes) {
     EXPECT_EQ(loaded.color, 0x336699u);
     EXPECT_TRUE(loaded.alphaRead);
     EXPECT_EQ(loaded.alpha, 0u);
+    EXPECT_FALSE(loaded.hdrToneMap);
+
+    EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, true));
+    ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrToneMap", type, bytes));
+    EXPECT_EQ(bytes, ColorBytes({1}));
+}
+
+// --- the tone-mapping switch ----------------------------------------------------
+
+TEST_F(SettingsStoreTest, OnlyAValidStoredZeroTurnsToneMappingOff) {
+    const struct {
+        const char* stored;
+        DWORD type;  // REG_NONE: no value at all
+        std::vector<std::uint8_t> bytes;
+        bool on;
+    } kCases[] = {
+        {"absent", REG_NONE, {}, true},
+        {"0", REG_DWORD, {0, 0, 0, 0}, false},
+        {"1", REG_DWORD, {1, 0, 0, 0}, true},
+        {"0x100", REG_DWORD, {0, 1, 0, 0}, true},
+        {"0 as binary", REG_BINARY, {0, 0, 0, 0}, true},
+        {"0 as a 2-byte dword", REG_DWORD, {0, 0}, true},
+        {"0 as a qword", REG_QWORD, {0, 0, 0, 0, 0, 0, 0, 0}, true},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.stored);
+        SettingsKeyGuard::DeleteKey();
+        SettingsKeyGuard::WriteDword(L"Alpha", 0);  // the key exists in every case
+        if (c.type != REG_NONE) SettingsKeyGuard::Write(L"HdrToneMap", c.type, c.bytes.data(), c.bytes.size());
+        EXPECT_EQ(rorurera::ReadHdrToneMap(), c.on);
+        EXPECT_EQ(rorurera::LoadDialogSettings(kKey).hdrToneMap, c.on);
+    }
+    SettingsKeyGuard::DeleteKey();
+    EXPECT_TRUE(rorurera::ReadHdrToneMap()) << "no key";
 }
 
 TEST_F(SettingsStoreTest, SaveCustomColorsWritesSixtyFourBytes) {
@@ -336,7 +373,7 @@ protected:
 
 TEST_F(UncreatableKeyTest, SaveDialogSettingsReportsItAndWritesNothing) {
     EXPECT_FALSE(RegistryKey::CreateForWrite(kBelow));
-    EXPECT_FALSE(rorurera::SaveDialogSettings(kBelow, kDefaults, 0x123456, 1));
+    EXPECT_FALSE(rorurera::SaveDialogSettings(kBelow, kDefaults, 0x123456, 1, true));
     rorurera::SaveCustomColors(kBelow, CustomColors{});
     HKEY probe = nullptr;
     EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, kBelow, 0, KEY_READ, &probe), ERROR_SUCCESS);
