@@ -6,3 +6,4 @@ rorurera_add_test(pixel_buffer_test
 rorurera_add_test(pixel_stages_test ${CMAKE_CURRENT_LIST_DIR}/pixel_stages_test.cpp UNIT REGISTRY)
 rorurera_add_test(get_picture_test ${CMAKE_CURRENT_LIST_DIR}/get_picture_test.cpp REGISTRY)
 rorurera_add_test(assemble_picture_test ${CMAKE_CURRENT_LIST_DIR}/assemble_picture_test.cpp UNIT REGISTRY)
+rorurera_add_test(tone_map_test ${CMAKE_CURRENT_LIST_DIR}/tone_map_test.cpp UNIT)
