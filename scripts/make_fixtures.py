@@ -37,6 +37,7 @@ What JxrEncApp needed, per format (jxrlib 1.2~git20170615, Debian 12):
   128bppRGBAFloat (-c 28)  32-bit float RGBA TIFF (SampleFormat 3) with
                            ExtraSamples = 2 (unassociated alpha); with
                            ExtraSamples = 1 JxrEncApp fails (exit 150).
+  48bppRGBHalf (-c 12)     16-bit half-float RGB TIFF (SampleFormat 3).
 A source without resolution gives 96.0 / 96.0 dpi (float32 0x42C00000) in
 tags 0xBC82 / 0xBC83.  Every file JxrEncApp writes has tag 0xBC02
 (orientation) as a LONG with value 0, so the orientation fixtures are made
@@ -218,6 +219,26 @@ rgba128f_2x2.jxr
   pixels (R,G,B,A) float32, top row first:
     row 0: (1.0,0.0,0.0,1.0) (0.0,1.0,0.0,0.5)
     row 1: (0.0,0.25,1.0,0.25) (0.5,0.5,0.5,0.0)
+
+hdr_half_32x4.jxr
+  48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 32 x 4, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/hdr_half_32x4.tif -o hdr_half_32x4.jxr -c 12
+  an HDR screenshot: row 0 SDR white at 2.5, row 1 grey 0.0 .. 12.5 in steps of 0.5
+  then 2.5, row 2 saturated colours above 1.0 and greys 4, 8, 12, row 3 in range;
+  largest luminance 12.5 (row 1, x = 25)
+  pixels (R,G,B) half float, linear light, 1.0 = SDR white, top row first:
+    row 0: (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5)
+    row 1: (0.0,0.0,0.0) (0.5,0.5,0.5) (1.0,1.0,1.0) (1.5,1.5,1.5) (2.0,2.0,2.0) (2.5,2.5,2.5) (3.0,3.0,3.0) (3.5,3.5,3.5) (4.0,4.0,4.0) (4.5,4.5,4.5) (5.0,5.0,5.0) (5.5,5.5,5.5) (6.0,6.0,6.0) (6.5,6.5,6.5) (7.0,7.0,7.0) (7.5,7.5,7.5) (8.0,8.0,8.0) (8.5,8.5,8.5) (9.0,9.0,9.0) (9.5,9.5,9.5) (10.0,10.0,10.0) (10.5,10.5,10.5) (11.0,11.0,11.0) (11.5,11.5,11.5) (12.0,12.0,12.0) (12.5,12.5,12.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5)
+    row 2: (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (4.0,4.0,4.0) (8.0,8.0,8.0) (12.0,12.0,12.0) (4.0,4.0,4.0) (8.0,8.0,8.0) (12.0,12.0,12.0) (1.0,1.0,1.0) (0.0,0.0,0.0)
+    row 3: (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0)
+
+inrange_half_4x2.jxr
+  48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 4 x 2, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/inrange_half_4x2.tif -o inrange_half_4x2.jxr -c 12
+  every channel within 0.0 .. 1.0: nothing to tone map
+  pixels (R,G,B) half float, linear light, 1.0 = SDR white, top row first:
+    row 0: (0.0,0.0,0.0) (1.0,1.0,1.0) (0.5,0.25,0.125) (0.75,0.5,1.0)
+    row 1: (0.0625,0.375,0.875) (1.0,0.0,0.0) (0.25,0.25,0.25) (0.125,1.0,0.5)
 
 lossy_rgb24_64x64.jxr
   24bppBGR {6FDDC324-4E03-4BFE-B185-3D77768DC90C}, 64 x 64, 96 x 96 dpi, orientation 0, lossy
@@ -658,6 +679,9 @@ FORMATS = {
     'rgba128f': Format('128bppRGBAFloat', 0x19, 28,
                        lambda r: b''.join(struct.pack('<4f', *p) for p in r),
                        show_float, '(R,G,B,A) float32'),
+    'rgb48h': Format('48bppRGBHalf', 0x3B, 12,
+                     lambda r: b''.join(struct.pack('<3e', *p) for p in r),
+                     show_float, '(R,G,B) half float, linear light, 1.0 = SDR white'),
 }
 
 
@@ -712,6 +736,19 @@ RGBA64_2X2 = [[(0xFFFF, 0, 0, 0x8000), (0, 0xFFFF, 0, 0xFFFF)],
               [(0, 0, 0xFFFF, 0), (0x1234, 0x5678, 0x9ABC, 0x4000)]]
 RGBA128F_2X2 = [[(1.0, 0.0, 0.0, 1.0), (0.0, 1.0, 0.0, 0.5)],
                 [(0.0, 0.25, 1.0, 0.25), (0.5, 0.5, 0.5, 0.0)]]
+# Linear-light half floats, every value exact in 16 bits. The "HDR
+# screenshot": row 0 a desktop whose SDR white sits at 2.5; row 1 a grey
+# ramp in steps of 0.5 up to the peak 12.5; row 2 saturated colours above
+# 1.0 and the greys 4, 8 and 12; row 3 colours within SDR range.
+HDR_SATURATED = [(6.0, 0.5, 0.25), (0.25, 4.0, 0.125), (0.5, 0.5, 9.0), (3.0, 3.0, 0.25),
+                 (8.0, 0.25, 8.0), (0.25, 6.0, 6.0)]
+HDR_32X4 = [[(2.5, 2.5, 2.5)] * 32,
+            [(v / 2, v / 2, v / 2) for v in range(26)] + [(2.5, 2.5, 2.5)] * 6,
+            HDR_SATURATED * 4 + [(4.0, 4.0, 4.0), (8.0, 8.0, 8.0), (12.0, 12.0, 12.0)] * 2 +
+            [(1.0, 1.0, 1.0), (0.0, 0.0, 0.0)],
+            [(0.5, 0.25, 0.125), (1.0, 1.0, 1.0), (0.0, 0.0, 0.0), (0.75, 0.5, 1.0)] * 8]
+INRANGE_HALF_4X2 = [[(0.0, 0.0, 0.0), (1.0, 1.0, 1.0), (0.5, 0.25, 0.125), (0.75, 0.5, 1.0)],
+                    [(0.0625, 0.375, 0.875), (1.0, 0.0, 0.0), (0.25, 0.25, 0.25), (0.125, 1.0, 0.5)]]
 FOREIGN_RGB_3X2 = [[(255, 0, 0), (0, 255, 0), (0, 0, 255)],
                    [(0, 0, 0), (128, 128, 128), (255, 255, 255)]]
 
@@ -758,6 +795,9 @@ class Jxr:
             return make_tiff(w, h, 16, 4, 2, b''.join(
                 struct.pack('<4H', *p) for r in self.pixels for p in r),
                 extra_samples=2)
+        if kind == 'tif48h':
+            return make_tiff(w, h, 16, 3, 2, b''.join(
+                struct.pack('<3e', *p) for r in self.pixels for p in r), sample_format=3)
         if kind == 'tif128f':
             return make_tiff(w, h, 32, 4, 2, b''.join(
                 struct.pack('<4f', *p) for r in self.pixels for p in r),
@@ -813,6 +853,12 @@ SMALL = [
         notes=['source: 16-bit RGBA TIFF with ExtraSamples = 2 (unassociated alpha)']),
     Jxr('rgba128f_2x2.jxr', 'rgba128f', RGBA128F_2X2, 'tif128f',
         notes=['planar alpha (the default): tags 0xBCC2 / 0xBCC3 present;', ALPHA_COUNT_NOTE]),
+    Jxr('hdr_half_32x4.jxr', 'rgb48h', HDR_32X4, 'tif48h',
+        notes=['an HDR screenshot: row 0 SDR white at 2.5, row 1 grey 0.0 .. 12.5 in steps of 0.5',
+               'then 2.5, row 2 saturated colours above 1.0 and greys 4, 8, 12, row 3 in range;',
+               'largest luminance 12.5 (row 1, x = 25)']),
+    Jxr('inrange_half_4x2.jxr', 'rgb48h', INRANGE_HALF_4X2, 'tif48h',
+        notes=['every channel within 0.0 .. 1.0: nothing to tone map']),
     Jxr('lossy_rgb24_64x64.jxr', 'bgr24', grid(64, 64, lossy_64x64), 'bmp24',
         args=['-q', '0.5'], lossless=False,
         formula='source (B,G,R) = (4*x, 4*y, 128 + 2*(x-y))',
@@ -989,7 +1035,8 @@ def check_pixels(j, path, tmp):
     layout = {'BlackWhite': ([1], 1, 1, 1), '8bppGray': ([8], 1, 1, 1),
               '16bppGray': ([16], 1, 1, 1), '48bppRGB': ([16] * 3, 3, 2, 1),
               '64bppRGBA': ([16] * 4, 4, 2, 1),
-              '128bppRGBAFloat': ([32] * 4, 4, 2, 3)}[kind]
+              '128bppRGBAFloat': ([32] * 4, 4, 2, 3),
+              '48bppRGBHalf': ([16] * 3, 3, 2, 3)}[kind]
     got = (img['bits'], img['samples'], img['photometric'], img['sample_format'])
     if kind == 'BlackWhite':
         got = got[:2] + (1,) + got[3:]  # checked below
@@ -1184,6 +1231,41 @@ def make_large(out):
             os.remove(src_path)
 
 
+# An HDR screenshot of 3840 x 2160 in 64bppRGBAHalf (the form HDR captures
+# take), lossless: a desktop at 2.5 with windows of in-range colours, a band
+# of highlights up to 12.5 and saturated colours above 1.0; alpha 1.0.
+LARGE_HDR = 'large_hdr_half_3840x2160.jxr'
+LARGE_HDR_W, LARGE_HDR_H = 3840, 2160
+
+
+def large_hdr_rows():
+    w = LARGE_HDR_W
+    desktop = [2.5, 2.5, 2.5, 1.0] * w
+    window = [v for x in range(w) for v in ((x % 256) / 256.0, 0.5, 1.0 - (x % 256) / 256.0, 1.0)]
+    highlights = [v for x in range(w) for v in (12.5 * x / w, 12.5 * x / w, 11.0 * x / w, 1.0)]
+    saturated = [v for x in range(w) for v in ((6.0, 0.5, 0.25, 1.0), (0.25, 4.0, 0.125, 1.0),
+                                                (0.5, 0.5, 9.0, 1.0))[(x // 64) % 3]]
+    packed = {name: struct.pack('<%de' % len(r), *r) for name, r in
+              (('d', desktop), ('w', window), ('h', highlights), ('s', saturated))}
+    for y in range(LARGE_HDR_H):
+        band = y * 8 // LARGE_HDR_H
+        yield packed['dwhdswdd'[band]]
+
+
+def make_large_hdr(out):
+    path = os.path.join(out, LARGE_HDR)
+    if os.path.isfile(path):
+        return
+    src_path = os.path.join(out, 'src', 'large_hdr.tif')
+    os.makedirs(os.path.dirname(src_path), exist_ok=True)
+    write_file(src_path, make_tiff(LARGE_HDR_W, LARGE_HDR_H, 16, 4, 2, b''.join(large_hdr_rows()),
+                                   sample_format=3, extra_samples=2))
+    try:
+        encode(src_path, path, 25, [])
+    finally:
+        os.remove(src_path)
+
+
 def check_large(out):
     fmt = {3: FORMATS['bgr24'], 4: FORMATS['bgra32']}
     for _, channels, exact, lossy, _ in LARGE:
@@ -1218,6 +1300,7 @@ def main(argv):
                 make_small(out)
             else:
                 make_large(out)
+                make_large_hdr(out)
     except FixtureError as e:
         print('make_fixtures: error: %s' % e, file=sys.stderr)
         return 1
