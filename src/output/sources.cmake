@@ -4,5 +4,6 @@ target_sources(rorurera_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/pixel_stages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/palette.cpp
   ${CMAKE_CURRENT_LIST_DIR}/row_loop.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/native_pixels.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tone_map.cpp
 )

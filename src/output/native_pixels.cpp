@@ -1,0 +1,443 @@
+#include "output/native_pixels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <iterator>
+
+namespace rorurera {
+namespace {
+
+using enum NumericKind;
+using enum ChannelOrder;
+
+// The formats we convert, one row each: bits per pixel, stored samples,
+// numeric kind, channel order, alpha, premultiplied.
+constexpr NativeFormat kNativeFormats[] = {
+    // format                                    bits samples kind           order  alpha  premult
+    {GUID_WICPixelFormat24bppRGB,                  24, 3, Unsigned8,      Rgb,  false, false},  // sRGB bytes
+    {GUID_WICPixelFormat24bppBGR,                  24, 3, Unsigned8,      Bgr,  false, false},  // sRGB bytes
+    {GUID_WICPixelFormat32bppBGR,                  32, 4, Unsigned8,      Bgr,  false, false},  // fourth byte unused
+    {GUID_WICPixelFormat32bppRGBA,                 32, 4, Unsigned8,      Rgb,  true,  false},  // straight alpha
+    {GUID_WICPixelFormat32bppBGRA,                 32, 4, Unsigned8,      Bgr,  true,  false},  // straight alpha
+    {GUID_WICPixelFormat32bppPRGBA,                32, 4, Unsigned8,      Rgb,  true,  true },  // premultiplied alpha
+    {GUID_WICPixelFormat32bppPBGRA,                32, 4, Unsigned8,      Bgr,  true,  true },  // premultiplied alpha
+    {GUID_WICPixelFormat32bppCMYK,                 32, 4, Unsigned8,      Cmyk, false, false},  // C, M, Y, K bytes
+    {GUID_WICPixelFormat40bppCMYKAlpha,            40, 5, Unsigned8,      Cmyk, true,  false},  // C, M, Y, K, A bytes
+    {GUID_WICPixelFormat16bppBGR555,               16, 3, Packed555,      Bgr,  false, false},  // R<<10 | G<<5 | B
+    {GUID_WICPixelFormat16bppBGRA5551,             16, 4, Packed555,      Bgr,  true,  false},  // A<<15 | R<<10 | G<<5 | B
+    {GUID_WICPixelFormat16bppBGR565,               16, 3, Packed565,      Bgr,  false, false},  // R<<11 | G<<5 | B
+    {GUID_WICPixelFormat32bppBGR101010,            32, 3, Packed101010,   Bgr,  false, false},  // R<<20 | G<<10 | B
+    {GUID_WICPixelFormat32bppRGBA1010102,          32, 4, Packed101010,   Rgb,  true,  false},  // A<<30 | B<<20 | G<<10 | R
+    {GUID_WICPixelFormat16bppGray,                 16, 1, Unsigned16,     Gray, false, false},  // linear words
+    {GUID_WICPixelFormat48bppRGB,                  48, 3, Unsigned16,     Rgb,  false, false},  // linear words
+    {GUID_WICPixelFormat48bppBGR,                  48, 3, Unsigned16,     Bgr,  false, false},  // linear words
+    {GUID_WICPixelFormat64bppRGBA,                 64, 4, Unsigned16,     Rgb,  true,  false},  // linear words, straight alpha
+    {GUID_WICPixelFormat64bppBGRA,                 64, 4, Unsigned16,     Bgr,  true,  false},  // linear words, straight alpha
+    {GUID_WICPixelFormat64bppPRGBA,                64, 4, Unsigned16,     Rgb,  true,  true },  // linear words, premultiplied
+    {GUID_WICPixelFormat64bppPBGRA,                64, 4, Unsigned16,     Bgr,  true,  true },  // linear words, premultiplied
+    {GUID_WICPixelFormat64bppCMYK,                 64, 4, Unsigned16,     Cmyk, false, false},  // C, M, Y, K words
+    {GUID_WICPixelFormat80bppCMYKAlpha,            80, 5, Unsigned16,     Cmyk, true,  false},  // C, M, Y, K, A words
+    {GUID_WICPixelFormat16bppGrayFixedPoint,       16, 1, Fixed16,        Gray, false, false},  // s2.13
+    {GUID_WICPixelFormat48bppRGBFixedPoint,        48, 3, Fixed16,        Rgb,  false, false},  // s2.13
+    {GUID_WICPixelFormat48bppBGRFixedPoint,        48, 3, Fixed16,        Bgr,  false, false},  // s2.13
+    {GUID_WICPixelFormat64bppRGBFixedPoint,        64, 4, Fixed16,        Rgb,  false, false},  // s2.13, fourth unused
+    {GUID_WICPixelFormat64bppRGBAFixedPoint,       64, 4, Fixed16,        Rgb,  true,  false},  // s2.13 with alpha
+    {GUID_WICPixelFormat64bppBGRAFixedPoint,       64, 4, Fixed16,        Bgr,  true,  false},  // s2.13 with alpha
+    {GUID_WICPixelFormat32bppGrayFixedPoint,       32, 1, Fixed32,        Gray, false, false},  // s7.24
+    {GUID_WICPixelFormat96bppRGBFixedPoint,        96, 3, Fixed32,        Rgb,  false, false},  // s7.24
+    {GUID_WICPixelFormat128bppRGBFixedPoint,      128, 4, Fixed32,        Rgb,  false, false},  // s7.24, fourth unused
+    {GUID_WICPixelFormat128bppRGBAFixedPoint,     128, 4, Fixed32,        Rgb,  true,  false},  // s7.24 with alpha
+    {GUID_WICPixelFormat16bppGrayHalf,             16, 1, Half,           Gray, false, false},  // half float
+    {GUID_WICPixelFormat48bppRGBHalf,              48, 3, Half,           Rgb,  false, false},  // half float
+    {GUID_WICPixelFormat64bppRGBHalf,              64, 4, Half,           Rgb,  false, false},  // half float, fourth unused
+    {GUID_WICPixelFormat64bppRGBAHalf,             64, 4, Half,           Rgb,  true,  false},  // half float with alpha
+    {GUID_WICPixelFormat32bppGrayFloat,            32, 1, Float,          Gray, false, false},  // float
+    {GUID_WICPixelFormat128bppRGBFloat,           128, 4, Float,          Rgb,  false, false},  // float, fourth unused
+    {GUID_WICPixelFormat128bppRGBAFloat,          128, 4, Float,          Rgb,  true,  false},  // float with alpha
+    {GUID_WICPixelFormat128bppPRGBAFloat,         128, 4, Float,          Rgb,  true,  true },  // float, premultiplied
+    {GUID_WICPixelFormat32bppRGBE,                 32, 4, SharedExponent, Rgb,  false, false},  // R, G, B mantissas, exponent
+};
+
+// --- the sRGB transfer curve, as a table built by the compiler -------------
+
+// Natural logarithm and exponential good to about 1e-15, usable in
+// constant expressions (the library's are not).
+constexpr double kLn2 = 0.69314718055994530942;
+
+constexpr double ConstLog(double x) {  // x > 0
+    int exponent = 0;
+    while (x >= 2.0) {
+        x /= 2.0;
+        ++exponent;
+    }
+    while (x < 1.0) {
+        x *= 2.0;
+        --exponent;
+    }
+    // log(x) = 2 atanh(z), z = (x - 1) / (x + 1) <= 1/3
+    const double z = (x - 1.0) / (x + 1.0);
+    double power = z;
+    double sum = 0.0;
+    for (int n = 1; n < 61; n += 2) {
+        sum += power / n;
+        power *= z * z;
+    }
+    return 2.0 * sum + exponent * kLn2;
+}
+
+constexpr double ConstExp(double x) {
+    int halvings = 0;
+    while (x > 0.5) {
+        x /= 2.0;
+        ++halvings;
+    }
+    while (x < -0.5) {
+        x /= 2.0;
+        ++halvings;
+    }
+    double term = 1.0;
+    double sum = 1.0;
+    for (int k = 1; k < 30; ++k) {
+        term *= x / k;
+        sum += term;
+    }
+    for (; halvings > 0; --halvings) sum *= sum;
+    return sum;
+}
+
+// The linear value whose sRGB encoding is `encoded` (0..1).
+constexpr double LinearFromSrgb(double encoded) {
+    return encoded <= 0.04045 ? encoded / 12.92 : ConstExp(2.4 * ConstLog((encoded + 0.055) / 1.055));
+}
+
+// Entry i: the sRGB-encoded 8-bit value of the linear value i / 65535,
+// rounded to nearest. An 8-bit step k + 1 begins where the linear value
+// reaches the decoding of k + 0.5.
+struct SrgbTable {
+    std::uint8_t values[65536];
+};
+
+constexpr SrgbTable MakeSrgbTable() {
+    SrgbTable table{};
+    std::uint32_t level = 0;
+    double nextStep = LinearFromSrgb(0.5 / 255.0);
+    for (std::uint32_t i = 0; i < 65536; ++i) {
+        const double linear = i / 65535.0;
+        while (level < 255 && linear >= nextStep) {
+            ++level;
+            nextStep = level < 255 ? LinearFromSrgb((level + 0.5) / 255.0) : 2.0;
+        }
+        table.values[i] = static_cast<std::uint8_t>(level);
+    }
+    return table;
+}
+
+constexpr SrgbTable kSrgbFromLinear16 = MakeSrgbTable();
+static_assert(kSrgbFromLinear16.values[0] == 0 && kSrgbFromLinear16.values[65535] == 255);
+static_assert(kSrgbFromLinear16.values[32768] == 188);  // 0.5 encodes to 0.7354
+
+// --- sample readers ---------------------------------------------------------
+
+template <typename T>
+inline T Load(const std::uint8_t* p) noexcept {
+    T value;
+    std::memcpy(&value, p, sizeof(T));
+    return value;
+}
+
+inline float HalfToFloat(std::uint16_t half) noexcept {
+    const std::uint32_t sign = static_cast<std::uint32_t>(half & 0x8000u) << 16;
+    const std::uint32_t exponent = (half >> 10) & 0x1Fu;
+    const std::uint32_t mantissa = half & 0x3FFu;
+    std::uint32_t bits;
+    if (exponent == 0) {  // zero or subnormal: mantissa * 2^-24
+        const float magnitude = static_cast<float>(mantissa) * (1.0f / 16777216.0f);
+        return sign != 0 ? -magnitude : magnitude;
+    }
+    if (exponent == 31) {
+        bits = sign | 0x7F800000u | (mantissa << 13);  // infinity or NaN
+    } else {
+        bits = sign | ((exponent + 112) << 23) | (mantissa << 13);
+    }
+    float value;
+    std::memcpy(&value, &bits, sizeof(value));
+    return value;
+}
+
+// Sample n of a pixel of an scRGB format, as a float.
+inline float ScRgbSample(NumericKind kind, const std::uint8_t* pixel, std::uint32_t n) noexcept {
+    switch (kind) {
+    case Fixed16:
+        return static_cast<float>(Load<std::int16_t>(pixel + 2 * n)) * (1.0f / 8192.0f);
+    case Fixed32:
+        return static_cast<float>(Load<std::int32_t>(pixel + 4 * n)) * (1.0f / 16777216.0f);
+    case Half:
+        return HalfToFloat(Load<std::uint16_t>(pixel + 2 * n));
+    case Float:
+        return Load<float>(pixel + 4 * n);
+    default:
+        return 0.0f;
+    }
+}
+
+// Where red, green and blue lie among the colour samples.
+struct ColourIndex {
+    std::uint32_t red;
+    std::uint32_t green;
+    std::uint32_t blue;
+};
+
+constexpr ColourIndex IndexOf(ChannelOrder order) noexcept {
+    switch (order) {
+    case Rgb:
+        return {0, 1, 2};
+    case Bgr:
+        return {2, 1, 0};
+    default:
+        return {0, 0, 0};  // grey
+    }
+}
+
+// The number of colour samples, which is also the index of alpha.
+constexpr std::uint32_t ColourSamples(ChannelOrder order) noexcept {
+    return order == Gray ? 1 : order == Cmyk ? 4 : 3;
+}
+
+// --- 8-bit results ----------------------------------------------------------
+
+// round(x * y / 255) for x, y in 0..255 (the exact half never occurs).
+inline std::uint8_t MulDiv255(std::uint32_t x, std::uint32_t y) noexcept {
+    return static_cast<std::uint8_t>((x * y + 127) / 255);
+}
+
+// A premultiplied 8-bit sample divided by its alpha, rounded, at most 255.
+inline std::uint8_t Unpremultiply8(std::uint32_t colour, std::uint32_t alpha) noexcept {
+    if (alpha == 0) return 0;
+    return static_cast<std::uint8_t>(std::min<std::uint32_t>(255, (colour * 255 + alpha / 2) / alpha));
+}
+
+inline std::uint32_t Unpremultiply16(std::uint32_t colour, std::uint32_t alpha) noexcept {
+    if (alpha == 0) return 0;
+    return static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(65535, (std::uint64_t{colour} * 65535 + alpha / 2) / alpha));
+}
+
+// round(v * 255 / 65535).
+inline std::uint8_t Scale16To8(std::uint32_t v) noexcept {
+    return static_cast<std::uint8_t>((v * 255 + 32767) / 65535);
+}
+
+// round(255 (1 - c)(1 - k)) for 16-bit c and k.
+inline std::uint8_t CmykChannel16(std::uint32_t c, std::uint32_t k) noexcept {
+    constexpr std::uint64_t kFull = std::uint64_t{65535} * 65535;
+    const std::uint64_t product = std::uint64_t{65535 - c} * (65535 - k);
+    return static_cast<std::uint8_t>((product * 255 + kFull / 2) / kFull);
+}
+
+// An n-bit value scaled to 8 bits with rounding.
+template <std::uint32_t kBits>
+inline std::uint8_t Expand(std::uint32_t v) noexcept {
+    constexpr std::uint32_t kMax = (1u << kBits) - 1;
+    return static_cast<std::uint8_t>((v * 255 + kMax / 2) / kMax);
+}
+
+inline std::uint8_t EncodeSrgb(float linear) noexcept {
+    if (!(linear > 0.0f)) return 0;  // NaN too
+    if (linear >= 1.0f) return 255;
+    return kSrgbFromLinear16.values[static_cast<std::uint32_t>(linear * 65535.0f + 0.5f)];
+}
+
+inline std::uint8_t EncodeAlpha(float alpha) noexcept {
+    if (!(alpha > 0.0f)) return 0;
+    if (alpha >= 1.0f) return 255;
+    return static_cast<std::uint8_t>(alpha * 255.0f + 0.5f);
+}
+
+inline void Store(std::uint8_t* out, std::uint8_t red, std::uint8_t green, std::uint8_t blue) noexcept {
+    out[0] = blue;
+    out[1] = green;
+    out[2] = red;
+}
+
+// --- rows by kind -----------------------------------------------------------
+
+void ConvertUnsigned8Row(const NativeFormat& f, const std::uint8_t* in, std::uint8_t* out,
+                         std::uint32_t width) noexcept {
+    const std::uint32_t inBytes = f.bitsPerPixel / 8;
+    const std::uint32_t outBytes = f.hasAlpha ? 4 : 3;
+    const ColourIndex at = IndexOf(f.order);
+    const std::uint32_t alphaAt = ColourSamples(f.order);
+    for (std::uint32_t x = 0; x < width; ++x, in += inBytes, out += outBytes) {
+        const std::uint32_t alpha = f.hasAlpha ? in[alphaAt] : 255;
+        if (f.order == Cmyk) {
+            const std::uint32_t keep = 255u - in[3];
+            Store(out, MulDiv255(255u - in[0], keep), MulDiv255(255u - in[1], keep), MulDiv255(255u - in[2], keep));
+        } else if (f.premultiplied) {
+            Store(out, Unpremultiply8(in[at.red], alpha), Unpremultiply8(in[at.green], alpha),
+                  Unpremultiply8(in[at.blue], alpha));
+        } else {
+            Store(out, in[at.red], in[at.green], in[at.blue]);
+        }
+        if (f.hasAlpha) out[3] = static_cast<std::uint8_t>(alpha);
+    }
+}
+
+void ConvertUnsigned16Row(const NativeFormat& f, const std::uint8_t* in, std::uint8_t* out,
+                          std::uint32_t width) noexcept {
+    const std::uint32_t inBytes = f.bitsPerPixel / 8;
+    const std::uint32_t outBytes = f.hasAlpha ? 4 : 3;
+    const ColourIndex at = IndexOf(f.order);
+    const std::uint32_t alphaAt = ColourSamples(f.order);
+    const auto sample = [&in](std::uint32_t n) noexcept -> std::uint32_t { return Load<std::uint16_t>(in + 2 * n); };
+    for (std::uint32_t x = 0; x < width; ++x, in += inBytes, out += outBytes) {
+        const std::uint32_t alpha = f.hasAlpha ? sample(alphaAt) : 65535;
+        if (f.order == Cmyk) {
+            const std::uint32_t black = sample(3);
+            Store(out, CmykChannel16(sample(0), black), CmykChannel16(sample(1), black),
+                  CmykChannel16(sample(2), black));
+        } else {
+            std::uint32_t red = sample(at.red);
+            std::uint32_t green = sample(at.green);
+            std::uint32_t blue = sample(at.blue);
+            if (f.premultiplied) {
+                red = Unpremultiply16(red, alpha);
+                green = Unpremultiply16(green, alpha);
+                blue = Unpremultiply16(blue, alpha);
+            }
+            Store(out, kSrgbFromLinear16.values[red], kSrgbFromLinear16.values[green],
+                  kSrgbFromLinear16.values[blue]);
+        }
+        if (f.hasAlpha) out[3] = Scale16To8(alpha);
+    }
+}
+
+void ConvertPackedRow(const NativeFormat& f, const std::uint8_t* in, std::uint8_t* out,
+                      std::uint32_t width) noexcept {
+    const std::uint32_t inBytes = f.bitsPerPixel / 8;
+    const std::uint32_t outBytes = f.hasAlpha ? 4 : 3;
+    const bool redLow = f.order == Rgb;  // otherwise blue lies in the lowest bits
+    for (std::uint32_t x = 0; x < width; ++x, in += inBytes, out += outBytes) {
+        std::uint8_t low = 0;
+        std::uint8_t middle = 0;
+        std::uint8_t high = 0;
+        std::uint8_t alpha = 255;
+        if (f.kind == Packed101010) {
+            const std::uint32_t word = Load<std::uint32_t>(in);
+            low = Expand<10>(word & 0x3FF);
+            middle = Expand<10>((word >> 10) & 0x3FF);
+            high = Expand<10>((word >> 20) & 0x3FF);
+            alpha = static_cast<std::uint8_t>((word >> 30) * 85);
+        } else {
+            const std::uint32_t word = Load<std::uint16_t>(in);
+            low = Expand<5>(word & 0x1F);
+            if (f.kind == Packed565) {
+                middle = Expand<6>((word >> 5) & 0x3F);
+                high = Expand<5>((word >> 11) & 0x1F);
+            } else {
+                middle = Expand<5>((word >> 5) & 0x1F);
+                high = Expand<5>((word >> 10) & 0x1F);
+                alpha = (word & 0x8000) != 0 ? 255 : 0;
+            }
+        }
+        if (redLow) {
+            Store(out, low, middle, high);
+        } else {
+            Store(out, high, middle, low);
+        }
+        if (f.hasAlpha) out[3] = alpha;
+    }
+}
+
+}  // namespace
+
+const NativeFormat* FindNativeFormat(const WICPixelFormatGUID& format) noexcept {
+    for (const NativeFormat& row : kNativeFormats) {
+        if (std::memcmp(&row.format, &format, sizeof(GUID)) == 0) return &row;
+    }
+    return nullptr;
+}
+
+bool IsScRgb(const NativeFormat& format) noexcept {
+    switch (format.kind) {
+    case Fixed16:
+    case Fixed32:
+    case Half:
+    case Float:
+    case SharedExponent:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::uint32_t ConvertedBytesPerPixel(const NativeFormat& format) noexcept { return format.hasAlpha ? 4 : 3; }
+
+void DecodeLinearRow(const NativeFormat& f, const std::uint8_t* in, float* rgba, std::uint32_t width) noexcept {
+    if (!IsScRgb(f)) return;
+    const std::uint32_t inBytes = f.bitsPerPixel / 8;
+    for (std::uint32_t x = 0; x < width; ++x, in += inBytes, rgba += 4) {
+        if (f.kind == SharedExponent) {
+            // value = mantissa * 2^(exponent - 128 - 8); exponent 0 is black
+            const float scale = in[3] == 0 ? 0.0f : std::ldexp(1.0f, static_cast<int>(in[3]) - 136);
+            rgba[0] = in[0] * scale;
+            rgba[1] = in[1] * scale;
+            rgba[2] = in[2] * scale;
+            rgba[3] = 1.0f;
+            continue;
+        }
+        const ColourIndex at = IndexOf(f.order);
+        float red = ScRgbSample(f.kind, in, at.red);
+        float green = ScRgbSample(f.kind, in, at.green);
+        float blue = ScRgbSample(f.kind, in, at.blue);
+        const float alpha = f.hasAlpha ? ScRgbSample(f.kind, in, ColourSamples(f.order)) : 1.0f;
+        if (f.premultiplied && alpha != 0.0f) {
+            red /= alpha;
+            green /= alpha;
+            blue /= alpha;
+        }
+        rgba[0] = red;
+        rgba[1] = green;
+        rgba[2] = blue;
+        rgba[3] = alpha;
+    }
+}
+
+void EncodeLinearRowSrgb(const float* rgba, std::uint8_t* out, std::uint32_t width, bool withAlpha) noexcept {
+    const std::uint32_t outBytes = withAlpha ? 4 : 3;
+    for (std::uint32_t x = 0; x < width; ++x, rgba += 4, out += outBytes) {
+        Store(out, EncodeSrgb(rgba[0]), EncodeSrgb(rgba[1]), EncodeSrgb(rgba[2]));
+        if (withAlpha) out[3] = EncodeAlpha(rgba[3]);
+    }
+}
+
+void ConvertNativeRow(const NativeFormat& f, const std::uint8_t* in, std::uint8_t* out,
+                      std::uint32_t width) noexcept {
+    switch (f.kind) {
+    case Unsigned8:
+        ConvertUnsigned8Row(f, in, out, width);
+        return;
+    case Unsigned16:
+        ConvertUnsigned16Row(f, in, out, width);
+        return;
+    case Packed555:
+    case Packed565:
+    case Packed101010:
+        ConvertPackedRow(f, in, out, width);
+        return;
+    default:
+        break;
+    }
+    // scRGB: through linear floats, a stretch of the row at a time.
+    constexpr std::uint32_t kStretch = 256;
+    float linear[kStretch * 4];
+    const std::uint32_t inBytes = f.bitsPerPixel / 8;
+    const std::uint32_t outBytes = ConvertedBytesPerPixel(f);
+    for (std::uint32_t x = 0; x < width; x += kStretch) {
+        const std::uint32_t count = std::min(kStretch, width - x);
+        DecodeLinearRow(f, in + std::size_t{x} * inBytes, linear, count);
+        EncodeLinearRowSrgb(linear, out + std::size_t{x} * outBytes, count, f.hasAlpha);
+    }
+}
+
+}  // namespace rorurera

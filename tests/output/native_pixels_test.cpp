@@ -1,0 +1,134 @@
+// Our own conversion of native pixels: one or two stored pixels of each kind
+// of format against the bytes worked out by hand from the formats' meaning,
+// the linear floats handed to HDR work, and the sRGB curve at every 16-bit
+// linear step against the library's pow.
+
+#include <windows.h>
+#include <wincodec.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "output/native_pixels.h"
+
+namespace {
+
+using rorurera::ConvertNativeRow;
+using rorurera::FindNativeFormat;
+using rorurera::NativeFormat;
+using Bytes = std::vector<std::uint8_t>;
+
+template <typename T>
+Bytes Stored(std::initializer_list<T> samples) {
+    Bytes bytes(samples.size() * sizeof(T));
+    std::memcpy(bytes.data(), std::data(samples), bytes.size());
+    return bytes;
+}
+
+struct RowCase {
+    const char* name;
+    const GUID& format;
+    Bytes stored;    // one pixel
+    Bytes expected;  // B, G, R (, A)
+};
+
+// Linear 0.5 encodes to sRGB 188; 16-bit 0x8000 likewise.
+const RowCase kRows[] = {
+    {"24bppRGB", GUID_WICPixelFormat24bppRGB, {1, 2, 3}, {3, 2, 1}},
+    {"32bppPBGRA divided by alpha", GUID_WICPixelFormat32bppPBGRA, {64, 32, 128, 128}, {128, 64, 255, 128}},
+    {"32bppCMYK", GUID_WICPixelFormat32bppCMYK, {0, 255, 128, 64}, {95, 0, 191}},
+    {"16bppBGR565 R16 G32 B8", GUID_WICPixelFormat16bppBGR565, Stored<std::uint16_t>({0x8408}), {66, 130, 132}},
+    {"16bppBGRA5551 red, opaque", GUID_WICPixelFormat16bppBGRA5551, Stored<std::uint16_t>({0xFC00}), {0, 0, 255, 255}},
+    {"32bppBGR101010", GUID_WICPixelFormat32bppBGR101010, Stored<std::uint32_t>({1023u << 20 | 512u << 10}),
+     {0, 128, 255}},
+    {"32bppRGBA1010102", GUID_WICPixelFormat32bppRGBA1010102, Stored<std::uint32_t>({1u << 30 | 1023u}),
+     {0, 0, 255, 85}},
+    {"48bppRGB linear words", GUID_WICPixelFormat48bppRGB, Stored<std::uint16_t>({0x8000, 0xFFFF, 0}), {0, 255, 188}},
+    {"64bppPRGBA", GUID_WICPixelFormat64bppPRGBA, Stored<std::uint16_t>({0x4000, 0, 0, 0x8000}), {0, 0, 188, 128}},
+    {"80bppCMYKAlpha", GUID_WICPixelFormat80bppCMYKAlpha, Stored<std::uint16_t>({0, 0xFFFF, 0x8000, 0, 0xFFFF}),
+     {127, 0, 255, 255}},
+    {"16bppGrayFixedPoint 0.5", GUID_WICPixelFormat16bppGrayFixedPoint, Stored<std::int16_t>({0x1000}),
+     {188, 188, 188}},
+    {"96bppRGBFixedPoint 1, -tiny, 0.5", GUID_WICPixelFormat96bppRGBFixedPoint,
+     Stored<std::int32_t>({1 << 24, -1, 0x800000}), {188, 0, 255}},
+    {"64bppRGBAHalf 2, 0.5, NaN, 0.5", GUID_WICPixelFormat64bppRGBAHalf,
+     Stored<std::uint16_t>({0x4000, 0x3800, 0x7E00, 0x3800}), {0, 188, 255, 128}},
+    {"128bppPRGBAFloat", GUID_WICPixelFormat128bppPRGBAFloat, Stored<float>({0.25f, 0.5f, 0.0f, 0.5f}),
+     {0, 255, 188, 128}},
+    {"32bppRGBE 2^-7", GUID_WICPixelFormat32bppRGBE, {128, 64, 0, 129}, {0, 188, 255}},
+};
+
+TEST(NativePixels, EachKindOfFormatConvertsOnePixel) {
+    for (const RowCase& c : kRows) {
+        const NativeFormat* format = FindNativeFormat(c.format);
+        ASSERT_NE(format, nullptr) << c.name;
+        ASSERT_EQ(c.stored.size() * 8, format->bitsPerPixel) << c.name;
+        // Two pixels, so that the step from one pixel to the next counts.
+        Bytes stored = c.stored;
+        stored.insert(stored.end(), c.stored.begin(), c.stored.end());
+        Bytes out(2 * c.expected.size() + 1, 0xEE);
+        ConvertNativeRow(*format, stored.data(), out.data(), 2);
+        Bytes expected = c.expected;
+        expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+        expected.push_back(0xEE);  // nothing written past the row
+        EXPECT_EQ(out, expected) << c.name;
+    }
+}
+
+TEST(NativePixels, OnlyFormatsWithAMeaningWeKnowAreFound) {
+    const struct {
+        const GUID& format;
+        bool found;
+        bool scRgb;
+    } cases[] = {
+        {GUID_WICPixelFormat16bppGrayHalf, true, true}, {GUID_WICPixelFormat32bppRGBE, true, true},
+        {GUID_WICPixelFormat48bppRGB, true, false},      {GUID_WICPixelFormat40bppCMYKAlpha, true, false},
+        {GUID_WICPixelFormat8bppIndexed, false, false},  {GUID_WICPixelFormat32bppRGBA1010102XR, false, false},
+        {GUID_WICPixelFormat64bpp4Channels, false, false},
+    };
+    for (const auto& c : cases) {
+        const NativeFormat* format = FindNativeFormat(c.format);
+        ASSERT_EQ(format != nullptr, c.found);
+        if (format != nullptr) {
+            EXPECT_EQ(rorurera::IsScRgb(*format), c.scRgb);
+        }
+    }
+}
+
+TEST(NativePixels, LinearRowsKeepWhatIsBeyondWhite) {
+    const Bytes grey = Stored<std::uint16_t>({0x4000, 0xBC00});  // 2.0, -1.0
+    std::vector<float> rgba(8);
+    rorurera::DecodeLinearRow(*FindNativeFormat(GUID_WICPixelFormat16bppGrayHalf), grey.data(), rgba.data(), 2);
+    EXPECT_EQ(rgba, (std::vector<float>{2, 2, 2, 1, -1, -1, -1, 1}));
+
+    const float inf = std::numeric_limits<float>::infinity();
+    const Bytes fixed = Stored<std::int16_t>({0x6000, 0, 0x2000, 0x1000});  // 3.0, 0, 1.0, alpha 0.5
+    rorurera::DecodeLinearRow(*FindNativeFormat(GUID_WICPixelFormat64bppBGRAFixedPoint), fixed.data(), rgba.data(), 1);
+    EXPECT_EQ(std::vector<float>(rgba.begin(), rgba.begin() + 4), (std::vector<float>{1, 0, 3, 0.5f}));
+
+    const float linear[] = {inf, -inf, 1e30f, 2.0f};
+    Bytes out(4);
+    rorurera::EncodeLinearRowSrgb(linear, out.data(), 1, true);
+    EXPECT_EQ(out, (Bytes{255, 0, 255, 255}));
+}
+
+TEST(NativePixels, SrgbCurveAtEverySixteenBitStep) {
+    int differences = 0;
+    for (std::uint32_t i = 0; i <= 65535; ++i) {
+        const double v = i / 65535.0;
+        const double encoded = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+        const auto expected = static_cast<std::uint8_t>(std::lround(encoded * 255));
+        const float linear[4] = {static_cast<float>(v), 0, 0, 1};
+        std::uint8_t out[3];
+        rorurera::EncodeLinearRowSrgb(linear, out, 1, false);
+        if (out[2] != expected) ++differences;
+    }
+    EXPECT_EQ(differences, 0);
+}
+
+}  // namespace
