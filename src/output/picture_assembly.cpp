@@ -10,6 +10,7 @@
 #include "decode/pixel_format_table.h"
 #include "output/palette.h"
 #include "output/pixel_stages.h"
+#include "output/tone_mapped_frame.h"
 
 namespace rorurera {
 
@@ -54,16 +55,16 @@ PluginResult CopySourcePixels(IWICBitmapSource* source, std::uint32_t width, std
     return PluginResult::Success;
 }
 
-PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, HLOCAL* header,
-                             HLOCAL* bits, const ProgressReporter& progress) {
-    if (header == nullptr || bits == nullptr) return PluginResult::InternalError;
+namespace {
 
-    PluginResult result = CheckJpegXrContainer(decoder);
-    if (result != PluginResult::Success) return result;
-    if (progress.StopRequestedAt(30)) return PluginResult::Aborted;
-
+// The usual path: frame 0 prepared in its output format (reports 50) and
+// copied at the packed pitch into `picture`; `hasAlpha` for 32-bit rows
+// with alpha.
+PluginResult CopyFramePixels(IWICImagingFactory* factory, IWICBitmapDecoder* decoder,
+                             const ProgressReporter& progress, PixelBuffer& picture, UniqueHlocal& spare,
+                             bool& hasAlpha) {
     ComPtr<IWICBitmapSource> source;
-    result = PrepareFrameSource(factory, decoder, source);
+    PluginResult result = PrepareFrameSource(factory, decoder, source);
     if (result != PluginResult::Success) return result;
     if (!source) return PluginResult::InternalError;
     if (progress.StopRequestedAt(50)) return PluginResult::Aborted;
@@ -86,19 +87,41 @@ PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* dec
     std::vector<std::uint32_t> palette;
     if (bitsPerPixel <= 8) palette = CompletePalette(factory, source.Get(), bitsPerPixel);
 
+    hasAlpha = entry.hasAlpha;
+    return CopySourcePixels(source.Get(), width, height, bitsPerPixel, palette, picture, spare);
+}
+
+}  // namespace
+
+PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, HLOCAL* header,
+                             HLOCAL* bits, const ProgressReporter& progress) {
+    if (header == nullptr || bits == nullptr) return PluginResult::InternalError;
+
+    PluginResult result = CheckJpegXrContainer(decoder);
+    if (result != PluginResult::Success) return result;
+    if (progress.StopRequestedAt(30)) return PluginResult::Aborted;
+
     // The request's blocks: the working picture and the spare, freed on every
     // path unless handed over.
     UniqueHlocal spare;
     PixelBuffer picture;
-    result = CopySourcePixels(source.Get(), width, height, bitsPerPixel, palette, picture, spare);
+    bool hasAlpha = false;
+    bool toneMapped = false;
+    result = ToneMapFrame(factory, decoder, picture, spare, toneMapped, hasAlpha);
     if (result != PluginResult::Success) return result;
+    if (toneMapped) {
+        if (progress.StopRequestedAt(50)) return PluginResult::Aborted;
+    } else {
+        result = CopyFramePixels(factory, decoder, progress, picture, spare, hasAlpha);
+        if (result != PluginResult::Success) return result;
+    }
     if (progress.StopRequestedAt(60) || progress.StopRequestedAt(70)) return PluginResult::Aborted;
 
     result = FlipToBottomUp(picture, spare);
     if (result != PluginResult::Success) return result;
     if (progress.StopRequestedAt(80)) return PluginResult::Aborted;
 
-    if (entry.hasAlpha) {
+    if (hasAlpha) {
         result = ReduceTo24Bits(picture, spare);
         if (result != PluginResult::Success) return result;
     }

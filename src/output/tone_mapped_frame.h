@@ -1,0 +1,74 @@
+#pragma once
+
+// The picture path of frames stored as linear-light floating point (scRGB:
+// half, float, fixed point, shared exponent; grey included) while tone
+// mapping is switched on: the frame is read as linear floats, its peak found
+// and, when the peak lies above SDR white, every row tone mapped and given
+// the sRGB curve. Pictures within SDR range are left to the usual path, so
+// they come out byte for byte as with the switch off.
+
+#include <wincodec.h>
+#include <wrl/client.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "common/owners.h"
+#include "common/plugin_result.h"
+#include "output/native_pixels.h"
+#include "output/pixel_buffer.h"
+
+namespace rorurera {
+
+// Whether the frame is stored as scRGB: half, float, fixed point or shared
+// exponent, grey and alpha included.
+bool IsScRgbFrame(IWICBitmapFrameDecode* frame) noexcept;
+
+// Linear R, G, B, A floats of a frame, read in bands of rows: through the
+// platform's converter to 128bppRGBAFloat when it converts the frame, else
+// (under Wine) from one copy of the frame's own pixels decoded by our code.
+class LinearFrameReader {
+public:
+    LinearFrameReader() = default;
+    LinearFrameReader(const LinearFrameReader&) = delete;
+    LinearFrameReader& operator=(const LinearFrameReader&) = delete;
+
+    // Prepares to read a frame stored as scRGB (IsScRgbFrame); for Wine
+    // that means one copy of the frame's own rows. May throw std::bad_alloc.
+    PluginResult Open(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame);
+
+    std::uint32_t Width() const noexcept { return width_; }
+    std::uint32_t Height() const noexcept { return height_; }
+    bool HasAlpha() const noexcept { return hasAlpha_; }
+
+    // Rows [first, first + count) as 4 floats a pixel, rows tight, into
+    // `rgba` (count * width * 4 floats).
+    PluginResult ReadRows(std::uint32_t first, std::uint32_t count, float* rgba) noexcept;
+
+private:
+    Microsoft::WRL::ComPtr<IWICBitmapSource> converter_;  // to 128bppRGBAFloat, when the platform has it
+    const NativeFormat* native_ = nullptr;                 // otherwise the frame's own rows, decoded here
+    std::unique_ptr<std::uint8_t[]> nativeRows_;
+    std::size_t nativePitch_ = 0;
+    std::uint32_t width_ = 0;
+    std::uint32_t height_ = 0;
+    bool hasAlpha_ = false;
+};
+
+// The 99.9th percentile of the frame's luminance (0 for an empty frame).
+PluginResult FramePeak(LinearFrameReader& reader, float& peak);
+
+// Every row tone mapped for `peak` (> 1) into a new top-down buffer with
+// tight rows: 32-bit B, G, R, A for a frame with alpha, 24-bit B, G, R
+// otherwise. May throw std::bad_alloc.
+PluginResult ToneMapFrameRows(LinearFrameReader& reader, float peak, PixelBuffer& picture, UniqueHlocal& spare);
+
+// The whole decision for one picture request: `mapped` true when `picture`
+// now holds the tone-mapped rows (and `hasAlpha` says whether they are 32-bit
+// with alpha); false when the frame is not scRGB, the switch is off or the
+// peak is 1.0 or below, so the usual path must make the picture. May throw
+// std::bad_alloc.
+PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, PixelBuffer& picture,
+                          UniqueHlocal& spare, bool& mapped, bool& hasAlpha);
+
+}  // namespace rorurera
