@@ -15,6 +15,10 @@
 // is compared with the imaging component's own share (the bare peak less its
 // buffer) plus two picture-sized blocks.
 //
+// With --tone-map IMAGE (an HDR picture stored as half floats), GetPicture
+// of that image with the settings' tone mapping on against off, alternating,
+// medians and their ratio: what the histogram pass and the curve cost.
+//
 // It prints numbers; it asserts nothing.
 
 #include <windows.h>
@@ -25,6 +29,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -182,21 +187,79 @@ std::string Narrow(const std::wstring& text) {
 
 double Megabytes(std::uint64_t bytes) { return double(bytes) / (1024.0 * 1024.0); }
 
+// Sets "HdrToneMap" in the plug-in's settings key; nullopt deletes it.
+void SetToneMap(const std::optional<DWORD>& value) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Zodirudu_Revav\\Rorurera.spi", 0, nullptr,
+                          REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    if (value) {
+        ::RegSetValueExW(key, L"HdrToneMap", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*value), sizeof(DWORD));
+    } else {
+        ::RegDeleteValueW(key, L"HdrToneMap");
+    }
+    ::RegCloseKey(key);
+}
+
+std::optional<DWORD> GetToneMap() {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Zodirudu_Revav\\Rorurera.spi", L"HdrToneMap",
+                       RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// GetPicture of one HDR image with tone mapping on and off, alternating; the
+// stored setting is put back afterwards.
+int ToneMapBench(const susie::Plugin& plugin, const std::wstring& image, int runs) {
+    const std::optional<DWORD> saved = GetToneMap();
+    std::vector<double> on;
+    std::vector<double> off;
+    int status = 0;
+    for (int run = -1; run < runs && status == 0; ++run) {  // run -1: unmeasured
+        for (const DWORD setting : {1u, 0u}) {
+            SetToneMap(setting);
+            const double start = Now();
+            const PluginRun result = PluginDecode(plugin, image);
+            const double seconds = Now() - start;
+            if (result.result != 0) {
+                std::printf("%-34s tone map %s: GetPicture %d\n", Narrow(image).c_str(), setting ? "on" : "off",
+                            result.result);
+                status = 1;
+                break;
+            }
+            if (run >= 0) (setting ? on : off).push_back(seconds);
+        }
+    }
+    SetToneMap(saved);
+    if (status != 0) return status;
+    std::printf("%-34s %9s %9s %7s\n", "tone map (HDR, half float)", "off ms", "on ms", "ratio");
+    std::printf("%-34s %9.1f %9.1f %7.3f\n", Narrow(image).c_str(), Median(off) * 1000, Median(on) * 1000,
+                Median(on) / Median(off));
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::wstring> images;
+    std::vector<std::wstring> hdrImages;
     int runs = 7;
     for (int i = 2; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg == L"--runs" && i + 1 < argc) {
             runs = std::max(1, _wtoi(argv[++i]));
+        } else if (arg == L"--tone-map" && i + 1 < argc) {
+            hdrImages.push_back(argv[++i]);
         } else {
             images.push_back(arg);
         }
     }
-    if (argc < 3 || images.empty()) {
-        std::fprintf(stderr, "usage: picture_bench MODULE IMAGE... [--runs N]\n");
+    if (argc < 3 || (images.empty() && hdrImages.empty())) {
+        std::fprintf(stderr, "usage: picture_bench MODULE IMAGE... [--tone-map IMAGE] [--runs N]\n");
         return 2;
     }
     susie::Plugin plugin(argv[1]);
@@ -273,6 +336,7 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("ratio: median wall times; cpu: median process CPU times (user + kernel, all threads)\n");
     std::printf("pict: the 24-bit picture's pixel block; work: what CopyPixels fills (32-bit for alpha);\n"
                 "WIC: the imaging component's own peak; plugin: GetPicture's peak; limit: WIC + 2 x max(pict, work)\n");
+    for (const std::wstring& image : hdrImages) status |= ToneMapBench(plugin, image, runs);
     if (comInitialised) ::CoUninitialize();
     return status;
 }
