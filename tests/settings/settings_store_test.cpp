@@ -313,35 +313,6 @@ TEST_F(SettingsStoreTest, SaveDialogSettingsWritesFourValuesOfTheirTypes) {
     EXPECT_EQ(bytes, ColorBytes({1}));
 }
 
-// --- the tone-mapping switch ----------------------------------------------------
-
-TEST_F(SettingsStoreTest, OnlyAValidStoredZeroTurnsToneMappingOff) {
-    const struct {
-        const char* stored;
-        DWORD type;  // REG_NONE: no value at all
-        std::vector<std::uint8_t> bytes;
-        bool on;
-    } kCases[] = {
-        {"absent", REG_NONE, {}, true},
-        {"0", REG_DWORD, {0, 0, 0, 0}, false},
-        {"1", REG_DWORD, {1, 0, 0, 0}, true},
-        {"0x100", REG_DWORD, {0, 1, 0, 0}, true},
-        {"0 as binary", REG_BINARY, {0, 0, 0, 0}, true},
-        {"0 as a 2-byte dword", REG_DWORD, {0, 0}, true},
-        {"0 as a qword", REG_QWORD, {0, 0, 0, 0, 0, 0, 0, 0}, true},
-    };
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(c.stored);
-        SettingsKeyGuard::DeleteKey();
-        SettingsKeyGuard::WriteDword(L"Alpha", 0);  // the key exists in every case
-        if (c.type != REG_NONE) SettingsKeyGuard::Write(L"HdrToneMap", c.type, c.bytes.data(), c.bytes.size());
-        EXPECT_EQ(rorurera::ReadHdrToneMap(), c.on);
-        EXPECT_EQ(rorurera::LoadDialogSettings(kKey).hdrToneMap, c.on);
-    }
-    SettingsKeyGuard::DeleteKey();
-    EXPECT_TRUE(rorurera::ReadHdrToneMap()) << "no key";
-}
-
 TEST_F(SettingsStoreTest, SaveCustomColorsWritesSixtyFourBytes) {
     CustomColors colors;
     for (std::size_t i = 0; i < colors.size(); ++i) colors[i] = static_cast<COLORREF>(0x010101 * i);
