@@ -126,25 +126,34 @@ BareResult BareDecode(const std::wstring& path) {
     // The plug-in's choice for the formats benchmarked here: alpha formats
     // to 32bppBGRA, the others to 24bppBGR; no converter when the frame has
     // the output format already.
+    const bool halfFloat = SameGuid(format, GUID_WICPixelFormat64bppRGBAHalf);
     const bool alpha = SameGuid(format, GUID_WICPixelFormat32bppBGRA) ||
                        SameGuid(format, GUID_WICPixelFormat32bppRGBA) ||
                        SameGuid(format, GUID_WICPixelFormat32bppPBGRA) ||
-                       SameGuid(format, GUID_WICPixelFormat64bppRGBA);
+                       SameGuid(format, GUID_WICPixelFormat64bppRGBA) || halfFloat;
     const GUID& target = alpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
     ComPtr<IWICBitmapSource> source;
+    r.bits = alpha ? 32 : 24;
     if (SameGuid(format, target)) {
         frame.As(&source);
     } else {
         ComPtr<IWICFormatConverter> converter;
-        if (FAILED(factory->CreateFormatConverter(&converter)) ||
-            FAILED(converter->Initialize(frame.Get(), target, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                         WICBitmapPaletteTypeMedianCut))) {
+        if (FAILED(factory->CreateFormatConverter(&converter))) return r;
+        const HRESULT hr = converter->Initialize(frame.Get(), target, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                                 WICBitmapPaletteTypeMedianCut);
+        if (SUCCEEDED(hr)) {
+            converter.As(&source);
+        } else if (hr == WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT && halfFloat) {
+            // A converter that refuses the format (Wine's): the unavoidable
+            // work is one copy of the frame in its own format, which the
+            // plug-in then converts itself.
+            frame.As(&source);
+            r.bits = 64;
+        } else {
             return r;
         }
-        converter.As(&source);
     }
     if (!source || FAILED(source->GetSize(&r.width, &r.height))) return r;
-    r.bits = alpha ? 32 : 24;
     const std::uint64_t pitch = (std::uint64_t{r.width} * r.bits + 7) / 8;
     r.bufferBytes = pitch * r.height;
     if (r.bufferBytes > 0xFFFFFFFFull) return r;
@@ -320,7 +329,10 @@ int wmain(int argc, wchar_t** argv) {
         const double ours = Median(pluginTimes);
         const double ratio = ours / bare;
         const double cpuRatio = Median(pluginCpu) / Median(bareCpu);
-        const double target = probe.bits == 32 ? 1.20 : 1.10;
+        // 24-bit: the flip; alpha: the flip and the reduction; a format the
+        // converter refuses (read in its own 64 bits): those and one pass of
+        // our own conversion more.
+        const double target = probe.bits == 64 ? 1.30 : probe.bits == 32 ? 1.20 : 1.10;
         // The imaging component's own share: what the bare work peaked at,
         // less the buffer it copied into.
         const double wicOwn = std::max(0.0, Median(barePeaks) - double(probe.bufferBytes));

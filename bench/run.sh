@@ -24,5 +24,6 @@ for pair in "$build32:spi" "$build64:sph"; do
   WINEPREFIX="$prefix" scripts/wine-run.sh "$dir/bench/picture_bench.exe" "Z:$(realpath "$module")" \
     "Z:$images/large_rgb24_6000x4000.jxr" "Z:$images/large_rgb24_6000x4000_lossy.jxr" \
     "Z:$images/large_bgra32_6000x4000.jxr" "Z:$images/large_bgra32_6000x4000_lossy.jxr" \
-    --tone-map "Z:$images/large_hdr_half_3840x2160.jxr" --runs "$runs"
+    "Z:$images/large_rgbah_3000x2000.jxr" \
+    --tone-map "Z:$images/large_hdr_screenshot_3840x2160.jxr" --runs "$runs"
 done

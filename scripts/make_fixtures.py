@@ -37,7 +37,19 @@ What JxrEncApp needed, per format (jxrlib 1.2~git20170615, Debian 12):
   128bppRGBAFloat (-c 28)  32-bit float RGBA TIFF (SampleFormat 3) with
                            ExtraSamples = 2 (unassociated alpha); with
                            ExtraSamples = 1 JxrEncApp fails (exit 150).
-  48bppRGBHalf (-c 12)     16-bit half-float RGB TIFF (SampleFormat 3).
+  16bppGrayHalf (-c 5),     16-bit float TIFF (SampleFormat 3), grey or RGB;
+  48bppRGBHalf (-c 12),     RGBA with ExtraSamples = 2.
+  64bppRGBAHalf (-c 25)
+  32bppGrayFloat (-c 8)     32-bit float grey TIFF.
+  48bppRGBFixedPoint (-c 11), 96bppRGBFixedPoint (-c 14)
+                           16- or 32-bit signed RGB TIFF (SampleFormat 2)
+                           holding the stored s2.13 / s7.24 numbers.
+  32bppRGBE (-c 16)        flat Radiance .hdr (no run-length rows).
+  32bppBGR101010 (-c 31)   a TIFF marked 10-bit RGB whose rows hold the
+                           stored 32-bit words (R<<20|G<<10|B, little-endian):
+                           both tools copy the bytes unchanged, so only widths
+                           whose 30-bit TIFF rows fill whole words (1 to 3).
+  40bppCMYKAlpha (-c 32)   8-bit separated TIFF, 5 samples, ExtraSamples 2.
 A source without resolution gives 96.0 / 96.0 dpi (float32 0x42C00000) in
 tags 0xBC82 / 0xBC83.  Every file JxrEncApp writes has tag 0xBC02
 (orientation) as a LONG with value 0, so the orientation fixtures are made
@@ -77,7 +89,14 @@ large_bgra32_6000x4000_lossy.jxr (-q 0.8), 6000 x 4000, 96 dpi.  Content:
 per-channel horizontal gradients shifted per row and per band of 500 rows,
 with seeded pseudo-random noise in the low 5 bits (see large_rows); the
 lossless ones are decoded and compared row by row before they are kept.
-The BMP sources are deleted afterwards.
+The BMP sources are deleted afterwards.  large_rgbah_3000x2000.jxr
+(64bppRGBAHalf, lossless, about 20 s more) is an HDR picture for the
+formats the plug-in converts itself: half floats from 0 to 2.0 (above
+white), alpha 1.0, from a 16-bit float TIFF that is deleted afterwards; it is
+decoded and compared row by row as well.  large_hdr_screenshot_3840x2160.jxr
+(64bppRGBAHalf, lossless) is an HDR screenshot for the tone-mapping row: a
+desktop at 2.5, in-range windows, highlights up to 12.5 and saturated colours
+above 1.0 in bands of rows (see screenshot_rows).
 
 The file list (OUT/fixtures.txt holds the same text; the script stops if
 the two ever differ):
@@ -220,13 +239,25 @@ rgba128f_2x2.jxr
     row 0: (1.0,0.0,0.0,1.0) (0.0,1.0,0.0,0.5)
     row 1: (0.0,0.25,1.0,0.25) (0.5,0.5,0.5,0.0)
 
+grayh_3x1.jxr
+  16bppGrayHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93E}, 3 x 1, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/grayh_3x1.tif -o grayh_3x1.jxr -c 5
+  pixels grey value, half float, top row first:
+    row 0: 0.0 0.5 1.5
+
+rgbh_2x1.jxr
+  48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 2 x 1, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/rgbh_2x1.tif -o rgbh_2x1.jxr -c 12
+  pixels (R,G,B) half float, top row first:
+    row 0: (1.0,0.25,0.0) (0.5,0.75,0.125)
+
 hdr_half_32x4.jxr
   48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 32 x 4, 96 x 96 dpi, orientation 0, lossless
   JxrEncApp -i src/hdr_half_32x4.tif -o hdr_half_32x4.jxr -c 12
-  an HDR screenshot: row 0 SDR white at 2.5, row 1 grey 0.0 .. 12.5 in steps of 0.5
-  then 2.5, row 2 saturated colours above 1.0 and greys 4, 8, 12, row 3 in range;
-  largest luminance 12.5 (row 1, x = 25)
-  pixels (R,G,B) half float, linear light, 1.0 = SDR white, top row first:
+  an HDR screenshot, linear light, 1.0 = SDR white: row 0 SDR white at 2.5,
+  row 1 grey 0.0 .. 12.5 in steps of 0.5 then 2.5, row 2 saturated colours
+  above 1.0 and greys 4, 8, 12, row 3 in range; largest luminance 12.5
+  pixels (R,G,B) half float, top row first:
     row 0: (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5)
     row 1: (0.0,0.0,0.0) (0.5,0.5,0.5) (1.0,1.0,1.0) (1.5,1.5,1.5) (2.0,2.0,2.0) (2.5,2.5,2.5) (3.0,3.0,3.0) (3.5,3.5,3.5) (4.0,4.0,4.0) (4.5,4.5,4.5) (5.0,5.0,5.0) (5.5,5.5,5.5) (6.0,6.0,6.0) (6.5,6.5,6.5) (7.0,7.0,7.0) (7.5,7.5,7.5) (8.0,8.0,8.0) (8.5,8.5,8.5) (9.0,9.0,9.0) (9.5,9.5,9.5) (10.0,10.0,10.0) (10.5,10.5,10.5) (11.0,11.0,11.0) (11.5,11.5,11.5) (12.0,12.0,12.0) (12.5,12.5,12.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5)
     row 2: (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (4.0,4.0,4.0) (8.0,8.0,8.0) (12.0,12.0,12.0) (4.0,4.0,4.0) (8.0,8.0,8.0) (12.0,12.0,12.0) (1.0,1.0,1.0) (0.0,0.0,0.0)
@@ -236,9 +267,58 @@ inrange_half_4x2.jxr
   48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 4 x 2, 96 x 96 dpi, orientation 0, lossless
   JxrEncApp -i src/inrange_half_4x2.tif -o inrange_half_4x2.jxr -c 12
   every channel within 0.0 .. 1.0: nothing to tone map
-  pixels (R,G,B) half float, linear light, 1.0 = SDR white, top row first:
+  pixels (R,G,B) half float, top row first:
     row 0: (0.0,0.0,0.0) (1.0,1.0,1.0) (0.5,0.25,0.125) (0.75,0.5,1.0)
     row 1: (0.0625,0.375,0.875) (1.0,0.0,0.0) (0.25,0.25,0.25) (0.125,1.0,0.5)
+
+rgbah_2x2.jxr
+  64bppRGBAHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93A}, 2 x 2, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/rgbah_2x2.tif -o rgbah_2x2.jxr -c 25
+  values above 1.0 (up to 8.0): brighter than white, clipped for display
+  pixels (R,G,B,A) half float, top row first:
+    row 0: (2.0,0.5,0.0,1.0) (1.0,1.0,1.0,0.5)
+    row 1: (0.25,4.0,0.5,0.0) (0.0,0.0,8.0,0.25)
+
+grayf_3x1.jxr
+  32bppGrayFloat {6FDDC324-4E03-4BFE-B185-3D77768DC911}, 3 x 1, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/grayf_3x1.tif -o grayf_3x1.jxr -c 8
+  pixels grey value, float32, top row first:
+    row 0: 0.25 0.5 2.0
+
+rgb48fx_2x1.jxr
+  48bppRGBFixedPoint {6FDDC324-4E03-4BFE-B185-3D77768DC912}, 2 x 1, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/rgb48fx_2x1.tif -o rgb48fx_2x1.jxr -c 11
+  pixels (R,G,B) fixed point s2.13 (1.0 = 0x2000), top row first:
+    row 0: (1.0,0.5,0.0) (0.0,0.25,2.0)
+
+rgb96fx_2x1.jxr
+  96bppRGBFixedPoint {6FDDC324-4E03-4BFE-B185-3D77768DC918}, 2 x 1, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/rgb96fx_2x1.tif -o rgb96fx_2x1.jxr -c 14
+  pixels (R,G,B) fixed point s7.24 (1.0 = 0x1000000), top row first:
+    row 0: (1.0,0.5,0.0) (0.0,0.25,2.0)
+
+rgbe_3x1.jxr
+  32bppRGBE {6FDDC324-4E03-4BFE-B185-3D77768DC93D}, 3 x 1, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/rgbe_3x1.hdr -o rgbe_3x1.jxr -c 16
+  source: flat Radiance file; JxrEncApp renormalises mantissas, so every
+  pixel is stored with its largest mantissa at 128 or more (or all 0)
+  pixels (R,G,B,E) bytes: value = mantissa * 2^(E-136), top row first:
+    row 0: (128,64,0,129) (255,128,16,127) (0,0,0,0)
+
+bgr101010_2x1.jxr
+  32bppBGR101010 {6FDDC324-4E03-4BFE-B185-3D77768DC914}, 2 x 1, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/bgr101010_2x1.tif -o bgr101010_2x1.jxr -c 31
+  source: a TIFF marked 10-bit RGB whose rows hold the stored words as
+  they are (little-endian); JxrEncApp and JxrDecApp copy those bytes
+  pixels (R,G,B) 10-bit = stored word R<<20|G<<10|B, top row first:
+    row 0: (1023,512,0)=0x3FF80000 (0,1,1000)=0x000007E8
+
+cmyka40_2x1.jxr
+  40bppCMYKAlpha {6FDDC324-4E03-4BFE-B185-3D77768DC92C}, 2 x 1, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/cmyka40_2x1.tif -o cmyka40_2x1.jxr -c 32
+  source: 8-bit separated (CMYK) TIFF with ExtraSamples = 2
+  pixels (C,M,Y,K,A), top row first:
+    row 0: (0,255,128,64,200) (10,20,30,40,50)
 
 lossy_rgb24_64x64.jxr
   24bppBGR {6FDDC324-4E03-4BFE-B185-3D77768DC90C}, 64 x 64, 96 x 96 dpi, orientation 0, lossy
@@ -617,10 +697,15 @@ GUID_TEXT = '{6FDDC324-4E03-4BFE-B185-3D77768DC9%02X}'
 
 
 class Format:
-    def __init__(self, name, guid_last, code, pack, show, legend, show_row=None):
+    def __init__(self, name, guid_last, code, pack, show, legend, show_row=None,
+                 tiff=None, tiff_pack=None):
         self.name, self.guid_last, self.code = name, guid_last, code
         self.pack, self.show, self.legend = pack, show, legend
         self.show_row = show_row or (lambda r: ' '.join(show(p) for p in r))
+        # (bits, samples, photometric, sample format, extra samples) of the
+        # TIFF that holds the source and that JxrDecApp writes back, and how
+        # a row goes into it (the stored bytes unless said otherwise).
+        self.tiff, self.tiff_pack = tiff, tiff_pack or pack
 
 
 def pack_bits(values):
@@ -679,10 +764,43 @@ FORMATS = {
     'rgba128f': Format('128bppRGBAFloat', 0x19, 28,
                        lambda r: b''.join(struct.pack('<4f', *p) for p in r),
                        show_float, '(R,G,B,A) float32'),
-    'rgb48h': Format('48bppRGBHalf', 0x3B, 12,
-                     lambda r: b''.join(struct.pack('<3e', *p) for p in r),
-                     show_float, '(R,G,B) half float, linear light, 1.0 = SDR white'),
+    'grayh': Format('16bppGrayHalf', 0x3E, 5, lambda r: struct.pack('<%de' % len(r), *r),
+                    repr, 'grey value, half float', tiff=(16, 1, 1, 3, None)),
+    'rgbh': Format('48bppRGBHalf', 0x3B, 12,
+                   lambda r: b''.join(struct.pack('<3e', *p) for p in r),
+                   show_float, '(R,G,B) half float', tiff=(16, 3, 2, 3, None)),
+    'rgbah': Format('64bppRGBAHalf', 0x3A, 25,
+                    lambda r: b''.join(struct.pack('<4e', *p) for p in r),
+                    show_float, '(R,G,B,A) half float', tiff=(16, 4, 2, 3, 2)),
+    'grayf': Format('32bppGrayFloat', 0x11, 8, lambda r: struct.pack('<%df' % len(r), *r),
+                    repr, 'grey value, float32', tiff=(32, 1, 1, 3, None)),
+    'rgb48fx': Format('48bppRGBFixedPoint', 0x12, 11,
+                      lambda r: b''.join(struct.pack('<3h', *(fixed(v, 13) for v in p)) for p in r),
+                      show_float, '(R,G,B) fixed point s2.13 (1.0 = 0x2000)',
+                      tiff=(16, 3, 2, 2, None)),
+    'rgb96fx': Format('96bppRGBFixedPoint', 0x18, 14,
+                      lambda r: b''.join(struct.pack('<3i', *(fixed(v, 24) for v in p)) for p in r),
+                      show_float, '(R,G,B) fixed point s7.24 (1.0 = 0x1000000)',
+                      tiff=(32, 3, 2, 2, None)),
+    'rgbe': Format('32bppRGBE', 0x3D, 16, lambda r: bytes(v for p in r for v in p),
+                   show_tuple, '(R,G,B,E) bytes: value = mantissa * 2^(E-136)',
+                   tiff=(8, 4, 2, 1, None)),
+    '101010': Format('32bppBGR101010', 0x14, 31,
+                     lambda r: struct.pack('<%dI' % len(r), *map(word101010, r)),
+                     lambda p: '(%d,%d,%d)=0x%08X' % (p + (word101010(p),)),
+                     '(R,G,B) 10-bit = stored word R<<20|G<<10|B',
+                     tiff=(10, 3, 2, 1, None)),
+    'cmyka40': Format('40bppCMYKAlpha', 0x2C, 32, lambda r: bytes(v for p in r for v in p),
+                      show_tuple, '(C,M,Y,K,A)', tiff=(8, 5, 5, 1, 2)),
 }
+
+
+def word101010(p):
+    return p[0] << 20 | p[1] << 10 | p[2]
+
+
+def fixed(value, fraction_bits):
+    return round(value * (1 << fraction_bits))
 
 
 def expand(value, bits):
@@ -736,6 +854,15 @@ RGBA64_2X2 = [[(0xFFFF, 0, 0, 0x8000), (0, 0xFFFF, 0, 0xFFFF)],
               [(0, 0, 0xFFFF, 0), (0x1234, 0x5678, 0x9ABC, 0x4000)]]
 RGBA128F_2X2 = [[(1.0, 0.0, 0.0, 1.0), (0.0, 1.0, 0.0, 0.5)],
                 [(0.0, 0.25, 1.0, 0.25), (0.5, 0.5, 0.5, 0.0)]]
+GRAYH_3X1 = [[0.0, 0.5, 1.5]]
+RGBH_2X1 = [[(1.0, 0.25, 0.0), (0.5, 0.75, 0.125)]]
+RGBAH_2X2 = [[(2.0, 0.5, 0.0, 1.0), (1.0, 1.0, 1.0, 0.5)],
+             [(0.25, 4.0, 0.5, 0.0), (0.0, 0.0, 8.0, 0.25)]]
+GRAYF_3X1 = [[0.25, 0.5, 2.0]]
+RGBFX_2X1 = [[(1.0, 0.5, 0.0), (0.0, 0.25, 2.0)]]
+RGBE_3X1 = [[(128, 64, 0, 129), (255, 128, 16, 127), (0, 0, 0, 0)]]
+BGR101010_2X1 = [[(1023, 512, 0), (0, 1, 1000)]]
+CMYKA40_2X1 = [[(0, 255, 128, 64, 200), (10, 20, 30, 40, 50)]]
 # Linear-light half floats, every value exact in 16 bits. The "HDR
 # screenshot": row 0 a desktop whose SDR white sits at 2.5; row 1 a grey
 # ramp in steps of 0.5 up to the peak 12.5; row 2 saturated colours above
@@ -795,13 +922,18 @@ class Jxr:
             return make_tiff(w, h, 16, 4, 2, b''.join(
                 struct.pack('<4H', *p) for r in self.pixels for p in r),
                 extra_samples=2)
-        if kind == 'tif48h':
-            return make_tiff(w, h, 16, 3, 2, b''.join(
-                struct.pack('<3e', *p) for r in self.pixels for p in r), sample_format=3)
         if kind == 'tif128f':
             return make_tiff(w, h, 32, 4, 2, b''.join(
                 struct.pack('<4f', *p) for r in self.pixels for p in r),
                 sample_format=3, extra_samples=2)
+        if kind == 'tif':
+            bits, samples, photometric, sample_format, extra = self.fmt.tiff
+            return make_tiff(w, h, bits, samples, photometric,
+                             b''.join(self.fmt.tiff_pack(r) for r in self.pixels),
+                             sample_format=sample_format, extra_samples=extra)
+        if kind == 'hdr':
+            return (b'#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y %d +X %d\n' % (h, w) +
+                    b''.join(self.fmt.pack(r) for r in self.pixels))
         fail('internal: source kind %s' % kind)
 
     def stored(self):
@@ -812,7 +944,7 @@ class Jxr:
         return self.pixels
 
     def source_name(self):
-        ext = 'bmp' if self.source.startswith('bmp') else 'tif'
+        ext = self.source[:3] if self.source[:3] in ('bmp', 'hdr') else 'tif'
         return '%s.%s' % (self.name[:-4], ext)
 
 
@@ -853,12 +985,27 @@ SMALL = [
         notes=['source: 16-bit RGBA TIFF with ExtraSamples = 2 (unassociated alpha)']),
     Jxr('rgba128f_2x2.jxr', 'rgba128f', RGBA128F_2X2, 'tif128f',
         notes=['planar alpha (the default): tags 0xBCC2 / 0xBCC3 present;', ALPHA_COUNT_NOTE]),
-    Jxr('hdr_half_32x4.jxr', 'rgb48h', HDR_32X4, 'tif48h',
-        notes=['an HDR screenshot: row 0 SDR white at 2.5, row 1 grey 0.0 .. 12.5 in steps of 0.5',
-               'then 2.5, row 2 saturated colours above 1.0 and greys 4, 8, 12, row 3 in range;',
-               'largest luminance 12.5 (row 1, x = 25)']),
-    Jxr('inrange_half_4x2.jxr', 'rgb48h', INRANGE_HALF_4X2, 'tif48h',
+    Jxr('grayh_3x1.jxr', 'grayh', GRAYH_3X1, 'tif'),
+    Jxr('rgbh_2x1.jxr', 'rgbh', RGBH_2X1, 'tif'),
+    Jxr('hdr_half_32x4.jxr', 'rgbh', HDR_32X4, 'tif',
+        notes=['an HDR screenshot, linear light, 1.0 = SDR white: row 0 SDR white at 2.5,',
+               'row 1 grey 0.0 .. 12.5 in steps of 0.5 then 2.5, row 2 saturated colours',
+               'above 1.0 and greys 4, 8, 12, row 3 in range; largest luminance 12.5']),
+    Jxr('inrange_half_4x2.jxr', 'rgbh', INRANGE_HALF_4X2, 'tif',
         notes=['every channel within 0.0 .. 1.0: nothing to tone map']),
+    Jxr('rgbah_2x2.jxr', 'rgbah', RGBAH_2X2, 'tif',
+        notes=['values above 1.0 (up to 8.0): brighter than white, clipped for display']),
+    Jxr('grayf_3x1.jxr', 'grayf', GRAYF_3X1, 'tif'),
+    Jxr('rgb48fx_2x1.jxr', 'rgb48fx', RGBFX_2X1, 'tif'),
+    Jxr('rgb96fx_2x1.jxr', 'rgb96fx', RGBFX_2X1, 'tif'),
+    Jxr('rgbe_3x1.jxr', 'rgbe', RGBE_3X1, 'hdr',
+        notes=['source: flat Radiance file; JxrEncApp renormalises mantissas, so every',
+               'pixel is stored with its largest mantissa at 128 or more (or all 0)']),
+    Jxr('bgr101010_2x1.jxr', '101010', BGR101010_2X1, 'tif',
+        notes=['source: a TIFF marked 10-bit RGB whose rows hold the stored words as',
+               'they are (little-endian); JxrEncApp and JxrDecApp copy those bytes']),
+    Jxr('cmyka40_2x1.jxr', 'cmyka40', CMYKA40_2X1, 'tif',
+        notes=['source: 8-bit separated (CMYK) TIFF with ExtraSamples = 2']),
     Jxr('lossy_rgb24_64x64.jxr', 'bgr24', grid(64, 64, lossy_64x64), 'bmp24',
         args=['-q', '0.5'], lossless=False,
         formula='source (B,G,R) = (4*x, 4*y, 128 + 2*(x-y))',
@@ -1032,11 +1179,19 @@ def check_pixels(j, path, tmp):
         compare_rows(name, img['rows'], want)
         return
     img = read_tiff(decode(path, tmp, 'tif'))
+    if j.fmt.tiff is not None:
+        bits, samples, photometric, sample_format, _ = j.fmt.tiff
+        got = (img['bits'], img['samples'], img['photometric'], img['sample_format'])
+        if (img['width'], img['height']) != (j.width, j.height) or got != (
+                [bits] * samples, samples, photometric, sample_format):
+            fail('%s: decoded TIFF is %dx%d with (bits, samples, photometric, '
+                 'sample format) %r' % (name, img['width'], img['height'], got))
+        compare_rows(name, img['rows'], [j.fmt.tiff_pack(r) for r in j.pixels])
+        return
     layout = {'BlackWhite': ([1], 1, 1, 1), '8bppGray': ([8], 1, 1, 1),
               '16bppGray': ([16], 1, 1, 1), '48bppRGB': ([16] * 3, 3, 2, 1),
               '64bppRGBA': ([16] * 4, 4, 2, 1),
-              '128bppRGBAFloat': ([32] * 4, 4, 2, 3),
-              '48bppRGBHalf': ([16] * 3, 3, 2, 3)}[kind]
+              '128bppRGBAFloat': ([32] * 4, 4, 2, 3)}[kind]
     got = (img['bits'], img['samples'], img['photometric'], img['sample_format'])
     if kind == 'BlackWhite':
         got = got[:2] + (1,) + got[3:]  # checked below
@@ -1231,15 +1386,57 @@ def make_large(out):
             os.remove(src_path)
 
 
-# An HDR screenshot of 3840 x 2160 in 64bppRGBAHalf (the form HDR captures
-# take), lossless: a desktop at 2.5 with windows of in-range colours, a band
-# of highlights up to 12.5 and saturated colours above 1.0; alpha 1.0.
-LARGE_HDR = 'large_hdr_half_3840x2160.jxr'
-LARGE_HDR_W, LARGE_HDR_H = 3840, 2160
+LARGE_HDR = 'large_rgbah_3000x2000.jxr'
+LARGE_HDR_W, LARGE_HDR_H = 3000, 2000
 
 
 def large_hdr_rows():
+    """64bppRGBAHalf rows, top first: red rises to 2.0 across the picture,
+    green to 1.0 down it, blue repeats every 256 pixels, alpha 1.0."""
     w = LARGE_HDR_W
+    reds = [2.0 * x / (w - 1) for x in range(w)]
+    blues = [(x % 256) / 256 for x in range(w)]
+    for y in range(LARGE_HDR_H):
+        green = y / (LARGE_HDR_H - 1)
+        values = []
+        for x in range(w):
+            values += (reds[x], green, blues[x], 1.0)
+        yield struct.pack('<%de' % len(values), *values)
+
+
+def make_large_hdr(out):
+    path = os.path.join(out, LARGE_HDR)
+    if os.path.isfile(path):
+        return
+    f = Format('64bppRGBAHalf', 0x3A, 25, None, None, None)
+    src_path = os.path.join(out, 'src', 'large_rgbah.tif')
+    write_file(src_path, make_tiff(LARGE_HDR_W, LARGE_HDR_H, 16, 4, 2,
+                                   b''.join(large_hdr_rows()), sample_format=3,
+                                   extra_samples=2))
+
+    def verify(tmp_path):
+        check_container(tmp_path, f, LARGE_HDR_W, LARGE_HDR_H)
+        with tempfile.TemporaryDirectory(prefix='fixtures-') as tmp:
+            img = read_tiff(decode(tmp_path, tmp, 'tif'))
+            for y, want in enumerate(large_hdr_rows()):
+                if img['rows'][y] != want:
+                    fail('%s: decoded row %d differs from the source' % (LARGE_HDR, y))
+
+    try:
+        encode(src_path, path, f.code, [], verify)
+    finally:
+        os.remove(src_path)
+
+
+# The tone-mapping row's HDR screenshot, 3840 x 2160, 64bppRGBAHalf (the form
+# HDR captures take), lossless, alpha 1.0: in bands of rows a desktop at 2.5,
+# windows of in-range colours, highlights up to 12.5, saturated colours.
+LARGE_SCREENSHOT = 'large_hdr_screenshot_3840x2160.jxr'
+LARGE_SCREENSHOT_W, LARGE_SCREENSHOT_H = 3840, 2160
+
+
+def screenshot_rows():
+    w = LARGE_SCREENSHOT_W
     desktop = [2.5, 2.5, 2.5, 1.0] * w
     window = [v for x in range(w) for v in ((x % 256) / 256.0, 0.5, 1.0 - (x % 256) / 256.0, 1.0)]
     highlights = [v for x in range(w) for v in (12.5 * x / w, 12.5 * x / w, 11.0 * x / w, 1.0)]
@@ -1247,19 +1444,18 @@ def large_hdr_rows():
                                                 (0.5, 0.5, 9.0, 1.0))[(x // 64) % 3]]
     packed = {name: struct.pack('<%de' % len(r), *r) for name, r in
               (('d', desktop), ('w', window), ('h', highlights), ('s', saturated))}
-    for y in range(LARGE_HDR_H):
-        band = y * 8 // LARGE_HDR_H
-        yield packed['dwhdswdd'[band]]
+    for y in range(LARGE_SCREENSHOT_H):
+        yield packed['dwhdswdd'[y * 8 // LARGE_SCREENSHOT_H]]
 
 
-def make_large_hdr(out):
-    path = os.path.join(out, LARGE_HDR)
+def make_large_screenshot(out):
+    path = os.path.join(out, LARGE_SCREENSHOT)
     if os.path.isfile(path):
         return
-    src_path = os.path.join(out, 'src', 'large_hdr.tif')
+    src_path = os.path.join(out, 'src', 'large_screenshot.tif')
     os.makedirs(os.path.dirname(src_path), exist_ok=True)
-    write_file(src_path, make_tiff(LARGE_HDR_W, LARGE_HDR_H, 16, 4, 2, b''.join(large_hdr_rows()),
-                                   sample_format=3, extra_samples=2))
+    write_file(src_path, make_tiff(LARGE_SCREENSHOT_W, LARGE_SCREENSHOT_H, 16, 4, 2,
+                                   b''.join(screenshot_rows()), sample_format=3, extra_samples=2))
     try:
         encode(src_path, path, 25, [])
     finally:
@@ -1301,6 +1497,7 @@ def main(argv):
             else:
                 make_large(out)
                 make_large_hdr(out)
+                make_large_screenshot(out)
     except FixtureError as e:
         print('make_fixtures: error: %s' % e, file=sys.stderr)
         return 1

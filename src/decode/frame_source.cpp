@@ -9,10 +9,6 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-// GUID_WICPixelFormat32bppBGRA: every image with alpha comes out in it.
-constexpr WICPixelFormatGUID kFormat32bppBGRA = {
-    0x6FDDC324, 0x4E03, 0x4BFE, {0xB1, 0x85, 0x3D, 0x77, 0x76, 0x8D, 0xC9, 0x0F}};
-
 bool SameFormat(const WICPixelFormatGUID& a, const WICPixelFormatGUID& b) noexcept {
     return std::memcmp(&a, &b, sizeof(WICPixelFormatGUID)) == 0;
 }
@@ -44,19 +40,28 @@ PluginResult AsSource(Interface* object, ComPtr<IWICBitmapSource>& source) noexc
 
 }  // namespace
 
+bool ConverterRefused(HRESULT hr) noexcept {
+    return hr == WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT || hr == WINCODEC_ERR_UNSUPPORTEDOPERATION;
+}
+
 PluginResult PrepareFrameSource(IWICImagingFactory* factory, IWICBitmapDecoder* decoder,
-                                ComPtr<IWICBitmapSource>& source) {
+                                ComPtr<IWICBitmapSource>& source, HRESULT* failure) {
     source.Reset();
+    if (failure != nullptr) *failure = S_OK;
     if (decoder == nullptr || factory == nullptr) return PluginResult::InternalError;
+    const auto failed = [failure](HRESULT hr) noexcept {
+        if (failure != nullptr) *failure = hr;
+        return ResultFromHresult(hr);
+    };
 
     ComPtr<IWICBitmapFrameDecode> frame;
     HRESULT hr = decoder->GetFrame(0, frame.GetAddressOf());
-    if (FAILED(hr)) return ResultFromHresult(hr);
+    if (FAILED(hr)) return failed(hr);
     if (!frame) return PluginResult::InternalError;
 
     WICPixelFormatGUID frameFormat{};
     hr = frame->GetPixelFormat(&frameFormat);
-    if (FAILED(hr)) return ResultFromHresult(hr);
+    if (FAILED(hr)) return failed(hr);
     const PixelFormatEntry& entry = LookupPixelFormat(frameFormat);
 
     // Formats of 8 bits or less (and unknown ones) may have a palette, whose
@@ -67,17 +72,17 @@ PluginResult PrepareFrameSource(IWICImagingFactory* factory, IWICBitmapDecoder* 
         if (!hasAlpha && palette) hasAlpha = PaletteHasAlpha(palette.Get());
     }
 
-    const WICPixelFormatGUID& outputFormat = hasAlpha ? kFormat32bppBGRA : entry.target;
+    const WICPixelFormatGUID& outputFormat = hasAlpha ? GUID_WICPixelFormat32bppBGRA : entry.target;
     if (SameFormat(outputFormat, frameFormat)) return AsSource(frame.Get(), source);
 
     ComPtr<IWICFormatConverter> converter;
     hr = factory->CreateFormatConverter(converter.GetAddressOf());
-    if (FAILED(hr)) return ResultFromHresult(hr);
+    if (FAILED(hr)) return failed(hr);
     if (!converter) return PluginResult::InternalError;
 
     hr = converter->Initialize(frame.Get(), outputFormat, WICBitmapDitherTypeNone, nullptr, 0.0,
                                WICBitmapPaletteTypeMedianCut);
-    if (FAILED(hr)) return ResultFromHresult(hr);
+    if (FAILED(hr)) return failed(hr);
     return AsSource(converter.Get(), source);
 }
 

@@ -11,8 +11,16 @@ namespace rorurera {
 // every image with alpha, otherwise the target of the frame's format. The
 // source is the frame itself when it already has that format, otherwise a
 // format converter over it. On Success `source` holds it; otherwise it is
-// empty. May throw std::bad_alloc (pixel format table).
+// empty, and `failure` (when given) receives the failed call's HRESULT.
+// May throw std::bad_alloc (pixel format table).
 PluginResult PrepareFrameSource(IWICImagingFactory* factory, IWICBitmapDecoder* decoder,
-                                Microsoft::WRL::ComPtr<IWICBitmapSource>& source);
+                                Microsoft::WRL::ComPtr<IWICBitmapSource>& source, HRESULT* failure = nullptr);
+
+// True for the two answers with which the imaging component's format
+// converter refuses a conversion it cannot make: at Initialize
+// (WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT) or at CopyPixels
+// (WINCODEC_ERR_UNSUPPORTEDOPERATION). The frame itself can still be read in
+// its own format then.
+bool ConverterRefused(HRESULT hr) noexcept;
 
 }  // namespace rorurera

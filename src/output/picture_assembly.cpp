@@ -8,6 +8,8 @@
 #include "decode/container.h"
 #include "decode/frame_source.h"
 #include "decode/pixel_format_table.h"
+#include "output/lost_alpha.h"
+#include "output/native_copy.h"
 #include "output/palette.h"
 #include "output/pixel_stages.h"
 #include "output/tone_mapped_frame.h"
@@ -34,7 +36,8 @@ bool PackedCopySize(std::uint32_t width, std::uint32_t height, std::uint32_t bit
 
 PluginResult CopySourcePixels(IWICBitmapSource* source, std::uint32_t width, std::uint32_t height,
                               std::uint32_t bitsPerPixel, const std::vector<std::uint32_t>& palette,
-                              PixelBuffer& buffer, UniqueHlocal& spare) {
+                              PixelBuffer& buffer, UniqueHlocal& spare, HRESULT* failure) {
+    if (failure != nullptr) *failure = S_OK;
     if (source == nullptr) return PluginResult::InternalError;
     UINT pitch = 0;
     UINT bufferSize = 0;
@@ -49,7 +52,10 @@ PluginResult CopySourcePixels(IWICBitmapSource* source, std::uint32_t width, std
     // frames decode correctly only when their first copy is made this way.
     const WICRect all{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
     const HRESULT hr = source->CopyPixels(&all, pitch, bufferSize, copied.data);
-    if (FAILED(hr)) return ResultFromHresult(hr);
+    if (FAILED(hr)) {
+        if (failure != nullptr) *failure = hr;
+        return ResultFromHresult(hr);
+    }
 
     AdoptPixelBuffer(buffer, copied, spare);
     return PluginResult::Success;
@@ -57,38 +63,58 @@ PluginResult CopySourcePixels(IWICBitmapSource* source, std::uint32_t width, std
 
 namespace {
 
-// The usual path: frame 0 prepared in its output format (reports 50) and
-// copied at the packed pitch into `picture`; `hasAlpha` for 32-bit rows
-// with alpha.
+// The usual path (reports 50): frame 0 through the imaging component's
+// converter, or, where it refuses the frame's format (as Wine's does for the
+// 16-bit, half, float, fixed-point, RGBE, 10-10-10 and CMYK formats), our own
+// conversion of the stored pixels; `hasAlpha` for 32-bit rows with alpha.
 PluginResult CopyFramePixels(IWICImagingFactory* factory, IWICBitmapDecoder* decoder,
                              const ProgressReporter& progress, PixelBuffer& picture, UniqueHlocal& spare,
                              bool& hasAlpha) {
+    PluginResult result = PluginResult::Success;
     ComPtr<IWICBitmapSource> source;
-    PluginResult result = PrepareFrameSource(factory, decoder, source);
-    if (result != PluginResult::Success) return result;
-    if (!source) return PluginResult::InternalError;
+    HRESULT failure = S_OK;
+    bool refused = PreferOwnConversion(decoder);
+    if (refused) {
+        result = PluginResult::InternalError;
+    } else {
+        result = PrepareFrameSource(factory, decoder, source, &failure);
+        refused = result != PluginResult::Success && ConverterRefused(failure);
+        if (result != PluginResult::Success && !refused) return result;
+        if (!refused && !source) return PluginResult::InternalError;
+    }
     if (progress.StopRequestedAt(50)) return PluginResult::Aborted;
 
-    UINT width = 0;
-    UINT height = 0;
-    HRESULT hr = source->GetSize(&width, &height);
-    if (FAILED(hr)) return ResultFromHresult(hr);
-    double dpiX = 0;
-    double dpiY = 0;
-    hr = source->GetResolution(&dpiX, &dpiY);  // must answer; the bitmap carries no resolution
-    if (FAILED(hr)) return ResultFromHresult(hr);
-    WICPixelFormatGUID format{};
-    hr = source->GetPixelFormat(&format);
-    if (FAILED(hr)) return ResultFromHresult(hr);
-    const PixelFormatEntry& entry = LookupPixelFormat(format);
-    if (entry.bitsPerPixel <= 0) return PluginResult::InternalError;
-    const auto bitsPerPixel = static_cast<std::uint32_t>(entry.bitsPerPixel);
+    if (!refused) {
+        UINT width = 0;
+        UINT height = 0;
+        HRESULT hr = source->GetSize(&width, &height);
+        if (FAILED(hr)) return ResultFromHresult(hr);
+        double dpiX = 0;
+        double dpiY = 0;
+        hr = source->GetResolution(&dpiX, &dpiY);  // must answer; the bitmap carries no resolution
+        if (FAILED(hr)) return ResultFromHresult(hr);
+        WICPixelFormatGUID format{};
+        hr = source->GetPixelFormat(&format);
+        if (FAILED(hr)) return ResultFromHresult(hr);
+        const PixelFormatEntry& entry = LookupPixelFormat(format);
+        if (entry.bitsPerPixel <= 0) return PluginResult::InternalError;
+        const auto bitsPerPixel = static_cast<std::uint32_t>(entry.bitsPerPixel);
+        hasAlpha = entry.hasAlpha;
 
-    std::vector<std::uint32_t> palette;
-    if (bitsPerPixel <= 8) palette = CompletePalette(factory, source.Get(), bitsPerPixel);
+        std::vector<std::uint32_t> palette;
+        if (bitsPerPixel <= 8) palette = CompletePalette(factory, source.Get(), bitsPerPixel);
 
-    hasAlpha = entry.hasAlpha;
-    return CopySourcePixels(source.Get(), width, height, bitsPerPixel, palette, picture, spare);
+        result = CopySourcePixels(source.Get(), width, height, bitsPerPixel, palette, picture, spare, &failure);
+        refused = result != PluginResult::Success && ConverterRefused(failure);
+        if (result != PluginResult::Success && !refused) return result;
+    }
+    if (refused) {
+        source.Reset();
+        result = CopyNativePixels(decoder, result, picture, spare);
+        if (result != PluginResult::Success) return result;
+        hasAlpha = picture.layout->bitsPerPixel == 32;
+    }
+    return PluginResult::Success;
 }
 
 }  // namespace
@@ -122,7 +148,8 @@ PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* dec
     if (progress.StopRequestedAt(80)) return PluginResult::Aborted;
 
     if (hasAlpha) {
-        result = ReduceTo24Bits(picture, spare);
+        result = AlphaLostByPlatform(picture) ? ReduceTo24Bits(picture, spare, Discard, BgrColor{})
+                                              : ReduceTo24Bits(picture, spare);
         if (result != PluginResult::Success) return result;
     }
     if (progress.StopRequestedAt(90)) return PluginResult::Aborted;

@@ -13,7 +13,8 @@
 namespace rorurera {
 
 // Turns frame 0 of an opened decoder into the host's bitmap: a BITMAPINFO
-// block and a pixel block, stored into the host's handles only on success
+// block and a pixel block (where the imaging component's converter refuses
+// the frame's format, the frame is read in that format and converted by us), stored into the host's handles only on success
 // (or when the host stops at the very last report). Reports 30, 50, 60, 70,
 // 80, 90 and 100 of 100; a stop before 100 frees everything and leaves the
 // handles alone. May throw std::bad_alloc; everything acquired is owned, so
@@ -30,9 +31,10 @@ bool PackedCopySize(std::uint32_t width, std::uint32_t height, std::uint32_t bit
 // Copies the whole source, top row first, at the packed pitch into a new
 // buffer (rows packed, not yet DIB rows). OutOfMemory when the copy cannot
 // be made in one call or its buffer cannot be allocated; the mapped failure
-// of CopyPixels otherwise. May throw std::bad_alloc (palette).
+// of CopyPixels otherwise, its HRESULT in `failure` when given. May throw
+// std::bad_alloc (palette).
 PluginResult CopySourcePixels(IWICBitmapSource* source, std::uint32_t width, std::uint32_t height,
                               std::uint32_t bitsPerPixel, const std::vector<std::uint32_t>& palette,
-                              PixelBuffer& buffer, UniqueHlocal& spare);
+                              PixelBuffer& buffer, UniqueHlocal& spare, HRESULT* failure = nullptr);
 
 }  // namespace rorurera

@@ -18,6 +18,7 @@
 #include "output/fake_decoder.h"
 #include "output/picture_assembly.h"
 #include "output/settings_key_guard.h"
+#include "support/platform.h"
 
 // The module's attach and detach, stood in for.
 DECODE_TESTING_ATTACH_PIXEL_FORMAT_TABLE();
@@ -50,8 +51,7 @@ protected:
         g_stopAt = -1;
     }
     void TearDown() override {
-        if (header != kUntouchedHeader && header != nullptr) ::LocalFree(header);
-        if (bits != kUntouchedBits && bits != nullptr) ::LocalFree(bits);
+        FreeBlocks();
         // Whatever the request took from the decoder it gave back.
         EXPECT_EQ(decoder.references, 1u);
         EXPECT_EQ(decoder.frame.references, 1u);
@@ -59,6 +59,12 @@ protected:
         if (initialised_) ::CoUninitialize();
     }
 
+    void FreeBlocks() {
+        if (header != kUntouchedHeader && header != nullptr) ::LocalFree(header);
+        if (bits != kUntouchedBits && bits != nullptr) ::LocalFree(bits);
+        header = kUntouchedHeader;
+        bits = kUntouchedBits;
+    }
     PluginResult Assemble() {
         return rorurera::AssemblePicture(factory_.Get(), &decoder, &header, &bits, ProgressReporter(Record, 0));
     }
@@ -225,6 +231,72 @@ TEST_F(AssemblePictureTest, FlipThatRunsOutOfMemoryEndsTheRequest) {
     EXPECT_EQ(decoder.frame.copies, 1);  // the copy was made: the flip failed
     EXPECT_TRUE(Untouched());
     EXPECT_EQ(g_reports, (std::vector<int>{30, 50, 60, 70}));
+}
+
+// Little-endian 16-bit words as a frame stores them.
+Bytes Words(std::initializer_list<std::uint16_t> words) {
+    Bytes out(words.size() * 2);
+    std::memcpy(out.data(), std::data(words), out.size());
+    return out;
+}
+
+// Which path a 2 x 1 frame takes, seen in its pixels (alpha dropped): the
+// platform's converter where it converts the format (Wine's takes the high
+// byte of 16-bit words), our own conversion of the stored pixels, read with
+// one copy at the packed pitch, where the converter refuses (Wine's, at
+// Initialize for half floats, at CopyPixels for 48bppRGB). Linear 0.5 and
+// 0x8000 encode to 188, 0.25 to 137.
+TEST_F(AssemblePictureTest, ConverterWhereItConvertsOwnConversionWhereItRefuses) {
+    SettingsKeyGuard::WriteDword(L"Alpha", 0);
+    const bool wine = testing_support::RunningUnderWine();
+    const struct {
+        const char* name;
+        const GUID& format;
+        Bytes stored;
+        bool ownPath;  // under Wine
+        Bytes row;     // B, G, R of both pixels, under Wine
+    } cases[] = {
+        {"64bppRGBA, converted by the platform", GUID_WICPixelFormat64bppRGBA,
+         Words({0x8000, 0xFFFF, 0x1234, 0xFFFF, 0x00FF, 0x0100, 0, 0}), false, {0x12, 0xFF, 0x80, 0, 1, 0}},
+        {"64bppRGBAHalf: 1, 0.5, 0 / 0.25, 2, NaN", GUID_WICPixelFormat64bppRGBAHalf,
+         Words({0x3C00, 0x3800, 0, 0x3C00, 0x3400, 0x4000, 0x7E00, 0x3800}), true, {0, 188, 255, 0, 255, 137}},
+        {"48bppRGB", GUID_WICPixelFormat48bppRGB, Words({0x8000, 0xFFFF, 0, 0, 0x4000, 0xFFFF}), true,
+         {0, 255, 188, 255, 137, 0}},
+    };
+    decoder.frame.width = 2;
+    decoder.frame.height = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        decoder.frame.format = c.format;
+        decoder.frame.content = c.stored;
+        decoder.frame.copies = 0;
+        ASSERT_EQ(Assemble(), PluginResult::Success);
+        if (wine) {  // Windows converts all three
+            EXPECT_EQ(PixelBytes(6), c.row);
+            EXPECT_EQ(decoder.frame.copies, 1);
+            if (c.ownPath) {
+                EXPECT_EQ(decoder.frame.lastStride, c.stored.size());  // the packed pitch
+            }
+        }
+        FreeBlocks();
+    }
+}
+
+// Under the default settings (blend over white), a picture whose alpha is
+// all 0 shows its colours under Wine, which loses alpha, and the
+// background on Windows; one alpha above 0 makes Wine blend as well.
+TEST_F(AssemblePictureTest, AlphaAllZeroCountsAsLostUnderWineOnly) {
+    const bool lost = !testing_support::WicKeepsJpegXrAlpha();
+    decoder.frame.width = 2;
+    decoder.frame.height = 1;
+    decoder.frame.format = GUID_WICPixelFormat32bppBGRA;
+    decoder.frame.content = {10, 20, 30, 0, 40, 50, 60, 0};
+    ASSERT_EQ(Assemble(), PluginResult::Success);
+    EXPECT_EQ(PixelBytes(6), (lost ? Bytes{10, 20, 30, 40, 50, 60} : Bytes(6, 255)));
+    FreeBlocks();
+    decoder.frame.content[7] = 255;
+    ASSERT_EQ(Assemble(), PluginResult::Success);
+    EXPECT_EQ(PixelBytes(6), (Bytes{255, 255, 255, 40, 50, 60}));
 }
 
 TEST_F(AssemblePictureTest, StopAtEachStepBeforeTheLast) {

@@ -9,7 +9,10 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 namespace testing_support {
 
@@ -22,6 +25,7 @@ public:
     HRESULT resolutionResult = S_OK;
     HRESULT copyResult = S_OK;
     bool fillPixels = true;  // byte i of the buffer becomes i + 1 (mod 256)
+    std::vector<BYTE> content;  // when not empty: copied to the buffer instead of the pattern
 
     int copies = 0;
     WICRect lastRect{};
@@ -65,7 +69,9 @@ public:
         lastStride = stride;
         lastSize = size;
         if (FAILED(copyResult)) return copyResult;
-        if (fillPixels) {
+        if (!content.empty()) {
+            std::memcpy(buffer, content.data(), std::min<std::size_t>(size, content.size()));
+        } else if (fillPixels) {
             for (UINT i = 0; i < size; ++i) buffer[i] = static_cast<BYTE>(i + 1);
         }
         return S_OK;

@@ -37,30 +37,25 @@ struct RowCase {
     Bytes expected;  // B, G, R (, A)
 };
 
-// Linear 0.5 encodes to sRGB 188; 16-bit 0x8000 likewise.
+// The kinds the fixtures of the picture tests cannot show (JxrEncApp makes no
+// such files, or the platform converts them). Linear 0.5 and 16-bit 0x8000
+// encode to sRGB 188.
 const RowCase kRows[] = {
     {"24bppRGB", GUID_WICPixelFormat24bppRGB, {1, 2, 3}, {3, 2, 1}},
     {"32bppPBGRA divided by alpha", GUID_WICPixelFormat32bppPBGRA, {64, 32, 128, 128}, {128, 64, 255, 128}},
     {"32bppCMYK", GUID_WICPixelFormat32bppCMYK, {0, 255, 128, 64}, {95, 0, 191}},
-    {"16bppBGR565 R16 G32 B8", GUID_WICPixelFormat16bppBGR565, Stored<std::uint16_t>({0x8408}), {66, 130, 132}},
     {"16bppBGRA5551 red, opaque", GUID_WICPixelFormat16bppBGRA5551, Stored<std::uint16_t>({0xFC00}), {0, 0, 255, 255}},
-    {"32bppBGR101010", GUID_WICPixelFormat32bppBGR101010, Stored<std::uint32_t>({1023u << 20 | 512u << 10}),
-     {0, 128, 255}},
     {"32bppRGBA1010102", GUID_WICPixelFormat32bppRGBA1010102, Stored<std::uint32_t>({1u << 30 | 1023u}),
      {0, 0, 255, 85}},
-    {"48bppRGB linear words", GUID_WICPixelFormat48bppRGB, Stored<std::uint16_t>({0x8000, 0xFFFF, 0}), {0, 255, 188}},
     {"64bppPRGBA", GUID_WICPixelFormat64bppPRGBA, Stored<std::uint16_t>({0x4000, 0, 0, 0x8000}), {0, 0, 188, 128}},
     {"80bppCMYKAlpha", GUID_WICPixelFormat80bppCMYKAlpha, Stored<std::uint16_t>({0, 0xFFFF, 0x8000, 0, 0xFFFF}),
      {127, 0, 255, 255}},
     {"16bppGrayFixedPoint 0.5", GUID_WICPixelFormat16bppGrayFixedPoint, Stored<std::int16_t>({0x1000}),
      {188, 188, 188}},
-    {"96bppRGBFixedPoint 1, -tiny, 0.5", GUID_WICPixelFormat96bppRGBFixedPoint,
-     Stored<std::int32_t>({1 << 24, -1, 0x800000}), {188, 0, 255}},
     {"64bppRGBAHalf 2, 0.5, NaN, 0.5", GUID_WICPixelFormat64bppRGBAHalf,
      Stored<std::uint16_t>({0x4000, 0x3800, 0x7E00, 0x3800}), {0, 188, 255, 128}},
     {"128bppPRGBAFloat", GUID_WICPixelFormat128bppPRGBAFloat, Stored<float>({0.25f, 0.5f, 0.0f, 0.5f}),
      {0, 255, 188, 128}},
-    {"32bppRGBE 2^-7", GUID_WICPixelFormat32bppRGBE, {128, 64, 0, 129}, {0, 188, 255}},
 };
 
 TEST(NativePixels, EachKindOfFormatConvertsOnePixel) {
@@ -81,23 +76,13 @@ TEST(NativePixels, EachKindOfFormatConvertsOnePixel) {
 }
 
 TEST(NativePixels, OnlyFormatsWithAMeaningWeKnowAreFound) {
-    const struct {
-        const GUID& format;
-        bool found;
-        bool scRgb;
-    } cases[] = {
-        {GUID_WICPixelFormat16bppGrayHalf, true, true}, {GUID_WICPixelFormat32bppRGBE, true, true},
-        {GUID_WICPixelFormat48bppRGB, true, false},      {GUID_WICPixelFormat40bppCMYKAlpha, true, false},
-        {GUID_WICPixelFormat8bppIndexed, false, false},  {GUID_WICPixelFormat32bppRGBA1010102XR, false, false},
-        {GUID_WICPixelFormat64bpp4Channels, false, false},
-    };
-    for (const auto& c : cases) {
-        const NativeFormat* format = FindNativeFormat(c.format);
-        ASSERT_EQ(format != nullptr, c.found);
-        if (format != nullptr) {
-            EXPECT_EQ(rorurera::IsScRgb(*format), c.scRgb);
-        }
+    for (const GUID* unknown : {&GUID_WICPixelFormat8bppIndexed, &GUID_WICPixelFormat32bppRGBA1010102XR,
+                                &GUID_WICPixelFormat64bpp4Channels}) {
+        EXPECT_EQ(FindNativeFormat(*unknown), nullptr);
     }
+    EXPECT_TRUE(rorurera::IsScRgb(*FindNativeFormat(GUID_WICPixelFormat16bppGrayHalf)));
+    EXPECT_TRUE(rorurera::IsScRgb(*FindNativeFormat(GUID_WICPixelFormat32bppRGBE)));
+    EXPECT_FALSE(rorurera::IsScRgb(*FindNativeFormat(GUID_WICPixelFormat48bppRGB)));
 }
 
 TEST(NativePixels, LinearRowsKeepWhatIsBeyondWhite) {

@@ -15,6 +15,7 @@ bool RunningUnderWine() {
 bool WicKeepsJpegXrAlpha() { return !RunningUnderWine(); }
 bool WicConvertsFloatFormats() { return !RunningUnderWine(); }
 bool WicConvertsIntegerFormatsTo24bpp() { return !RunningUnderWine(); }
+bool WicEncodesSixteenBitsWithTheSrgbCurve() { return !RunningUnderWine(); }
 bool WicHasJpegXrPalettes() { return !RunningUnderWine(); }
 bool WicReportsStoredSizeForQuarterTurns() { return !RunningUnderWine(); }
 

@@ -11,15 +11,22 @@ namespace testing_support {
 bool RunningUnderWine();
 
 // Wine's imaging component decodes every alpha channel of a JPEG XR image as
-// 0; Windows delivers the stored alpha.
+// 0; Windows delivers the stored alpha. Under Wine the module therefore shows
+// a picture whose alpha is all 0 with its stored colours.
 bool WicKeepsJpegXrAlpha();
 
 // Wine's format converter cannot convert floating-point, fixed-point, half
 // and RGBE sources (Initialize fails), and fails CopyPixels when converting
 // 8bppGray, 16bppGray, 48bppRGB, BlackWhite, 555 and 565 to 24bppBGR.
-// Windows converts all of them.
+// Windows converts all of them. (The module then converts the stored pixels
+// itself, so its pictures do not depend on these two.)
 bool WicConvertsFloatFormats();
 bool WicConvertsIntegerFormatsTo24bpp();
+
+// Wine's converter takes the high byte of 16-bit integer channels (64bppRGBA
+// to 32bppBGRA); Windows' reads them as linear light and gives them the sRGB
+// curve, as the module's own conversion does.
+bool WicEncodesSixteenBitsWithTheSrgbCurve();
 
 // Wine's imaging component has no palette for JPEG XR frames (CopyPalette
 // fails), so indexed and grey pictures get the grey ramp that stands in.

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <wincodec.h>
+
+#include "common/owners.h"
+#include "common/plugin_result.h"
+#include "output/pixel_buffer.h"
+
+namespace rorurera {
+
+// Frame 0 read in its own pixel format and converted by us (native_pixels.h)
+// into tight rows of 24bppBGR, or 32bppBGRA for a format with alpha, top row
+// first: the picture for a frame whose format the imaging component's
+// converter refuses. The stored rows are read with one full-width
+// CopyPixels at the packed pitch, the only first copy that every JPEG XR
+// frame serves correctly; their block becomes the spare when it is the
+// larger one. Returns `refused` when the frame's format is not one we
+// convert, OutOfMemory when the picture cannot be held, the mapped failure
+// of an imaging call otherwise; `buffer` is then unchanged.
+PluginResult CopyNativePixels(IWICBitmapDecoder* decoder, PluginResult refused, PixelBuffer& buffer,
+                              UniqueHlocal& spare);
+
+// True under Wine when frame 0 holds samples that may lie beyond white
+// (fixed-point, half, float, shared exponent): such frames skip the
+// platform's converter, which refuses most of them and, for the one it
+// takes (32bppGrayFloat), wraps values above 1.0 around instead of clipping
+// them. Always false on Windows, and asks the decoder nothing there.
+bool PreferOwnConversion(IWICBitmapDecoder* decoder) noexcept;
+
+}  // namespace rorurera
