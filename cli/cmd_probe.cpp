@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "decode/pixel_format_table.h"
 #include "host/com_scope.h"
+#include "output/native_copy.h"
 #include "output/tone_map.h"
 #include "output/tone_mapped_frame.h"
 
@@ -34,7 +35,8 @@ void PrintHdr(const std::wstring& file) {
         } else {
             rorurera::LinearFrameReader reader;
             float peak = 0.0f;
-            rorurera::PluginResult result = reader.Open(com.Factory(), frame.Get());
+            rorurera::PluginResult result =
+                reader.Open(com.Factory(), frame.Get(), !rorurera::PreferOwnConversion(decoder.Get()));
             if (result == rorurera::PluginResult::Success) result = rorurera::FramePeak(reader, peak);
             if (result != rorurera::PluginResult::Success) {
                 Print(Format(L"HDR: unknown (reading the floats gave %d)\n", static_cast<int>(result)));

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <memory>
 #include <new>
 
 #include "decode/pixel_format_table.h"
+#include "output/native_copy.h"
 #include "output/picture_assembly.h"
 #include "output/row_loop.h"
 #include "output/tone_map.h"
@@ -47,7 +47,8 @@ bool IsScRgbFrame(IWICBitmapFrameDecode* frame) noexcept {
     return native != nullptr && IsScRgb(*native);
 }
 
-PluginResult LinearFrameReader::Open(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame) {
+PluginResult LinearFrameReader::Open(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame,
+                                     bool platformConverter) {
     if (factory == nullptr || frame == nullptr) return PluginResult::InternalError;
     WICPixelFormatGUID format{};
     HRESULT hr = frame->GetPixelFormat(&format);
@@ -68,21 +69,16 @@ PluginResult LinearFrameReader::Open(IWICImagingFactory* factory, IWICBitmapFram
     height_ = height;
     hasAlpha_ = LookupPixelFormat(format).hasAlpha;
 
-    // The platform's converter gives the floats on Windows. Wine's refuses
-    // these formats at Initialize or at the first copy (tried on one row);
-    // then the frame's own rows are decoded here. A frame already in the
-    // float format is decoded here too: Wine's same-format converter hands
-    // a band's rectangle straight to the frame, which takes only a whole
-    // first copy.
+    // The platform's converter gives the floats on Windows; under Wine (or
+    // should a converter be refused) the frame's own rows are decoded here:
+    // Wine's converter refuses most of these formats and wraps grey floats
+    // above 1.0 around.
     ComPtr<IWICFormatConverter> converter;
-    if (std::memcmp(&format, &kFormat128bppRGBAFloat, sizeof format) != 0 &&
-        SUCCEEDED(factory->CreateFormatConverter(converter.GetAddressOf())) && converter &&
+    if (platformConverter && SUCCEEDED(factory->CreateFormatConverter(converter.GetAddressOf())) && converter &&
         SUCCEEDED(converter->Initialize(frame, kFormat128bppRGBAFloat, WICBitmapDitherTypeNone, nullptr, 0.0,
                                         WICBitmapPaletteTypeCustom)) &&
         SUCCEEDED(converter.As(&converter_))) {
-        const std::unique_ptr<float[]> row = NewBand(width, 1);
-        if (!row) return PluginResult::OutOfMemory;
-        if (height == 0 || ReadRows(0, 1, row.get()) == PluginResult::Success) return PluginResult::Success;
+        return PluginResult::Success;
     }
     converter_.Reset();
 
@@ -181,7 +177,7 @@ PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decode
     if (!IsScRgbFrame(frame.Get()) || !ReadHdrToneMap()) return PluginResult::Success;
 
     LinearFrameReader reader;
-    PluginResult result = reader.Open(factory, frame.Get());
+    PluginResult result = reader.Open(factory, frame.Get(), !PreferOwnConversion(decoder));
     if (result != PluginResult::Success) return result;
     float peak = 0.0f;
     result = FramePeak(reader, peak);

@@ -33,9 +33,10 @@ public:
     LinearFrameReader(const LinearFrameReader&) = delete;
     LinearFrameReader& operator=(const LinearFrameReader&) = delete;
 
-    // Prepares to read a frame stored as scRGB (IsScRgbFrame); for Wine
-    // that means one copy of the frame's own rows. May throw std::bad_alloc.
-    PluginResult Open(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame);
+    // Prepares to read a frame stored as scRGB (IsScRgbFrame): through the
+    // platform's converter, or else from one copy of the frame's own rows
+    // (PreferOwnConversion says which). May throw std::bad_alloc.
+    PluginResult Open(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, bool platformConverter);
 
     std::uint32_t Width() const noexcept { return width_; }
     std::uint32_t Height() const noexcept { return height_; }
