@@ -94,6 +94,7 @@ PluginResult LinearFrameReader::Open(IWICImagingFactory* factory, IWICBitmapFram
     if (FAILED(hr)) return ResultFromHresult(hr);
     nativePitch_ = pitch;
     native_ = native;
+    hasAlpha_ = native->hasAlpha;  // as the native-pixel path decides it
     return PluginResult::Success;
 }
 
@@ -166,6 +167,25 @@ PluginResult ToneMapFrameRows(LinearFrameReader& reader, float peak, PixelBuffer
     return PluginResult::Success;
 }
 
+PluginResult LinearFrameReader::ConvertStoredRows(PixelBuffer& picture, UniqueHlocal& spare) {
+    if (native_ == nullptr || !nativeRows_) return PluginResult::InternalError;
+    PixelBuffer converted;
+    const PluginResult result = CreatePixelBuffer(converted, width_, height_, ConvertedBytesPerPixel(*native_) * 8,
+                                                  {}, spare, RowPacking::Tight);
+    if (result != PluginResult::Success) return result;
+    const NativeFormat& native = *native_;
+    const std::uint8_t* in = nativeRows_.get();
+    const std::size_t inStride = nativePitch_;
+    std::uint8_t* out = converted.data;
+    const std::size_t outStride = converted.layout->stride;
+    const std::uint32_t width = width_;
+    ForEachRow(height_, [=](std::uint32_t row) noexcept {
+        ConvertNativeRow(native, in + row * inStride, out + row * outStride, width);
+    });
+    AdoptPixelBuffer(picture, converted, spare);
+    return PluginResult::Success;
+}
+
 PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, PixelBuffer& picture,
                           UniqueHlocal& spare, bool& mapped, bool& hasAlpha) {
     mapped = false;
@@ -182,12 +202,18 @@ PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decode
     float peak = 0.0f;
     result = FramePeak(reader, peak);
     if (result != PluginResult::Success) return result;
-    if (!NeedsToneMapping(peak)) return PluginResult::Success;
-
-    result = ToneMapFrameRows(reader, peak, picture, spare);
+    if (!NeedsToneMapping(peak)) {
+        // Within SDR range: the picture as without tone mapping. The frame's
+        // own rows, when they were read, are converted as the native-pixel
+        // path converts them, which spares a second copy of the frame.
+        if (!reader.HasStoredRows()) return PluginResult::Success;
+        result = reader.ConvertStoredRows(picture, spare);
+    } else {
+        result = ToneMapFrameRows(reader, peak, picture, spare);
+    }
     if (result != PluginResult::Success) return result;
     mapped = true;
-    hasAlpha = reader.HasAlpha();
+    hasAlpha = picture.layout->bitsPerPixel == 32;
     return PluginResult::Success;
 }
 

@@ -46,6 +46,13 @@ public:
     // `rgba` (count * width * 4 floats).
     PluginResult ReadRows(std::uint32_t first, std::uint32_t count, float* rgba) noexcept;
 
+    // Whether the frame's own rows were copied (the platform's converter is
+    // not used), and those rows converted without tone mapping into tight
+    // 24bppBGR or 32bppBGRA rows, byte for byte as the native-pixel path
+    // (CopyNativePixels) makes them.
+    bool HasStoredRows() const noexcept { return native_ != nullptr; }
+    PluginResult ConvertStoredRows(PixelBuffer& picture, UniqueHlocal& spare);
+
 private:
     Microsoft::WRL::ComPtr<IWICBitmapSource> converter_;  // to 128bppRGBAFloat, when the platform has it
     const NativeFormat* native_ = nullptr;                 // otherwise the frame's own rows, decoded here
@@ -65,10 +72,12 @@ PluginResult FramePeak(LinearFrameReader& reader, float& peak);
 PluginResult ToneMapFrameRows(LinearFrameReader& reader, float peak, PixelBuffer& picture, UniqueHlocal& spare);
 
 // The whole decision for one picture request: `mapped` true when `picture`
-// now holds the tone-mapped rows (and `hasAlpha` says whether they are 32-bit
-// with alpha); false when the frame is not scRGB, the switch is off or the
-// peak is 1.0 or below, so the usual path must make the picture. May throw
-// std::bad_alloc.
+// now holds the top-down rows (tone mapped, or for a peak of 1.0 or below
+// the frame's own rows converted as the native-pixel path does), `hasAlpha`
+// saying whether they are 32-bit with alpha; false when the frame is not
+// scRGB or the switch is off, or for a peak of 1.0 or below on the
+// platform's converter: the usual path must make the picture then. May
+// throw std::bad_alloc.
 PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, PixelBuffer& picture,
                           UniqueHlocal& spare, bool& mapped, bool& hasAlpha);
 
