@@ -132,10 +132,10 @@ PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* dec
     UniqueHlocal spare;
     PixelBuffer picture;
     bool hasAlpha = false;
-    bool toneMapped = false;
-    result = ToneMapFrame(factory, decoder, picture, spare, toneMapped, hasAlpha);
+    bool made = false;  // by the tone-mapping path
+    result = ToneMapFrame(factory, decoder, picture, spare, made, hasAlpha);
     if (result != PluginResult::Success) return result;
-    if (toneMapped) {
+    if (made) {
         if (progress.StopRequestedAt(50)) return PluginResult::Aborted;
     } else {
         result = CopyFramePixels(factory, decoder, progress, picture, spare, hasAlpha);

@@ -187,8 +187,8 @@ PluginResult LinearFrameReader::ConvertStoredRows(PixelBuffer& picture, UniqueHl
 }
 
 PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, PixelBuffer& picture,
-                          UniqueHlocal& spare, bool& mapped, bool& hasAlpha) {
-    mapped = false;
+                          UniqueHlocal& spare, bool& made, bool& hasAlpha) {
+    made = false;
     if (decoder == nullptr) return PluginResult::InternalError;
     ComPtr<IWICBitmapFrameDecode> frame;
     const HRESULT hr = decoder->GetFrame(0, frame.GetAddressOf());
@@ -212,7 +212,7 @@ PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decode
         result = ToneMapFrameRows(reader, peak, picture, spare);
     }
     if (result != PluginResult::Success) return result;
-    mapped = true;
+    made = true;
     hasAlpha = picture.layout->bitsPerPixel == 32;
     return PluginResult::Success;
 }

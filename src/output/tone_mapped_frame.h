@@ -4,8 +4,9 @@
 // half, float, fixed point, shared exponent; grey included) while tone
 // mapping is switched on: the frame is read as linear floats, its peak found
 // and, when the peak lies above SDR white, every row tone mapped and given
-// the sRGB curve. Pictures within SDR range are left to the usual path, so
-// they come out byte for byte as with the switch off.
+// the sRGB curve. Pictures within SDR range come out byte for byte as with
+// the switch off: the usual path makes them, or, where the frame's own rows
+// were read, those rows are converted as the native-pixel path does.
 
 #include <wincodec.h>
 #include <wrl/client.h>
@@ -25,8 +26,8 @@ namespace rorurera {
 bool IsScRgbFrame(IWICBitmapFrameDecode* frame) noexcept;
 
 // Linear R, G, B, A floats of a frame, read in bands of rows: through the
-// platform's converter to 128bppRGBAFloat when it converts the frame, else
-// (under Wine) from one copy of the frame's own pixels decoded by our code.
+// platform's converter to 128bppRGBAFloat (Windows), or from one copy of the
+// frame's own rows decoded by our code (Wine).
 class LinearFrameReader {
 public:
     LinearFrameReader() = default;
@@ -71,7 +72,7 @@ PluginResult FramePeak(LinearFrameReader& reader, float& peak);
 // otherwise. May throw std::bad_alloc.
 PluginResult ToneMapFrameRows(LinearFrameReader& reader, float peak, PixelBuffer& picture, UniqueHlocal& spare);
 
-// The whole decision for one picture request: `mapped` true when `picture`
+// The whole decision for one picture request: `made` true when `picture`
 // now holds the top-down rows (tone mapped, or for a peak of 1.0 or below
 // the frame's own rows converted as the native-pixel path does), `hasAlpha`
 // saying whether they are 32-bit with alpha; false when the frame is not
@@ -79,6 +80,6 @@ PluginResult ToneMapFrameRows(LinearFrameReader& reader, float peak, PixelBuffer
 // platform's converter: the usual path must make the picture then. May
 // throw std::bad_alloc.
 PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, PixelBuffer& picture,
-                          UniqueHlocal& spare, bool& mapped, bool& hasAlpha);
+                          UniqueHlocal& spare, bool& made, bool& hasAlpha);
 
 }  // namespace rorurera
