@@ -23,7 +23,13 @@
 //   --threads N IMAGE  throughput: N host threads each decoding the image
 //                      (file mode) against N threads doing the bare work;
 //                      pictures per second, the plug-in's share of the bare;
-//   --folder DIR       the cost of each call: every *.jxr of DIR once per run.
+//   --folder DIR       the cost of each call: every *.jxr of DIR once per run;
+//   --tone-map IMAGE   an HDR picture stored as half floats: GetPicture with
+//                      the settings' tone mapping on against off,
+//                      alternating, medians and their ratio (what the
+//                      histogram pass and the curve cost). The other rows
+//                      run with tone mapping off; the stored setting is put
+//                      back afterwards.
 //
 // It prints numbers; it asserts nothing.
 
@@ -35,6 +41,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -392,13 +399,68 @@ bool ThreadsRow(const susie::Plugin& plugin, const Input& input, int threads, in
     return true;
 }
 
+// Sets "HdrToneMap" in the plug-in's settings key; nullopt deletes it.
+void SetToneMap(const std::optional<DWORD>& value) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Zodirudu_Revav\\Rorurera.spi", 0, nullptr,
+                          REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    if (value) {
+        ::RegSetValueExW(key, L"HdrToneMap", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*value), sizeof(DWORD));
+    } else {
+        ::RegDeleteValueW(key, L"HdrToneMap");
+    }
+    ::RegCloseKey(key);
+}
+
+std::optional<DWORD> GetToneMap() {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Zodirudu_Revav\\Rorurera.spi", L"HdrToneMap",
+                       RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// GetPicture of one HDR image with tone mapping on and off, alternating; the
+// stored setting is put back afterwards.
+int ToneMapBench(const susie::Plugin& plugin, const std::wstring& image, int runs) {
+    const std::optional<DWORD> saved = GetToneMap();
+    std::vector<double> on;
+    std::vector<double> off;
+    int status = 0;
+    for (int run = -1; run < runs && status == 0; ++run) {  // run -1: unmeasured
+        for (const DWORD setting : {1u, 0u}) {
+            SetToneMap(setting);
+            const double start = Now();
+            const PluginRun result = PluginDecode(plugin, Input{image, {}});
+            const double seconds = Now() - start;
+            if (result.result != 0) {
+                std::printf("%-34s tone map %s: GetPicture %d\n", Narrow(image).c_str(), setting ? "on" : "off",
+                            result.result);
+                status = 1;
+                break;
+            }
+            if (run >= 0) (setting ? on : off).push_back(seconds);
+        }
+    }
+    SetToneMap(saved);
+    if (status != 0) return status;
+    std::printf("%-34s %9s %9s %7s\n", "tone map (HDR, half float)", "off ms", "on ms", "ratio");
+    std::printf("%-34s %9.1f %9.1f %7.3f\n", Narrow(image).c_str(), Median(off) * 1000, Median(on) * 1000,
+                Median(on) / Median(off));
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
         std::fprintf(stderr,
                      "usage: picture_bench MODULE [--runs N] [IMAGE | --memory IMAGE | --threads N IMAGE | "
-                     "--folder DIR]...\n");
+                     "--folder DIR | --tone-map IMAGE]...\n");
         return 2;
     }
     susie::Plugin plugin(argv[1]);
@@ -417,6 +479,10 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("%d-bit module, %d runs per row, medians\n", int(sizeof(void*) * 8), runs);
     PrintHeader();
     int status = 0;
+    // These rows measure the conversion alone: tone mapping has its own row.
+    const std::optional<DWORD> toneMap = GetToneMap();
+    SetToneMap(DWORD{0});
+    std::vector<std::wstring> hdrImages;
     for (int i = 2; i < argc; ++i) {
         const std::wstring arg = argv[i];
         bool ok = true;
@@ -431,6 +497,8 @@ int wmain(int argc, wchar_t** argv) {
             ok = ThreadsRow(plugin, Input{argv[++i], {}}, threads, runs);
         } else if (arg == L"--folder" && i + 1 < argc) {
             ok = FolderRow(plugin, argv[++i], runs);
+        } else if (arg == L"--tone-map" && i + 1 < argc) {
+            hdrImages.push_back(argv[++i]);
         } else {
             ok = PictureRow(plugin, Input{arg, {}}, "file", runs);
         }
@@ -440,6 +508,8 @@ int wmain(int argc, wchar_t** argv) {
                 "target: cpu at most 1.02 (24-bit), 1.05 (alpha); threads: pictures/s share at least 0.97\n"
                 "pict: the 24-bit picture's pixel block; work: what CopyPixels fills (32-bit for alpha);\n"
                 "WIC: the imaging component's own peak; plugin: GetPicture's peak; limit: WIC + max(pict, work) + 1 MB\n");
+    SetToneMap(toneMap);
+    for (const std::wstring& image : hdrImages) status |= ToneMapBench(plugin, image, runs);
     if (comInitialised) ::CoUninitialize();
     return status;
 }

@@ -1,11 +1,55 @@
 #include <windows.h>
+#include <wincodec.h>
+#include <wrl/client.h>
 
 #include <vector>
 
 #include "cli_output.h"
 #include "commands.h"
+#include "decode/pixel_format_table.h"
+#include "host/com_scope.h"
+#include "output/native_copy.h"
+#include "output/tone_map.h"
+#include "output/tone_mapped_frame.h"
 
 namespace cli {
+namespace {
+
+// Whether the picture is HDR, and its peak. A host cannot ask the plug-in
+// that (it has no export for it), so this program reads the frame through
+// the imaging component with the plug-in's own reading code, linked in:
+// the same floats and the same percentile that decide the tone mapping.
+void PrintHdr(const std::wstring& file) {
+    rorurera::PixelFormatTableAttach();
+    {
+        rorurera::ComScope com;
+        Microsoft::WRL::ComPtr<IWICBitmapDecoder> decoder;
+        Microsoft::WRL::ComPtr<IWICBitmapFrameDecode> frame;
+        if (com.Open() != rorurera::PluginResult::Success ||
+            FAILED(com.Factory()->CreateDecoderFromFilename(file.c_str(), nullptr, GENERIC_READ,
+                                                            WICDecodeMetadataCacheOnDemand, decoder.GetAddressOf())) ||
+            FAILED(decoder->GetFrame(0, frame.GetAddressOf()))) {
+            Print(L"HDR: unknown (the imaging component cannot read the frame)\n");
+        } else if (!rorurera::IsScRgbFrame(frame.Get())) {
+            Print(L"HDR: no (integer samples)\n");
+        } else {
+            rorurera::LinearFrameReader reader;
+            float peak = 0.0f;
+            rorurera::PluginResult result =
+                reader.Open(com.Factory(), frame.Get(), !rorurera::PreferOwnConversion(decoder.Get()));
+            if (result == rorurera::PluginResult::Success) result = rorurera::FramePeak(reader, peak);
+            if (result != rorurera::PluginResult::Success) {
+                Print(Format(L"HDR: unknown (reading the floats gave %d)\n", static_cast<int>(result)));
+            } else {
+                Print(Format(L"HDR: %ls, peak %.4g (99.9th percentile of luminance, 1.0 = SDR white)\n",
+                             rorurera::NeedsToneMapping(peak) ? L"yes" : L"no", static_cast<double>(peak)));
+            }
+        }
+    }
+    rorurera::PixelFormatTableDetach();
+}
+
+}  // namespace
 
 // The format test as most hosts make it: the file's first 2 KB in a
 // zero-filled buffer, with the file's name; then the picture information.
@@ -43,6 +87,7 @@ int RunProbe(const susie::Plugin& plugin, const std::vector<std::wstring>& args)
         Print(Format(L"  density: %u x %u pixels per metre\n", static_cast<unsigned>(info.x_density),
                      static_cast<unsigned>(info.y_density)));
         Print(Format(L"  colour depth: %d bits per pixel\n", static_cast<int>(info.colorDepth)));
+        PrintHdr(file);
     }
     return 0;
 }

@@ -93,7 +93,10 @@ The BMP sources are deleted afterwards.  large_rgbah_3000x2000.jxr
 (64bppRGBAHalf, lossless, about 20 s more) is an HDR picture for the
 formats the plug-in converts itself: half floats from 0 to 2.0 (above
 white), alpha 1.0, from a 16-bit float TIFF that is deleted afterwards; it is
-decoded and compared row by row as well.
+decoded and compared row by row as well.  large_hdr_screenshot_3840x2160.jxr
+(64bppRGBAHalf, lossless) is an HDR screenshot for the tone-mapping row: a
+desktop at 2.5, in-range windows, highlights up to 12.5 and saturated colours
+above 1.0 in bands of rows (see screenshot_rows).
 
 The file list (OUT/fixtures.txt holds the same text; the script stops if
 the two ever differ):
@@ -247,6 +250,26 @@ rgbh_2x1.jxr
   JxrEncApp -i src/rgbh_2x1.tif -o rgbh_2x1.jxr -c 12
   pixels (R,G,B) half float, top row first:
     row 0: (1.0,0.25,0.0) (0.5,0.75,0.125)
+
+hdr_half_32x4.jxr
+  48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 32 x 4, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/hdr_half_32x4.tif -o hdr_half_32x4.jxr -c 12
+  an HDR screenshot, linear light, 1.0 = SDR white: row 0 SDR white at 2.5,
+  row 1 grey 0.0 .. 12.5 in steps of 0.5 then 2.5, row 2 saturated colours
+  above 1.0 and greys 4, 8, 12, row 3 in range; largest luminance 12.5
+  pixels (R,G,B) half float, top row first:
+    row 0: (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5)
+    row 1: (0.0,0.0,0.0) (0.5,0.5,0.5) (1.0,1.0,1.0) (1.5,1.5,1.5) (2.0,2.0,2.0) (2.5,2.5,2.5) (3.0,3.0,3.0) (3.5,3.5,3.5) (4.0,4.0,4.0) (4.5,4.5,4.5) (5.0,5.0,5.0) (5.5,5.5,5.5) (6.0,6.0,6.0) (6.5,6.5,6.5) (7.0,7.0,7.0) (7.5,7.5,7.5) (8.0,8.0,8.0) (8.5,8.5,8.5) (9.0,9.0,9.0) (9.5,9.5,9.5) (10.0,10.0,10.0) (10.5,10.5,10.5) (11.0,11.0,11.0) (11.5,11.5,11.5) (12.0,12.0,12.0) (12.5,12.5,12.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5)
+    row 2: (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (4.0,4.0,4.0) (8.0,8.0,8.0) (12.0,12.0,12.0) (4.0,4.0,4.0) (8.0,8.0,8.0) (12.0,12.0,12.0) (1.0,1.0,1.0) (0.0,0.0,0.0)
+    row 3: (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0)
+
+inrange_half_4x2.jxr
+  48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 4 x 2, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/inrange_half_4x2.tif -o inrange_half_4x2.jxr -c 12
+  every channel within 0.0 .. 1.0: nothing to tone map
+  pixels (R,G,B) half float, top row first:
+    row 0: (0.0,0.0,0.0) (1.0,1.0,1.0) (0.5,0.25,0.125) (0.75,0.5,1.0)
+    row 1: (0.0625,0.375,0.875) (1.0,0.0,0.0) (0.25,0.25,0.25) (0.125,1.0,0.5)
 
 rgbah_2x2.jxr
   64bppRGBAHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93A}, 2 x 2, 96 x 96 dpi, orientation 0, lossless
@@ -840,6 +863,19 @@ RGBFX_2X1 = [[(1.0, 0.5, 0.0), (0.0, 0.25, 2.0)]]
 RGBE_3X1 = [[(128, 64, 0, 129), (255, 128, 16, 127), (0, 0, 0, 0)]]
 BGR101010_2X1 = [[(1023, 512, 0), (0, 1, 1000)]]
 CMYKA40_2X1 = [[(0, 255, 128, 64, 200), (10, 20, 30, 40, 50)]]
+# Linear-light half floats, every value exact in 16 bits. The "HDR
+# screenshot": row 0 a desktop whose SDR white sits at 2.5; row 1 a grey
+# ramp in steps of 0.5 up to the peak 12.5; row 2 saturated colours above
+# 1.0 and the greys 4, 8 and 12; row 3 colours within SDR range.
+HDR_SATURATED = [(6.0, 0.5, 0.25), (0.25, 4.0, 0.125), (0.5, 0.5, 9.0), (3.0, 3.0, 0.25),
+                 (8.0, 0.25, 8.0), (0.25, 6.0, 6.0)]
+HDR_32X4 = [[(2.5, 2.5, 2.5)] * 32,
+            [(v / 2, v / 2, v / 2) for v in range(26)] + [(2.5, 2.5, 2.5)] * 6,
+            HDR_SATURATED * 4 + [(4.0, 4.0, 4.0), (8.0, 8.0, 8.0), (12.0, 12.0, 12.0)] * 2 +
+            [(1.0, 1.0, 1.0), (0.0, 0.0, 0.0)],
+            [(0.5, 0.25, 0.125), (1.0, 1.0, 1.0), (0.0, 0.0, 0.0), (0.75, 0.5, 1.0)] * 8]
+INRANGE_HALF_4X2 = [[(0.0, 0.0, 0.0), (1.0, 1.0, 1.0), (0.5, 0.25, 0.125), (0.75, 0.5, 1.0)],
+                    [(0.0625, 0.375, 0.875), (1.0, 0.0, 0.0), (0.25, 0.25, 0.25), (0.125, 1.0, 0.5)]]
 FOREIGN_RGB_3X2 = [[(255, 0, 0), (0, 255, 0), (0, 0, 255)],
                    [(0, 0, 0), (128, 128, 128), (255, 255, 255)]]
 
@@ -951,6 +987,12 @@ SMALL = [
         notes=['planar alpha (the default): tags 0xBCC2 / 0xBCC3 present;', ALPHA_COUNT_NOTE]),
     Jxr('grayh_3x1.jxr', 'grayh', GRAYH_3X1, 'tif'),
     Jxr('rgbh_2x1.jxr', 'rgbh', RGBH_2X1, 'tif'),
+    Jxr('hdr_half_32x4.jxr', 'rgbh', HDR_32X4, 'tif',
+        notes=['an HDR screenshot, linear light, 1.0 = SDR white: row 0 SDR white at 2.5,',
+               'row 1 grey 0.0 .. 12.5 in steps of 0.5 then 2.5, row 2 saturated colours',
+               'above 1.0 and greys 4, 8, 12, row 3 in range; largest luminance 12.5']),
+    Jxr('inrange_half_4x2.jxr', 'rgbh', INRANGE_HALF_4X2, 'tif',
+        notes=['every channel within 0.0 .. 1.0: nothing to tone map']),
     Jxr('rgbah_2x2.jxr', 'rgbah', RGBAH_2X2, 'tif',
         notes=['values above 1.0 (up to 8.0): brighter than white, clipped for display']),
     Jxr('grayf_3x1.jxr', 'grayf', GRAYF_3X1, 'tif'),
@@ -1386,6 +1428,40 @@ def make_large_hdr(out):
         os.remove(src_path)
 
 
+# The tone-mapping row's HDR screenshot, 3840 x 2160, 64bppRGBAHalf (the form
+# HDR captures take), lossless, alpha 1.0: in bands of rows a desktop at 2.5,
+# windows of in-range colours, highlights up to 12.5, saturated colours.
+LARGE_SCREENSHOT = 'large_hdr_screenshot_3840x2160.jxr'
+LARGE_SCREENSHOT_W, LARGE_SCREENSHOT_H = 3840, 2160
+
+
+def screenshot_rows():
+    w = LARGE_SCREENSHOT_W
+    desktop = [2.5, 2.5, 2.5, 1.0] * w
+    window = [v for x in range(w) for v in ((x % 256) / 256.0, 0.5, 1.0 - (x % 256) / 256.0, 1.0)]
+    highlights = [v for x in range(w) for v in (12.5 * x / w, 12.5 * x / w, 11.0 * x / w, 1.0)]
+    saturated = [v for x in range(w) for v in ((6.0, 0.5, 0.25, 1.0), (0.25, 4.0, 0.125, 1.0),
+                                                (0.5, 0.5, 9.0, 1.0))[(x // 64) % 3]]
+    packed = {name: struct.pack('<%de' % len(r), *r) for name, r in
+              (('d', desktop), ('w', window), ('h', highlights), ('s', saturated))}
+    for y in range(LARGE_SCREENSHOT_H):
+        yield packed['dwhdswdd'[y * 8 // LARGE_SCREENSHOT_H]]
+
+
+def make_large_screenshot(out):
+    path = os.path.join(out, LARGE_SCREENSHOT)
+    if os.path.isfile(path):
+        return
+    src_path = os.path.join(out, 'src', 'large_screenshot.tif')
+    os.makedirs(os.path.dirname(src_path), exist_ok=True)
+    write_file(src_path, make_tiff(LARGE_SCREENSHOT_W, LARGE_SCREENSHOT_H, 16, 4, 2,
+                                   b''.join(screenshot_rows()), sample_format=3, extra_samples=2))
+    try:
+        encode(src_path, path, 25, [])
+    finally:
+        os.remove(src_path)
+
+
 def check_large(out):
     fmt = {3: FORMATS['bgr24'], 4: FORMATS['bgra32']}
     for _, channels, exact, lossy, _ in LARGE:
@@ -1421,6 +1497,7 @@ def main(argv):
             else:
                 make_large(out)
                 make_large_hdr(out)
+                make_large_screenshot(out)
     except FixtureError as e:
         print('make_fixtures: error: %s' % e, file=sys.stderr)
         return 1

@@ -12,6 +12,7 @@
 #include "output/native_copy.h"
 #include "output/palette.h"
 #include "output/pixel_stages.h"
+#include "output/tone_mapped_frame.h"
 
 namespace rorurera {
 
@@ -60,17 +61,16 @@ PluginResult CopySourcePixels(IWICBitmapSource* source, std::uint32_t width, std
     return PluginResult::Success;
 }
 
-PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, HLOCAL* header,
-                             HLOCAL* bits, const ProgressReporter& progress) {
-    if (header == nullptr || bits == nullptr) return PluginResult::InternalError;
+namespace {
 
-    PluginResult result = CheckJpegXrContainer(decoder);
-    if (result != PluginResult::Success) return result;
-    if (progress.StopRequestedAt(30)) return PluginResult::Aborted;
-
-    // The imaging component's converter, or, where it refuses the frame's
-    // format (as Wine's does for the 16-bit, half, float, fixed-point, RGBE,
-    // 10-10-10 and CMYK formats), our own conversion of the stored pixels.
+// The usual path (reports 50): frame 0 through the imaging component's
+// converter, or, where it refuses the frame's format (as Wine's does for the
+// 16-bit, half, float, fixed-point, RGBE, 10-10-10 and CMYK formats), our own
+// conversion of the stored pixels; `hasAlpha` for 32-bit rows with alpha.
+PluginResult CopyFramePixels(IWICImagingFactory* factory, IWICBitmapDecoder* decoder,
+                             const ProgressReporter& progress, PixelBuffer& picture, UniqueHlocal& spare,
+                             bool& hasAlpha) {
+    PluginResult result = PluginResult::Success;
     ComPtr<IWICBitmapSource> source;
     HRESULT failure = S_OK;
     bool refused = PreferOwnConversion(decoder);
@@ -84,11 +84,6 @@ PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* dec
     }
     if (progress.StopRequestedAt(50)) return PluginResult::Aborted;
 
-    // The request's blocks: the working picture and the spare, freed on every
-    // path unless handed over.
-    UniqueHlocal spare;
-    PixelBuffer picture;
-    bool hasAlpha = false;
     if (!refused) {
         UINT width = 0;
         UINT height = 0;
@@ -118,6 +113,33 @@ PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* dec
         result = CopyNativePixels(decoder, result, picture, spare);
         if (result != PluginResult::Success) return result;
         hasAlpha = picture.layout->bitsPerPixel == 32;
+    }
+    return PluginResult::Success;
+}
+
+}  // namespace
+
+PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, HLOCAL* header,
+                             HLOCAL* bits, const ProgressReporter& progress) {
+    if (header == nullptr || bits == nullptr) return PluginResult::InternalError;
+
+    PluginResult result = CheckJpegXrContainer(decoder);
+    if (result != PluginResult::Success) return result;
+    if (progress.StopRequestedAt(30)) return PluginResult::Aborted;
+
+    // The request's blocks: the working picture and the spare, freed on every
+    // path unless handed over.
+    UniqueHlocal spare;
+    PixelBuffer picture;
+    bool hasAlpha = false;
+    bool made = false;  // by the tone-mapping path
+    result = ToneMapFrame(factory, decoder, picture, spare, made, hasAlpha);
+    if (result != PluginResult::Success) return result;
+    if (made) {
+        if (progress.StopRequestedAt(50)) return PluginResult::Aborted;
+    } else {
+        result = CopyFramePixels(factory, decoder, progress, picture, spare, hasAlpha);
+        if (result != PluginResult::Success) return result;
     }
     if (progress.StopRequestedAt(60) || progress.StopRequestedAt(70)) return PluginResult::Aborted;
 

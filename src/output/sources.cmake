@@ -7,4 +7,6 @@ target_sources(rorurera_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/native_pixels.cpp
   ${CMAKE_CURRENT_LIST_DIR}/native_copy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lost_alpha.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/tone_map.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/tone_mapped_frame.cpp
 )

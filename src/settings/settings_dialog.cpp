@@ -57,7 +57,10 @@ INT_PTR OnInitDialog(HWND dialog) {
     ::CheckRadioButton(dialog, IDC_ALPHA_REMOVE, IDC_ALPHA_COMPOSITE, choice);
     ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(choice, 0), 0);
 
-    // The orientation check box has no setting behind it.
+    ::CheckDlgButton(dialog, IDC_HDR_TONEMAP, settings.hdrToneMap ? BST_CHECKED : BST_UNCHECKED);
+
+    // The orientation check box has no setting behind it; the tone-mapping
+    // box takes its place.
     ::ShowWindow(::GetDlgItem(dialog, IDC_EXIF_ORIENTATION), SW_HIDE);
     ::SetWindowTextW(dialog, kModuleFileName);
     return TRUE;
@@ -69,7 +72,8 @@ INT_PTR OnOk(HWND dialog, const SettingsDialogState& state) {
         return FALSE;
     }
     const DWORD alpha = ::IsDlgButtonChecked(dialog, IDC_ALPHA_REMOVE) == BST_CHECKED ? Discard : Composite;
-    if (!SaveDialogSettings(state.keyPath.c_str(), state.history, state.color, alpha)) {
+    const bool toneMap = ::IsDlgButtonChecked(dialog, IDC_HDR_TONEMAP) == BST_CHECKED;
+    if (!SaveDialogSettings(state.keyPath.c_str(), state.history, state.color, alpha, toneMap)) {
         ::EndDialog(dialog, -1);
         return FALSE;
     }

@@ -10,6 +10,13 @@ constexpr wchar_t kColorValue[] = L"Color";
 constexpr wchar_t kAlphaValue[] = L"Alpha";
 constexpr wchar_t kColorHistoryValue[] = L"ColorHistory";
 constexpr wchar_t kCustomColorsValue[] = L"CustomColors";
+constexpr wchar_t kHdrToneMapValue[] = L"HdrToneMap";
+
+// Only a valid stored 0 switches tone mapping off.
+bool ToneMapSwitch(const RegistryKey& key) noexcept {
+    DWORD value = 1;
+    return !ReadDwordValue(key, kHdrToneMapValue, value) || value != 0;
+}
 
 // Copies the leading whole 4-byte entries of a stored colour list over the
 // front of `colors`; entries the list does not reach keep their values.
@@ -95,6 +102,8 @@ std::int32_t ReadOutputSettings(BgrColor& background) {
     return Composite;
 }
 
+bool ReadHdrToneMap() noexcept { return ToneMapSwitch(RegistryKey::OpenForRead(kSettingsKeyPath)); }
+
 DialogSettings LoadDialogSettings(const wchar_t* keyPath) {
     DialogSettings settings;
     const RegistryKey key = RegistryKey::OpenForRead(keyPath);
@@ -103,15 +112,18 @@ DialogSettings LoadDialogSettings(const wchar_t* keyPath) {
     DWORD alpha = Composite;
     settings.alphaRead = ReadDwordValue(key, kAlphaValue, alpha);
     settings.alpha = settings.alphaRead ? alpha : static_cast<DWORD>(Composite);
+    settings.hdrToneMap = ToneMapSwitch(key);
     return settings;
 }
 
-bool SaveDialogSettings(const wchar_t* keyPath, const ColorHistory& history, COLORREF color, DWORD alpha) noexcept {
+bool SaveDialogSettings(const wchar_t* keyPath, const ColorHistory& history, COLORREF color, DWORD alpha,
+                        bool hdrToneMap) noexcept {
     const RegistryKey key = RegistryKey::CreateForWrite(keyPath);
     if (!key) return false;
     WriteColorList(key, kColorHistoryValue, history);
     WriteDword(key, kColorValue, color);
     WriteDword(key, kAlphaValue, alpha);
+    WriteDword(key, kHdrToneMapValue, hdrToneMap ? 1 : 0);
     return true;
 }
 

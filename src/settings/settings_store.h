@@ -58,19 +58,27 @@ bool ReadBinaryValue(const RegistryKey& key, const wchar_t* name, std::vector<st
 // background colour (left untouched otherwise).
 std::int32_t ReadOutputSettings(BgrColor& background);
 
+// Whether pictures stored as linear-light floating point are tone mapped
+// ("HdrToneMap"): only a stored 0 turns it off; absent, of another type or
+// of another size it is on. Read once per such picture.
+bool ReadHdrToneMap() noexcept;
+
 // What the settings dialog edits.
 struct DialogSettings {
     ColorHistory history = kDefaultColorHistory;
     COLORREF color = kDefaultColor;
     bool alphaRead = false;  // "Alpha" was a valid DWORD
     DWORD alpha = Composite;
+    bool hdrToneMap = true;  // "HdrToneMap" as ReadHdrToneMap reads it
 };
 
-// Loads history, colour and alpha, in that order, with their defaults.
+// Loads history, colour, alpha and the tone-mapping switch, in that order,
+// with their defaults.
 DialogSettings LoadDialogSettings(const wchar_t* keyPath);
-// Writes history, colour and alpha; false when the key cannot be created
-// (nothing is written then).
-bool SaveDialogSettings(const wchar_t* keyPath, const ColorHistory& history, COLORREF color, DWORD alpha) noexcept;
+// Writes history, colour, alpha and the switch (1 or 0), in that order;
+// false when the key cannot be created (nothing is written then).
+bool SaveDialogSettings(const wchar_t* keyPath, const ColorHistory& history, COLORREF color, DWORD alpha,
+                        bool hdrToneMap) noexcept;
 CustomColors LoadCustomColors(const wchar_t* keyPath);
 void SaveCustomColors(const wchar_t* keyPath, const CustomColors& colors) noexcept;
 

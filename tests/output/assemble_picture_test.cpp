@@ -250,6 +250,7 @@ Bytes Words(std::initializer_list<std::uint16_t> words) {
 // 0x8000 encode to 188, 0.25 to 137.
 TEST_F(AssemblePictureTest, ConverterWhereItConvertsOwnConversionWhereItRefuses) {
     SettingsKeyGuard::WriteDword(L"Alpha", 0);
+    SettingsKeyGuard::WriteDword(L"HdrToneMap", 0);  // values above 1.0 clipped
     const bool wine = testing_support::RunningUnderWine();
     const struct {
         const char* name;

@@ -49,6 +49,7 @@ constexpr int kChooseColor = 1004;
 constexpr int kHistory1 = 1005;
 constexpr int kSwatch = 1016;
 constexpr int kExifOrientation = 1018;
+constexpr int kHdrToneMap = 1019;
 
 // The colour picker's own controls.
 constexpr int kPickerRed = 706;
@@ -165,9 +166,12 @@ StoredValue BinaryColors(const std::array<COLORREF, N>& colors) {
     return stored;
 }
 
-// What OK writes: exactly these three values.
-StoredValues SavedSettings(const History& history, COLORREF color, DWORD alpha) {
-    return {{L"ColorHistory", BinaryColors(history)}, {L"Color", DwordValue(color)}, {L"Alpha", DwordValue(alpha)}};
+// What OK writes: exactly these four values.
+StoredValues SavedSettings(const History& history, COLORREF color, DWORD alpha, DWORD toneMap = 1) {
+    return {{L"ColorHistory", BinaryColors(history)},
+            {L"Color", DwordValue(color)},
+            {L"Alpha", DwordValue(alpha)},
+            {L"HdrToneMap", DwordValue(toneMap)}};
 }
 
 // Takes the settings key away for one test and puts back what was there.
@@ -553,7 +557,7 @@ constexpr DWORD kNoId = 0xFFFFFFFF;
 constexpr DWORD kChildVisible = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kHistoryStyle = kChildVisible | WS_TABSTOP | BS_OWNERDRAW;
 
-const ExpectedControl kExpectedControls[17] = {
+const ExpectedControl kExpectedControls[18] = {
     {kNoId, kButton, L"アルファ情報の片づけ方", kChildVisible | WS_GROUP | BS_GROUPBOX, 6, 6, 198, 66},
     {1002, kButton, L"アルファ情報を除去(&R)", kChildVisible | BS_AUTORADIOBUTTON, 12, 18, 75, 10},
     {1003, kButton, L"指定した色と合成(&T)", kChildVisible | BS_AUTORADIOBUTTON, 12, 42, 73, 10},
@@ -570,6 +574,7 @@ const ExpectedControl kExpectedControls[17] = {
     {kNoId, kStatic, L"履歴", kChildVisible | WS_GROUP | SS_LEFT, 102, 56, 15, 8},
     {1018, kButton, L"Exifの向き情報があれば使う(&E)", kChildVisible | WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX, 6, 81,
      102, 10},
+    {1019, kButton, L"HDRトーンマップ(&H)", kChildVisible | WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX, 6, 81, 102, 10},
     {IDOK, kButton, L"OK", kChildVisible | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON, 114, 78, 42, 18},
     {IDCANCEL, kButton, L"キャンセル", kChildVisible | WS_TABSTOP | BS_PUSHBUTTON, 162, 78, 42, 18},
 };
@@ -603,7 +608,7 @@ TEST_F(DialogTemplateTest, HeaderIsTheJapaneseSettingsDialog) {
     EXPECT_EQ(style, 0x80C800C8u);
     EXPECT_EQ(style, static_cast<DWORD>(WS_POPUP | WS_BORDER | WS_DLGFRAME | WS_SYSMENU | DS_SETFONT | DS_MODALFRAME |
                                         DS_FIXEDSYS));
-    EXPECT_EQ(reader.Word(), 17);  // controls
+    EXPECT_EQ(reader.Word(), 18);  // controls
     EXPECT_EQ(reader.Short(), 0);
     EXPECT_EQ(reader.Short(), 0);
     EXPECT_EQ(reader.Short(), 211);
@@ -623,16 +628,16 @@ TEST_F(DialogTemplateTest, HeaderIsTheJapaneseSettingsDialog) {
     EXPECT_FALSE(reader.Overrun());
 }
 
-TEST_F(DialogTemplateTest, SeventeenControlsInTabOrder) {
+TEST_F(DialogTemplateTest, EighteenControlsInTabOrder) {
     TemplateReader reader(data_, size_);
     // Skip the header, read field by field in the other test.
     reader.Word(), reader.Word(), reader.Dword(), reader.Dword(), reader.Dword();
-    ASSERT_EQ(reader.Word(), 17);
+    ASSERT_EQ(reader.Word(), 18);
     for (int i = 0; i < 4; ++i) reader.Short();
     reader.NameOrNumber(), reader.NameOrNumber(), reader.String();
     reader.Word(), reader.Word(), reader.Byte(), reader.Byte(), reader.String();
 
-    for (int index = 0; index < 17; ++index) {
+    for (int index = 0; index < 18; ++index) {
         const ExpectedControl& expected = kExpectedControls[index];
         SCOPED_TRACE("control " + std::to_string(index + 1));
         reader.AlignTo4();
@@ -783,6 +788,8 @@ TEST_F(SettingsDialogTest, FirstUseShowsTheDefaults) {
     EXPECT_FALSE(Enabled(dialog, kSwatch));
     ASSERT_NE(::GetDlgItem(dialog, kExifOrientation), nullptr);
     EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(dialog, kExifOrientation)));
+    EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(dialog, kHdrToneMap)));
+    EXPECT_TRUE(Checked(dialog, kHdrToneMap));
     EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(dialog, kChooseColor)));
     EXPECT_EQ(Narrow(TextOf(::GetDlgItem(dialog, kAlphaRemove))), Narrow(L"アルファ情報を除去(&R)"));
     ExpectShown(dialog, kWhite, kDefaultHistory);
@@ -938,6 +945,47 @@ TEST_F(SettingsDialogTest, CancelWritesNothing) {
     Click(dialog, kAlphaRemove);
     EXPECT_EQ(CloseWith(dialog, IDCANCEL), std::optional<int>(0));
     EXPECT_EQ(ReadSettingsKey(), before);
+}
+
+// The tone-mapping box: read from "HdrToneMap" (only a valid 0 leaves it
+// clear), written by OK whatever the alpha choice, untouched by Cancel.
+TEST_F(SettingsDialogTest, ToneMapBoxReadsSavesAndCancelsOnItsOwn) {
+    const DWORD zero = 0;
+    const struct {
+        const char* name;
+        DWORD storedType;  // REG_NONE: nothing stored
+        bool shownChecked;
+        int alphaButton;  // clicked before the box
+        int closeWith;
+        std::optional<DWORD> saved;  // what OK writes; nullopt: the value stays as it was
+    } kCases[] = {
+        {"absent, cleared, OK", REG_NONE, true, kAlphaRemove, IDOK, 0},
+        {"stored 0, checked, OK", REG_DWORD, false, kAlphaComposite, IDOK, 1},
+        {"0 of the wrong type, cleared, OK", REG_BINARY, true, kAlphaComposite, IDOK, 0},
+        {"stored 0, checked, Cancel", REG_DWORD, false, kAlphaRemove, IDCANCEL, std::nullopt},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        DeleteKey(kKeyPath);
+        if (c.storedType != REG_NONE) WriteValue(L"HdrToneMap", c.storedType, &zero, sizeof zero);
+        const std::optional<StoredValues> before = ReadSettingsKey();
+        const HWND dialog = Open();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(Checked(dialog, kHdrToneMap), c.shownChecked);
+        Click(dialog, c.alphaButton);
+        EXPECT_EQ(Checked(dialog, kHdrToneMap), c.shownChecked) << "the alpha choice leaves the box alone";
+        EXPECT_TRUE(Enabled(dialog, kHdrToneMap));
+        Click(dialog, kHdrToneMap);
+        EXPECT_EQ(Checked(dialog, kHdrToneMap), !c.shownChecked);
+        EXPECT_EQ(CloseWith(dialog, c.closeWith), std::optional<int>(0));
+        if (c.saved) {
+            EXPECT_EQ(ReadSettingsKey(),
+                      std::optional(SavedSettings(kDefaultHistory, kWhite, c.alphaButton == kAlphaRemove ? 0 : 1,
+                                                  *c.saved)));
+        } else {
+            EXPECT_EQ(ReadSettingsKey(), before);
+        }
+    }
 }
 
 // --- the colour picker ------------------------------------------------------------

@@ -281,9 +281,9 @@ TEST_F(SettingsStoreTest, ShortCustomColorListReplacesItsLeadingEntries) {
 
 // --- what the dialog writes ---------------------------------------------------
 
-TEST_F(SettingsStoreTest, SaveDialogSettingsWritesThreeValuesOfTheirTypes) {
+TEST_F(SettingsStoreTest, SaveDialogSettingsWritesFourValuesOfTheirTypes) {
     const ColorHistory history = {8, 7, 6, 5, 4, 3, 2, 1};
-    EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0));
+    EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, false));
 
     DWORD type = 0;
     std::vector<std::uint8_t> bytes;
@@ -296,6 +296,9 @@ TEST_F(SettingsStoreTest, SaveDialogSettingsWritesThreeValuesOfTheirTypes) {
     ASSERT_TRUE(SettingsKeyGuard::Read(L"Alpha", type, bytes));
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(bytes, ColorBytes({0}));
+    ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrToneMap", type, bytes));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(bytes, ColorBytes({0}));
     EXPECT_FALSE(SettingsKeyGuard::Read(L"CustomColors", type, bytes));
 
     const DialogSettings loaded = rorurera::LoadDialogSettings(kKey);
@@ -303,6 +306,11 @@ TEST_F(SettingsStoreTest, SaveDialogSettingsWritesThreeValuesOfTheirTypes) {
     EXPECT_EQ(loaded.color, 0x336699u);
     EXPECT_TRUE(loaded.alphaRead);
     EXPECT_EQ(loaded.alpha, 0u);
+    EXPECT_FALSE(loaded.hdrToneMap);
+
+    EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, true));
+    ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrToneMap", type, bytes));
+    EXPECT_EQ(bytes, ColorBytes({1}));
 }
 
 TEST_F(SettingsStoreTest, SaveCustomColorsWritesSixtyFourBytes) {
@@ -336,7 +344,7 @@ protected:
 
 TEST_F(UncreatableKeyTest, SaveDialogSettingsReportsItAndWritesNothing) {
     EXPECT_FALSE(RegistryKey::CreateForWrite(kBelow));
-    EXPECT_FALSE(rorurera::SaveDialogSettings(kBelow, kDefaults, 0x123456, 1));
+    EXPECT_FALSE(rorurera::SaveDialogSettings(kBelow, kDefaults, 0x123456, 1, true));
     rorurera::SaveCustomColors(kBelow, CustomColors{});
     HKEY probe = nullptr;
     EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, kBelow, 0, KEY_READ, &probe), ERROR_SUCCESS);

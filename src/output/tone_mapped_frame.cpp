@@ -1,0 +1,220 @@
+#include "output/tone_mapped_frame.h"
+
+#include <algorithm>
+#include <climits>
+#include <memory>
+#include <new>
+
+#include "decode/pixel_format_table.h"
+#include "output/native_copy.h"
+#include "output/picture_assembly.h"
+#include "output/row_loop.h"
+#include "output/tone_map.h"
+#include "settings/settings_store.h"
+
+namespace rorurera {
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// GUID_WICPixelFormat128bppRGBAFloat: linear R, G, B, A floats.
+constexpr WICPixelFormatGUID kFormat128bppRGBAFloat = {
+    0x6FDDC324, 0x4E03, 0x4BFE, {0xB1, 0x85, 0x3D, 0x77, 0x76, 0x8D, 0xC9, 0x19}};
+
+constexpr std::uint64_t kFloatPixelBytes = 4 * sizeof(float);
+// Rows are read in bands of about this many bytes of floats.
+constexpr std::uint64_t kBandBytes = std::uint64_t{4} << 20;
+
+// A band of rows as floats, or null when it cannot be had.
+std::unique_ptr<float[]> NewBand(std::uint32_t width, std::uint32_t rows) noexcept {
+    const std::uint64_t floats = std::uint64_t{width} * rows * 4;
+    if (floats > SIZE_MAX / sizeof(float)) return nullptr;
+    return std::unique_ptr<float[]>(new (std::nothrow) float[static_cast<std::size_t>(floats)]);
+}
+
+std::uint32_t BandRows(std::uint32_t width, std::uint32_t height) noexcept {
+    const std::uint64_t rowBytes = std::max<std::uint64_t>(std::uint64_t{width} * kFloatPixelBytes, 1);
+    return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(kBandBytes / rowBytes, 1, std::max(height, 1u)));
+}
+
+}  // namespace
+
+bool IsScRgbFrame(IWICBitmapFrameDecode* frame) noexcept {
+    WICPixelFormatGUID format{};
+    if (frame == nullptr || FAILED(frame->GetPixelFormat(&format))) return false;
+    const NativeFormat* native = FindNativeFormat(format);
+    return native != nullptr && IsScRgb(*native);
+}
+
+PluginResult LinearFrameReader::Open(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame,
+                                     bool platformConverter) {
+    if (factory == nullptr || frame == nullptr) return PluginResult::InternalError;
+    WICPixelFormatGUID format{};
+    HRESULT hr = frame->GetPixelFormat(&format);
+    if (FAILED(hr)) return ResultFromHresult(hr);
+    const NativeFormat* native = FindNativeFormat(format);
+    if (native == nullptr || !IsScRgb(*native)) return PluginResult::InternalError;
+
+    UINT width = 0;
+    UINT height = 0;
+    hr = frame->GetSize(&width, &height);
+    if (FAILED(hr)) return ResultFromHresult(hr);
+    // A band of float rows must fit one CopyPixels call.
+    if (std::uint64_t{width} * kFloatPixelBytes * BandRows(width, height) > UINT_MAX ||
+        width > static_cast<UINT>(INT_MAX) || height > static_cast<UINT>(INT_MAX)) {
+        return PluginResult::OutOfMemory;
+    }
+    width_ = width;
+    height_ = height;
+    hasAlpha_ = LookupPixelFormat(format).hasAlpha;
+
+    // The platform's converter gives the floats on Windows; under Wine (or
+    // should a converter be refused) the frame's own rows are decoded here:
+    // Wine's converter refuses most of these formats and wraps grey floats
+    // above 1.0 around.
+    ComPtr<IWICFormatConverter> converter;
+    if (platformConverter && SUCCEEDED(factory->CreateFormatConverter(converter.GetAddressOf())) && converter &&
+        SUCCEEDED(converter->Initialize(frame, kFormat128bppRGBAFloat, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                        WICBitmapPaletteTypeCustom)) &&
+        SUCCEEDED(converter.As(&converter_))) {
+        return PluginResult::Success;
+    }
+    converter_.Reset();
+
+    // One full-width copy at the packed pitch, the only first copy Wine's
+    // frames make correctly; the rows may be deeper than any bitmap's.
+    UINT pitch = 0;
+    UINT size = 0;
+    if (!PackedCopySize(width, height, native->bitsPerPixel, pitch, size)) return PluginResult::OutOfMemory;
+    nativeRows_.reset(new (std::nothrow) std::uint8_t[std::max<UINT>(size, 1)]);
+    if (!nativeRows_) return PluginResult::OutOfMemory;
+    const WICRect all{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
+    hr = frame->CopyPixels(&all, pitch, size, nativeRows_.get());
+    if (FAILED(hr)) return ResultFromHresult(hr);
+    nativePitch_ = pitch;
+    native_ = native;
+    hasAlpha_ = native->hasAlpha;  // as the native-pixel path decides it
+    return PluginResult::Success;
+}
+
+PluginResult LinearFrameReader::ReadRows(std::uint32_t first, std::uint32_t count, float* rgba) noexcept {
+    if (count == 0) return PluginResult::Success;
+    if (std::uint64_t{first} + count > height_) return PluginResult::InternalError;
+    const std::size_t rowFloats = std::size_t{width_} * 4;
+    if (converter_) {
+        // Open checked that a band of rows fits the call's arguments.
+        const WICRect rows{0, static_cast<INT>(first), static_cast<INT>(width_), static_cast<INT>(count)};
+        const auto stride = static_cast<UINT>(rowFloats * sizeof(float));
+        const HRESULT hr = converter_->CopyPixels(&rows, stride, stride * count, reinterpret_cast<BYTE*>(rgba));
+        return FAILED(hr) ? ResultFromHresult(hr) : PluginResult::Success;
+    }
+    if (native_ == nullptr || !nativeRows_) return PluginResult::InternalError;
+    const NativeFormat& native = *native_;
+    const std::size_t stride = nativePitch_;
+    const std::uint8_t* source = nativeRows_.get() + std::size_t{first} * stride;
+    const std::uint32_t width = width_;
+    ForEachRow(count, [=](std::uint32_t row) noexcept {
+        DecodeLinearRow(native, source + row * stride, rgba + row * rowFloats, width);
+    });
+    return PluginResult::Success;
+}
+
+PluginResult FramePeak(LinearFrameReader& reader, float& peak) {
+    peak = 0.0f;
+    const std::uint32_t width = reader.Width();
+    const std::uint32_t height = reader.Height();
+    const std::uint32_t bandRows = BandRows(width, height);
+    const std::unique_ptr<float[]> band = NewBand(width, bandRows);
+    if (!band) return PluginResult::OutOfMemory;
+    LuminanceHistogram histogram;
+    for (std::uint32_t first = 0; first < height; first += bandRows) {
+        const std::uint32_t count = std::min(bandRows, height - first);
+        const PluginResult result = reader.ReadRows(first, count, band.get());
+        if (result != PluginResult::Success) return result;
+        histogram.AddRow(band.get(), static_cast<std::uint32_t>(std::uint64_t{width} * count));
+    }
+    peak = histogram.Percentile(kPeakPercentile);
+    return PluginResult::Success;
+}
+
+PluginResult ToneMapFrameRows(LinearFrameReader& reader, float peak, PixelBuffer& picture, UniqueHlocal& spare) {
+    const std::uint32_t width = reader.Width();
+    const std::uint32_t height = reader.Height();
+    const bool withAlpha = reader.HasAlpha();
+    PixelBuffer mapped;
+    PluginResult result = CreatePixelBuffer(mapped, width, height, withAlpha ? 32 : 24, {}, spare, RowPacking::Tight);
+    if (result != PluginResult::Success) return result;
+
+    const std::uint32_t bandRows = BandRows(width, height);
+    const std::unique_ptr<float[]> band = NewBand(width, bandRows);
+    if (!band) return PluginResult::OutOfMemory;
+    const std::size_t rowFloats = std::size_t{width} * 4;
+    const std::size_t outStride = mapped.layout->stride;
+    for (std::uint32_t first = 0; first < height; first += bandRows) {
+        const std::uint32_t count = std::min(bandRows, height - first);
+        result = reader.ReadRows(first, count, band.get());
+        if (result != PluginResult::Success) return result;
+        float* rows = band.get();
+        std::uint8_t* out = mapped.data + std::size_t{first} * outStride;
+        ForEachRow(count, [=](std::uint32_t row) noexcept {
+            float* rgba = rows + row * rowFloats;
+            ToneMapRow(rgba, width, peak);
+            EncodeLinearRowSrgb(rgba, out + row * outStride, width, withAlpha);
+        });
+    }
+    AdoptPixelBuffer(picture, mapped, spare);
+    return PluginResult::Success;
+}
+
+PluginResult LinearFrameReader::ConvertStoredRows(PixelBuffer& picture, UniqueHlocal& spare) {
+    if (native_ == nullptr || !nativeRows_) return PluginResult::InternalError;
+    PixelBuffer converted;
+    const PluginResult result = CreatePixelBuffer(converted, width_, height_, ConvertedBytesPerPixel(*native_) * 8,
+                                                  {}, spare, RowPacking::Tight);
+    if (result != PluginResult::Success) return result;
+    const NativeFormat& native = *native_;
+    const std::uint8_t* in = nativeRows_.get();
+    const std::size_t inStride = nativePitch_;
+    std::uint8_t* out = converted.data;
+    const std::size_t outStride = converted.layout->stride;
+    const std::uint32_t width = width_;
+    ForEachRow(height_, [=](std::uint32_t row) noexcept {
+        ConvertNativeRow(native, in + row * inStride, out + row * outStride, width);
+    });
+    AdoptPixelBuffer(picture, converted, spare);
+    return PluginResult::Success;
+}
+
+PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, PixelBuffer& picture,
+                          UniqueHlocal& spare, bool& made, bool& hasAlpha) {
+    made = false;
+    if (decoder == nullptr) return PluginResult::InternalError;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    const HRESULT hr = decoder->GetFrame(0, frame.GetAddressOf());
+    if (FAILED(hr)) return ResultFromHresult(hr);
+    // The switch is read only for the pictures it concerns.
+    if (!IsScRgbFrame(frame.Get()) || !ReadHdrToneMap()) return PluginResult::Success;
+
+    LinearFrameReader reader;
+    PluginResult result = reader.Open(factory, frame.Get(), !PreferOwnConversion(decoder));
+    if (result != PluginResult::Success) return result;
+    float peak = 0.0f;
+    result = FramePeak(reader, peak);
+    if (result != PluginResult::Success) return result;
+    if (!NeedsToneMapping(peak)) {
+        // Within SDR range: the picture as without tone mapping. The frame's
+        // own rows, when they were read, are converted as the native-pixel
+        // path converts them, which spares a second copy of the frame.
+        if (!reader.HasStoredRows()) return PluginResult::Success;
+        result = reader.ConvertStoredRows(picture, spare);
+    } else {
+        result = ToneMapFrameRows(reader, peak, picture, spare);
+    }
+    if (result != PluginResult::Success) return result;
+    made = true;
+    hasAlpha = picture.layout->bitsPerPixel == 32;
+    return PluginResult::Success;
+}
+
+}  // namespace rorurera
