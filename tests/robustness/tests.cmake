@@ -10,3 +10,8 @@ foreach(t concurrency_test load_unload_test codepage_test)
 endforeach()
 # Wine takes its ANSI code page from the locale.
 set_tests_properties(codepage_test PROPERTIES ENVIRONMENT "LC_ALL=ja_JP.UTF-8")
+# No runtime part that keeps records beyond an unload is linked into the
+# module (read from its symbol table; no Wine needed).
+add_test(NAME runtime_state_check
+  COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DMODULE=$<TARGET_FILE:Rorurera>
+          -P ${CMAKE_CURRENT_LIST_DIR}/runtime_state_check.cmake)
