@@ -7,6 +7,7 @@
 // locales, regular expressions, thread-local variables): in this statically
 // linked runtime they set up the POSIX-thread emulation, whose thread-local
 // slot and per-thread records are never released when a module goes away.
+// The runtime's own one-time set-up goes through runtime_once.cpp.
 
 #include <windows.h>
 
