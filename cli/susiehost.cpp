@@ -41,12 +41,13 @@ int RunInfo(const susie::Plugin& plugin, const std::vector<std::wstring>& args) 
 namespace {
 
 int Usage() {
-    cli::Print(L"usage:\n"
-               L"  susiehost info   MODULE\n"
-               L"  susiehost probe  MODULE FILE\n"
-               L"  susiehost decode MODULE FILE OUT.bmp [--memory]\n"
-               L"  susiehost config MODULE\n"
-               L"  susiehost about  MODULE\n");
+    cli::Print(L"usage: susiehost COMMAND MODULE [ARGS...]\n"
+               L"commands:\n"
+               L"  info   MODULE                          print the plug-in's information texts\n"
+               L"  probe  MODULE FILE                     format test and picture information of FILE\n"
+               L"  decode MODULE FILE OUT.bmp [--memory]  decode FILE into a BMP file (--memory: from memory)\n"
+               L"  config MODULE                          open the plug-in's settings dialog\n"
+               L"  about  MODULE                          open the plug-in's about box\n");
     return 2;
 }
 

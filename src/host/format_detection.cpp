@@ -2,8 +2,6 @@
 
 #include <shlwapi.h>
 
-#include <regex>
-
 #include "decode/container.h"
 #include "host/com_scope.h"
 #include "host/input_source.h"
@@ -18,24 +16,10 @@ using Microsoft::WRL::ComPtr;
 constexpr ULONG_PTR kFirstBufferAddress = 0x10000;
 constexpr LONG_PTR kHeaderBufferSize = 2048;
 
-class ExtensionMatcher {
-public:
-    ExtensionMatcher()
-        : pattern_(L"^\\.(JXR|HDP|WDP)$", std::regex_constants::ECMAScript | std::regex_constants::icase) {}
-
-    bool Matches(const wchar_t* extension) const { return std::regex_match(extension, pattern_); }
-
-private:
-    std::wregex pattern_;
-};
-
-// Built once per process on first use; the language guarantees that two
-// threads arriving together get one matcher, and that a build that throws is
-// tried again by the next caller. Destroyed when the module is unloaded.
-const ExtensionMatcher& TheExtensionMatcher() {
-    static const ExtensionMatcher matcher;
-    return matcher;
-}
+// The extensions taken, in any letter case. Compared by the system, without
+// the language runtime's locale and regular expressions: those keep set-up
+// state for the process that a module unloaded at will would leave behind.
+constexpr const wchar_t* kExtensions[] = {L".jxr", L".hdp", L".wdp"};
 
 PluginResult ContentTest(const wchar_t* name, ULONG_PTR headerOrHandle) {
     ComScope scope;
@@ -73,7 +57,10 @@ PluginResult ContentTest(const wchar_t* name, ULONG_PTR headerOrHandle) {
 }  // namespace
 
 bool MatchesJpegXrExtension(const wchar_t* extension) {
-    return TheExtensionMatcher().Matches(extension);
+    for (const wchar_t* known : kExtensions) {
+        if (::CompareStringOrdinal(extension, -1, known, -1, TRUE) == CSTR_EQUAL) return true;
+    }
+    return false;
 }
 
 int IsSupportedCore(const wchar_t* name, ULONG_PTR headerOrHandle) {

@@ -6,8 +6,6 @@ namespace rorurera {
 
 // The format test behind IsSupportedW: the extension test (skipped for a null
 // name), then the content test. Returns 1 for a JPEG XR file, 0 otherwise.
-// May throw std::bad_alloc or std::regex_error when the extension matcher
-// cannot be built; the export turns that into 0.
 int IsSupportedCore(const wchar_t* name, ULONG_PTR headerOrHandle);
 
 // True when the whole extension text, dot included, is .jxr, .hdp or .wdp in

@@ -1,30 +1,24 @@
 // Module attach and detach.
+//
+// Hosts load and free the module at will, thousands of times in one process
+// and from any thread: nothing the module sets up may outlive FreeLibrary.
+// The module therefore reaches none of the language runtime's parts that keep
+// per-process or per-thread records of their own (thread-safe local statics,
+// locales, regular expressions, thread-local variables): in this statically
+// linked runtime they set up the POSIX-thread emulation, whose thread-local
+// slot and per-thread records are never released when a module goes away.
+// The runtime's own one-time set-up goes through runtime_once.cpp.
 
 #include <windows.h>
 
 #include "common/module_identity.h"
 #include "decode/pixel_format_table.h"
 
-namespace {
-
-// The language runtime linked into this module keeps per-thread records
-// (with a thread handle and an event each) for threads that used it; they are
-// freed when such a thread ends while the module is loaded. A host that
-// unloads the module on the thread that used it would otherwise lose them on
-// every unload: this module's thread-local-storage callbacks are run for the
-// calling thread as if it were ending, before the module goes away.
-void ReleaseCallingThreadRecords(HINSTANCE self) noexcept {
-    auto* base = reinterpret_cast<unsigned char*>(self);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& entry = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_TLS];
-    if (entry.VirtualAddress == 0) return;
-    const auto* tls = reinterpret_cast<const IMAGE_TLS_DIRECTORY*>(base + entry.VirtualAddress);
-    auto* callback = reinterpret_cast<PIMAGE_TLS_CALLBACK*>(tls->AddressOfCallBacks);
-    for (; callback != nullptr && *callback != nullptr; ++callback) (*callback)(self, DLL_THREAD_DETACH, nullptr);
+// The language runtime's release of its reserve for exceptions thrown when
+// memory runs out (about 70 KB, taken when the module loads).
+namespace __gnu_cxx {
+void __freeres() noexcept;
 }
-
-}  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     switch (reason) {
@@ -35,7 +29,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     case DLL_PROCESS_DETACH:
         rorurera::PixelFormatTableDetach();
         // Only on FreeLibrary: when the process ends, nothing needs freeing.
-        if (reserved == nullptr) ReleaseCallingThreadRecords(instance);
+        if (reserved == nullptr) __gnu_cxx::__freeres();
         break;
     default:
         break;

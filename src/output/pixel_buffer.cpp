@@ -108,7 +108,11 @@ PluginResult HandOverBitmap(UniqueHlocal& header, UniqueHlocal& bits, PixelBuffe
     info->biPlanes = 1;
     info->biBitCount = static_cast<WORD>(layout.bitsPerPixel);
     info->biCompression = BI_RGB;
-    info->biSizeImage = 0;
+    // The bytes of pixel rows the host may read (some loaders copy exactly
+    // these); a picture beyond what the field can count says 0, which BI_RGB
+    // allows.
+    const std::uint64_t imageBytes = std::uint64_t{layout.stride} * layout.height;
+    info->biSizeImage = imageBytes <= MAXDWORD ? static_cast<DWORD>(imageBytes) : 0;
     info->biXPelsPerMeter = 0;
     info->biYPelsPerMeter = 0;
     const std::size_t used = std::min<std::size_t>(entries, layout.palette.size());

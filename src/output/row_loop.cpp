@@ -65,8 +65,10 @@ void RunRowsOnThreadPool(std::uint32_t rows, RowRangeFn fn, void* context) noexc
     }
     for (std::uint32_t i = 0; i < workers; ++i) ::SubmitThreadpoolWork(work);
     Drain(job);
-    // Every submitted callback has returned before the job leaves scope.
-    ::WaitForThreadpoolWorkCallbacks(work, FALSE);
+    // Every chunk is claimed by now: callbacks that have not started yet would
+    // find nothing to do, so they are cancelled; the running ones have
+    // returned before the job leaves scope.
+    ::WaitForThreadpoolWorkCallbacks(work, TRUE);
     ::CloseThreadpoolWork(work);
 }
 

@@ -152,7 +152,7 @@ TEST_F(GetPictureTest, TwentyFourBitThreeByTwo) {
     EXPECT_EQ(info.biPlanes, 1);
     EXPECT_EQ(info.biBitCount, 24);
     EXPECT_EQ(info.biCompression, static_cast<DWORD>(BI_RGB));
-    EXPECT_EQ(info.biSizeImage, 0u);
+    EXPECT_EQ(info.biSizeImage, 24u);
     EXPECT_EQ(info.biClrUsed, 0u);
     EXPECT_EQ(info.biClrImportant, 0u);
     // The image's bottom row comes first; rows are 12 bytes apart.
@@ -399,11 +399,14 @@ TEST_F(GetPictureTest, EveryStoredFormatShowsItsValues) {
 
 // --- input modes ------------------------------------------------------------------
 
+// Every output depth the images reach (1, 8, 16 and 24 bits, from alpha too):
+// the header's image size is the rows' bytes with their padding, for loaders
+// that copy exactly that many.
 TEST_F(GetPictureTest, MemoryAndNarrowNamesGiveTheSameBytesAsFiles) {
     SettingsKeyGuard::WriteDword(L"Alpha", 0);
     struct Case {
         const wchar_t* name;
-        std::size_t pixelBytes;
+        std::size_t pixelBytes;  // stride x height
     };
     for (const Case& c : {Case{L"rgb24_5x3.jxr", 48}, Case{L"bw_33x2.jxr", 16}, Case{L"gray8_5x2.jxr", 16},
                           Case{L"bgr555_4x2.jxr", 16}, Case{L"bgra32_3x2.jxr", 24},
@@ -418,6 +421,7 @@ TEST_F(GetPictureTest, MemoryAndNarrowNamesGiveTheSameBytesAsFiles) {
         ASSERT_EQ(file.result, 0);
         ASSERT_EQ(memory.result, 0);
         ASSERT_EQ(narrow.result, 0);
+        EXPECT_EQ(file.Info().biSizeImage, c.pixelBytes);
         EXPECT_EQ(memory.HeaderBytes(), file.HeaderBytes());
         EXPECT_EQ(narrow.HeaderBytes(), file.HeaderBytes());
         EXPECT_EQ(memory.PixelBytes(c.pixelBytes), file.PixelBytes(c.pixelBytes));

@@ -256,7 +256,7 @@ TEST(HandOverBitmap, TwentyFourBitHeaderIsFortyFourBytes) {
     EXPECT_EQ(info.biPlanes, 1);
     EXPECT_EQ(info.biBitCount, 24);
     EXPECT_EQ(info.biCompression, static_cast<DWORD>(BI_RGB));
-    EXPECT_EQ(info.biSizeImage, 0u);
+    EXPECT_EQ(info.biSizeImage, 24u);
     EXPECT_EQ(info.biXPelsPerMeter, 0);
     EXPECT_EQ(info.biYPelsPerMeter, 0);
     EXPECT_EQ(info.biClrUsed, 0u);
@@ -304,6 +304,25 @@ TEST(HandOverBitmap, SixteenAndThirtyTwoBitHeadersHaveNoColours) {
         EXPECT_EQ(::LocalSize(header.get()), 44u);
         EXPECT_EQ(HeaderOf(header).biBitCount, bits);
         EXPECT_EQ(HeaderOf(header).biClrUsed, 0u);
+    }
+}
+
+// Loaders that copy exactly biSizeImage bytes need every row with its padding.
+TEST(HandOverBitmap, ImageSizeIsStrideTimesHeightAtEveryDepth) {
+    struct Case {
+        std::uint32_t width, height, bits;
+        std::size_t stride;
+    };
+    for (const Case& c : {Case{33, 3, 1, 8}, Case{7, 5, 4, 4}, Case{5, 3, 8, 8}, Case{3, 7, 16, 8},
+                          Case{5, 3, 24, 16}, Case{1, 1, 24, 4}}) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " x " << c.bits);
+        PixelBuffer buffer = MakeBuffer(c.width, c.height, c.bits, c.stride,
+                                        std::vector<std::uint8_t>(c.stride * c.height),
+                                        std::vector<std::uint32_t>(c.bits <= 8 ? 1u << c.bits : 0u));
+        UniqueHlocal header;
+        UniqueHlocal pixels;
+        ASSERT_EQ(HandOverBitmap(header, pixels, buffer), PluginResult::Success);
+        EXPECT_EQ(HeaderOf(header).biSizeImage, c.stride * c.height);
     }
 }
 

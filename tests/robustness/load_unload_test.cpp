@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <semaphore>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "robustness/request_outcome.h"
@@ -18,45 +23,202 @@ using robustness::MakeRequest;
 using robustness::Outcome;
 using robustness::RequestKind;
 
-// One cycle: load, one picture request (large enough that the 32-bit module
-// runs its row loops on the thread pool), unload.
-Outcome Cycle(const std::wstring& image) {
-    susie::Plugin plugin(testing_support::ModulePath());
-    if (!plugin.Loaded()) return {};
-    return MakeRequest(plugin, image, RequestKind::PictureFileWide);
+// What the process holds, as a host would watch it.
+struct Usage {
+    DWORD freeTlsSlot = 0;  // the lowest free slot: a slot lost per cycle raises it
+    int handles = 0;
+    int threads = 0;
+    std::uint64_t privateBytes = 0;
+};
+
+Usage MeasureUsage() {
+    Usage usage;
+    usage.freeTlsSlot = ::TlsAlloc();
+    if (usage.freeTlsSlot != TLS_OUT_OF_INDEXES) ::TlsFree(usage.freeTlsSlot);
+    usage.handles = hostkit::OpenHandleCount();
+    usage.threads = CountThreads();
+    usage.privateBytes = hostkit::CommittedPrivateBytes();
+    return usage;
 }
 
-TEST(LoadUnload, TwoHundredCyclesLeaveNothingBehind) {
-    const std::wstring image = testing_support::FixturePath(L"rgb24_640x480.jxr");
+std::string Describe(const Usage& usage) {
+    return "TLS slot " + std::to_string(usage.freeTlsSlot) + ", handles " + std::to_string(usage.handles) +
+           ", threads " + std::to_string(usage.threads) + ", private KB " +
+           std::to_string(usage.privateBytes / 1024);
+}
+
+// Every kind of call a host makes, on small pictures (the 32-bit module runs
+// the row loops of pictures from 2 rows on the thread pool). The format test
+// with a file handle and the plug-in information come after them.
+constexpr struct {
+    const wchar_t* fixture;
+    RequestKind kind;
+} kCalls[] = {
+    {L"rgb24_3x2.jxr", RequestKind::IsSupportedNarrow},   {L"rgb24_3x2.jxr", RequestKind::IsSupportedWide},
+    {L"gray8_5x2.jxr", RequestKind::InfoFileNarrow},      {L"bw_33x2.jxr", RequestKind::InfoFileWide},
+    {L"bgra32_3x2.jxr", RequestKind::InfoMemory},         {L"bgr555_4x2.jxr", RequestKind::PictureFileNarrow},
+    {L"rgb24_5x3.jxr", RequestKind::PictureFileWide}, {L"gray8_5x2.jxr", RequestKind::PictureMemoryNarrow},
+    {L"bgra32_3x2.jxr", RequestKind::PictureMemoryWide},
+};
+
+std::vector<Outcome> MakeCalls(const susie::Plugin& plugin) {
+    std::vector<Outcome> outcomes;
+    for (const auto& call : kCalls) {
+        outcomes.push_back(MakeRequest(plugin, testing_support::FixturePath(call.fixture), call.kind));
+    }
+    const std::wstring image = testing_support::FixturePath(L"rgb24_5x3.jxr");
+    HANDLE file = ::CreateFileW(image.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    Outcome handleTest;
+    handleTest.result = plugin.IsSupportedW(image.c_str(), reinterpret_cast<ULONG_PTR>(file));
+    outcomes.push_back(handleTest);
+    ::CloseHandle(file);
+    char text[256] = {};
+    Outcome information;
+    information.result = plugin.GetPluginInfo(2, text, sizeof text);
+    information.header.assign(text, text + sizeof text);
+    outcomes.push_back(information);
+    return outcomes;
+}
+
+// A long-lived thread of the host, as a worker that probes files while
+// another thread loads and frees the plug-in.
+class CallingThread {
+public:
+    CallingThread()
+        : thread_([this] {
+              for (go_.acquire(); plugin_ != nullptr; go_.acquire()) {
+                  outcomes_ = MakeCalls(*plugin_);
+                  done_.release();
+              }
+          }) {}
+    ~CallingThread() {
+        Start(nullptr);
+        thread_.join();
+    }
+    void Start(const susie::Plugin* plugin) {
+        plugin_ = plugin;
+        go_.release();
+    }
+    const std::vector<Outcome>& Finish() {
+        done_.acquire();
+        return outcomes_;
+    }
+
+private:
+    std::binary_semaphore go_{0};
+    std::binary_semaphore done_{0};
+    const susie::Plugin* plugin_ = nullptr;
+    std::vector<Outcome> outcomes_;
+    std::thread thread_;
+};
+
+// The same, as a callback of a host's own thread pool of one thread.
+class CallingPoolThread {
+public:
+    CallingPoolThread() {
+        ::SetThreadpoolThreadMaximum(pool_, 1);
+        ::SetThreadpoolThreadMinimum(pool_, 1);
+        ::InitializeThreadpoolEnvironment(&environment_);
+        ::SetThreadpoolCallbackPool(&environment_, pool_);
+        work_ = ::CreateThreadpoolWork(Work, this, &environment_);
+    }
+    ~CallingPoolThread() {
+        ::CloseThreadpoolWork(work_);
+        ::DestroyThreadpoolEnvironment(&environment_);
+        ::CloseThreadpool(pool_);
+    }
+    void Start(const susie::Plugin* plugin) {
+        plugin_ = plugin;
+        ::SubmitThreadpoolWork(work_);
+    }
+    const std::vector<Outcome>& Finish() {
+        ::WaitForThreadpoolWorkCallbacks(work_, FALSE);
+        return outcomes_;
+    }
+
+private:
+    static VOID CALLBACK Work(PTP_CALLBACK_INSTANCE, PVOID self, PTP_WORK) {
+        auto* me = static_cast<CallingPoolThread*>(self);
+        me->outcomes_ = MakeCalls(*me->plugin_);
+    }
+    PTP_POOL pool_ = ::CreateThreadpool(nullptr);
+    TP_CALLBACK_ENVIRON environment_{};
+    PTP_WORK work_ = nullptr;
+    const susie::Plugin* plugin_ = nullptr;
+    std::vector<Outcome> outcomes_;
+};
+
+// Cycles of the suite's run; RORURERA_LOAD_CYCLES asks for another number
+// (scripts/load-unload.sh runs 5,000).
+int CycleCount() {
+    const char* text = std::getenv("RORURERA_LOAD_CYCLES");
+    return text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : 300;
+}
+
+// Each cycle: load; the same calls from this thread, a plain thread and a
+// pool thread at once; unload on this thread.
+TEST(LoadUnload, CyclesFromThreeThreadsLeaveNothingBehind) {
     // Hosts are window programs that hold the common dialogs library (their
     // file dialogs) for good. Wine's copy of it loses a handle each time it
     // is itself loaded and unloaded, which a host that holds it never does.
     HMODULE commonDialogs = ::LoadLibraryW(L"comdlg32.dll");
     ASSERT_NE(commonDialogs, nullptr);
-    const Outcome first = Cycle(image);
-    ASSERT_EQ(first.result, 0);
-    ASSERT_EQ(first.pixels.size(), 640u * 480u * 3u);
-
-    // The imaging component and the thread pool settle in the first cycles.
-    for (int i = 0; i < 10; ++i) ASSERT_EQ(Cycle(image), first);
-    const int handlesBefore = hostkit::OpenHandleCount();
-    const int threadsBefore = CountThreads();
-    ASSERT_GT(handlesBefore, 0);
-    ASSERT_GT(threadsBefore, 0);
-
-    int different = 0;
-    for (int i = 0; i < 200; ++i) {
-        if (!(Cycle(image) == first)) ++different;
+    CallingThread plain;
+    CallingPoolThread pooled;
+    std::vector<Outcome> expected;
+    {
+        susie::Plugin plugin(testing_support::ModulePath());
+        ASSERT_TRUE(plugin.Loaded());
+        expected = MakeCalls(plugin);
     }
-    EXPECT_EQ(different, 0);
-    // A few handles of the system's own may come and go; a leak of one per
-    // cycle would show as 200.
-    EXPECT_LE(hostkit::OpenHandleCount(), handlesBefore + 8);
-    // Idle pool threads may linger for a while after their last work.
-    ::Sleep(100);
-    EXPECT_LE(CountThreads(), threadsBefore + 4);
-    EXPECT_EQ(::GetModuleHandleW(testing_support::ModuleFileName().c_str()), nullptr)
-        << "the module is still loaded";
+    ASSERT_EQ(expected[6].result, 0);
+    ASSERT_EQ(expected[6].pixels.size(), 5u * 3u * 3u);
+
+    const int cycles = CycleCount();
+    // The imaging component, the thread pools and the heap settle in the
+    // first cycles.
+    const int warmUp = 20;
+    Usage atWarmUp;
+    // Per call, the outcomes that differ from those of the first cycle.
+    std::vector<int> different(expected.size(), 0);
+    auto compare = [&](const std::vector<Outcome>& got, int cycle, const char* thread) {
+        for (std::size_t c = 0; c < expected.size(); ++c) {
+            if (got.at(c) == expected[c]) continue;
+            if (different[c]++ == 0) {
+                ADD_FAILURE() << "call " << c << " on the " << thread << " thread, cycle " << cycle << ": result "
+                              << got[c].result << ", expected " << expected[c].result;
+            }
+        }
+    };
+    int stillLoaded = 0;
+    for (int i = 0; i < warmUp + cycles; ++i) {
+        if (i == warmUp) atWarmUp = MeasureUsage();
+        {
+            susie::Plugin plugin(testing_support::ModulePath());
+            ASSERT_TRUE(plugin.Loaded()) << "cycle " << i << ", error " << plugin.LoadError();
+            plain.Start(&plugin);
+            pooled.Start(&plugin);
+            compare(MakeCalls(plugin), i, "unloading");
+            compare(plain.Finish(), i, "plain");
+            compare(pooled.Finish(), i, "pool");
+        }
+        if (::GetModuleHandleW(testing_support::ModuleFileName().c_str()) != nullptr) ++stillLoaded;
+        if (i > warmUp && (i - warmUp) % 1000 == 0) {
+            std::printf("cycle %d: %s\n", i - warmUp, Describe(MeasureUsage()).c_str());
+            std::fflush(stdout);
+        }
+    }
+    ::Sleep(100);  // idle pool threads of the 32-bit row loops may linger a moment
+    const Usage atEnd = MeasureUsage();
+    std::printf("%d cycles\n  after warm-up: %s\n  at the end:    %s\n", cycles, Describe(atWarmUp).c_str(),
+                Describe(atEnd).c_str());
+    EXPECT_EQ(different, std::vector<int>(expected.size(), 0));
+    EXPECT_EQ(stillLoaded, 0);
+    // A slot, handle or thread lost per cycle would show as hundreds.
+    EXPECT_LE(atEnd.freeTlsSlot, atWarmUp.freeTlsSlot);
+    EXPECT_LE(atEnd.handles, atWarmUp.handles + 8);
+    EXPECT_LE(atEnd.threads, atWarmUp.threads + 4);
+    EXPECT_LT(atEnd.privateBytes, atWarmUp.privateBytes + (8u << 20));
     ::FreeLibrary(commonDialogs);
 }
 

@@ -8,5 +8,13 @@ rorurera_add_test(codepage_test ${CMAKE_CURRENT_LIST_DIR}/codepage_test.cpp)
 foreach(t concurrency_test load_unload_test codepage_test)
   target_link_libraries(${t} PRIVATE robustness_support)
 endforeach()
+# Its pictures with alpha follow the saved settings: not beside tests that
+# write them.
+set_tests_properties(load_unload_test PROPERTIES RESOURCE_LOCK settings_key)
 # Wine takes its ANSI code page from the locale.
 set_tests_properties(codepage_test PROPERTIES ENVIRONMENT "LC_ALL=ja_JP.UTF-8")
+# No runtime part that keeps records beyond an unload is linked into the
+# module (read from its symbol table; no Wine needed).
+add_test(NAME runtime_state_check
+  COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DMODULE=$<TARGET_FILE:Rorurera>
+          -P ${CMAKE_CURRENT_LIST_DIR}/runtime_state_check.cmake)
