@@ -36,7 +36,12 @@ inputs=10000
 seed=$(date +%Y%m%d%H%M%S)
 first=0
 jobs=
+. scripts/wine-loader.sh
 presets="win32 win64"
+if [ "$wine32_runs" = 0 ]; then
+  presets=win64
+  echo "fuzz.sh: only win64 here: this machine's kernel cannot run 32-bit programs"
+fi
 all_pictures=
 while [ $# -gt 0 ]; do
   case "$1" in

@@ -4,13 +4,20 @@
 # for both modules; prints what the process held after the warm-up, every
 # 1,000 cycles and at the end (free TLS slot, handles, threads, committed
 # private memory).
-#   scripts/load-unload.sh [CYCLES] [PRESET...]   (default 5000, win32 win64)
+#   scripts/load-unload.sh [CYCLES] [PRESET...]   (default 5000, win32 win64;
+#                                                 win64 alone where 32-bit programs cannot run)
 # Builds the test program, the module and the test images when missing.
 set -eu
 cd "$(dirname "$0")/.."
 cycles=${1:-5000}
 shift || true
-presets=${*:-win32 win64}
+. scripts/wine-loader.sh
+default_presets="win32 win64"
+if [ "$wine32_runs" = 0 ]; then
+  default_presets=win64
+  echo "load-unload.sh: only win64 here: this machine's kernel cannot run 32-bit programs"
+fi
+presets=${*:-$default_presets}
 prefix="$PWD/build/wineprefix"
 status=0
 for preset in $presets; do
