@@ -48,8 +48,13 @@
 
 #include "plugin.h"
 #include "process_usage.h"
+#include "bench_clock.h"
 
 namespace {
+
+using bench::Median;
+using bench::Now;
+using bench::ProcessCpuSeconds;
 
 using Microsoft::WRL::ComPtr;
 
@@ -81,32 +86,8 @@ private:
     std::thread thread_;
 };
 
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f{};
-        ::QueryPerformanceFrequency(&f);
-        return double(f.QuadPart);
-    }();
-    LARGE_INTEGER t{};
-    ::QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / frequency;
-}
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
-// User and kernel time of every thread of the process so far.
-double ProcessCpuSeconds() {
-    FILETIME created{}, exited{}, kernel{}, user{};
-    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](const FILETIME& t) {
-        return double((std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
 
 bool SameGuid(const GUID& a, const GUID& b) { return ::IsEqualGUID(a, b) != FALSE; }
 

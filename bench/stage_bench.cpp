@@ -22,37 +22,19 @@
 #include "output/pixel_buffer.h"
 #include "output/pixel_stages.h"
 #include "output/row_loop.h"
+#include "bench_clock.h"
 
 namespace {
+
+using bench::Median;
+using bench::Now;
+using bench::ProcessCpuSeconds;
 
 using rorurera::PixelBuffer;
 using rorurera::UniqueHlocal;
 
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f{};
-        ::QueryPerformanceFrequency(&f);
-        return double(f.QuadPart);
-    }();
-    LARGE_INTEGER t{};
-    ::QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / frequency;
-}
 
-double ProcessCpuSeconds() {
-    FILETIME created{}, exited{}, kernel{}, user{};
-    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](const FILETIME& t) {
-        return double((std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 struct Medians {
     double wallMs;
