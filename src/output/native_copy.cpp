@@ -13,6 +13,36 @@ namespace rorurera {
 
 using Microsoft::WRL::ComPtr;
 
+PluginResult CopyStoredRows(IWICBitmapFrameDecode* frame, const NativeFormat& native, UINT width, UINT height,
+                            UniqueHlocal& rows, UINT& pitch) {
+    if (frame == nullptr) return PluginResult::InternalError;
+    UINT size = 0;
+    if (!PackedCopySize(width, height, native.bitsPerPixel, pitch, size)) return PluginResult::OutOfMemory;
+    UniqueHlocal block(::LocalAlloc(LMEM_FIXED, std::max<UINT>(size, 1)));
+    if (!block) return PluginResult::OutOfMemory;
+    const WICRect all{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
+    const HRESULT hr = frame->CopyPixels(&all, pitch, size, static_cast<BYTE*>(block.get()));
+    if (FAILED(hr)) return ResultFromHresult(hr);
+    rows = std::move(block);
+    return PluginResult::Success;
+}
+
+PluginResult ConvertStoredRows(const NativeFormat& native, const std::uint8_t* rows, UINT pitch, UINT width,
+                               UINT height, PixelBuffer& picture, UniqueHlocal& spare) {
+    PixelBuffer converted;
+    const PluginResult result =
+        CreatePixelBuffer(converted, width, height, ConvertedBytesPerPixel(native) * 8, {}, spare, RowPacking::Tight);
+    if (result != PluginResult::Success) return result;
+    std::uint8_t* out = converted.data;
+    const std::size_t outStride = converted.layout->stride;
+    const NativeFormat* format = &native;
+    ForEachRow(height, [=](std::uint32_t row) noexcept {
+        ConvertNativeRow(*format, rows + std::size_t{row} * pitch, out + std::size_t{row} * outStride, width);
+    });
+    AdoptPixelBuffer(picture, converted, spare);
+    return PluginResult::Success;
+}
+
 PluginResult CopyNativePixels(IWICBitmapDecoder* decoder, PluginResult refused, PixelBuffer& buffer,
                               UniqueHlocal& spare) {
     if (decoder == nullptr) return PluginResult::InternalError;
@@ -31,30 +61,14 @@ PluginResult CopyNativePixels(IWICBitmapDecoder* decoder, PluginResult refused, 
     UINT height = 0;
     hr = frame->GetSize(&width, &height);
     if (FAILED(hr)) return ResultFromHresult(hr);
-    // Bits per pixel from our own table: the imaging component's information
-    // on half, fixed-point and 10-10-10 formats may say 0.
+    UniqueHlocal stored;
     UINT pitch = 0;
-    UINT size = 0;
-    if (!PackedCopySize(width, height, native->bitsPerPixel, pitch, size)) return PluginResult::OutOfMemory;
-    UniqueHlocal stored(::LocalAlloc(LMEM_FIXED, std::max<UINT>(size, 1)));
-    if (!stored) return PluginResult::OutOfMemory;
-    const WICRect all{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
-    hr = frame->CopyPixels(&all, pitch, size, static_cast<BYTE*>(stored.get()));
-    if (FAILED(hr)) return ResultFromHresult(hr);
-
-    PixelBuffer converted;
-    const PluginResult result =
-        CreatePixelBuffer(converted, width, height, ConvertedBytesPerPixel(*native) * 8, {}, spare, RowPacking::Tight);
+    PluginResult result = CopyStoredRows(frame.Get(), *native, width, height, stored, pitch);
     if (result != PluginResult::Success) return result;
-    const auto* in = static_cast<const std::uint8_t*>(stored.get());
-    std::uint8_t* out = converted.data;
-    const std::size_t outStride = converted.layout->stride;
-    ForEachRow(height, [=](std::uint32_t row) noexcept {
-        ConvertNativeRow(*native, in + std::size_t{row} * pitch, out + std::size_t{row} * outStride, width);
-    });
-
+    result = ConvertStoredRows(*native, static_cast<const std::uint8_t*>(stored.get()), pitch, width, height,
+                               buffer, spare);
+    if (result != PluginResult::Success) return result;
     if (!spare || ::LocalSize(spare.get()) < ::LocalSize(stored.get())) spare = std::move(stored);
-    AdoptPixelBuffer(buffer, converted, spare);
     return PluginResult::Success;
 }
 

@@ -4,6 +4,7 @@
 
 #include "common/owners.h"
 #include "common/plugin_result.h"
+#include "output/native_pixels.h"
 #include "output/pixel_buffer.h"
 
 namespace rorurera {
@@ -17,6 +18,18 @@ namespace rorurera {
 // larger one. Returns `refused` when the frame's format is not one we
 // convert, OutOfMemory when the picture cannot be held, the mapped failure
 // of an imaging call otherwise; `buffer` is then unchanged.
+// The frame's stored rows in one full-width CopyPixels at the packed pitch
+// (bits per pixel from our own table: the imaging component's information on
+// half, fixed-point and 10-10-10 formats may say 0) into a new block `rows`.
+PluginResult CopyStoredRows(IWICBitmapFrameDecode* frame, const NativeFormat& native, UINT width, UINT height,
+                            UniqueHlocal& rows, UINT& pitch);
+
+// Stored rows (as CopyStoredRows gives them) converted into tight rows of
+// 24bppBGR or 32bppBGRA, adopted into `picture`; `picture` is unchanged when
+// the new buffer cannot be made.
+PluginResult ConvertStoredRows(const NativeFormat& native, const std::uint8_t* rows, UINT pitch, UINT width,
+                               UINT height, PixelBuffer& picture, UniqueHlocal& spare);
+
 PluginResult CopyNativePixels(IWICBitmapDecoder* decoder, PluginResult refused, PixelBuffer& buffer,
                               UniqueHlocal& spare);
 

@@ -85,13 +85,8 @@ PluginResult LinearFrameReader::Open(IWICImagingFactory* factory, IWICBitmapFram
     // One full-width copy at the packed pitch, the only first copy Wine's
     // frames make correctly; the rows may be deeper than any bitmap's.
     UINT pitch = 0;
-    UINT size = 0;
-    if (!PackedCopySize(width, height, native->bitsPerPixel, pitch, size)) return PluginResult::OutOfMemory;
-    nativeRows_.reset(new (std::nothrow) std::uint8_t[std::max<UINT>(size, 1)]);
-    if (!nativeRows_) return PluginResult::OutOfMemory;
-    const WICRect all{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
-    hr = frame->CopyPixels(&all, pitch, size, nativeRows_.get());
-    if (FAILED(hr)) return ResultFromHresult(hr);
+    const PluginResult copied = CopyStoredRows(frame, *native, width, height, nativeRows_, pitch);
+    if (copied != PluginResult::Success) return copied;
     nativePitch_ = pitch;
     native_ = native;
     hasAlpha_ = native->hasAlpha;  // as the native-pixel path decides it
@@ -112,7 +107,7 @@ PluginResult LinearFrameReader::ReadRows(std::uint32_t first, std::uint32_t coun
     if (native_ == nullptr || !nativeRows_) return PluginResult::InternalError;
     const NativeFormat& native = *native_;
     const std::size_t stride = nativePitch_;
-    const std::uint8_t* source = nativeRows_.get() + std::size_t{first} * stride;
+    const std::uint8_t* source = StoredRows() + std::size_t{first} * stride;
     const std::uint32_t width = width_;
     ForEachRow(count, [=](std::uint32_t row) noexcept {
         DecodeLinearRow(native, source + row * stride, rgba + row * rowFloats, width);
@@ -169,21 +164,8 @@ PluginResult ToneMapFrameRows(LinearFrameReader& reader, float peak, PixelBuffer
 
 PluginResult LinearFrameReader::ConvertStoredRows(PixelBuffer& picture, UniqueHlocal& spare) {
     if (native_ == nullptr || !nativeRows_) return PluginResult::InternalError;
-    PixelBuffer converted;
-    const PluginResult result = CreatePixelBuffer(converted, width_, height_, ConvertedBytesPerPixel(*native_) * 8,
-                                                  {}, spare, RowPacking::Tight);
-    if (result != PluginResult::Success) return result;
-    const NativeFormat& native = *native_;
-    const std::uint8_t* in = nativeRows_.get();
-    const std::size_t inStride = nativePitch_;
-    std::uint8_t* out = converted.data;
-    const std::size_t outStride = converted.layout->stride;
-    const std::uint32_t width = width_;
-    ForEachRow(height_, [=](std::uint32_t row) noexcept {
-        ConvertNativeRow(native, in + row * inStride, out + row * outStride, width);
-    });
-    AdoptPixelBuffer(picture, converted, spare);
-    return PluginResult::Success;
+    return rorurera::ConvertStoredRows(*native_, StoredRows(), static_cast<UINT>(nativePitch_), width_, height_,
+                                       picture, spare);
 }
 
 PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, PixelBuffer& picture,

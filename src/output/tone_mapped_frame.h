@@ -57,7 +57,10 @@ public:
 private:
     Microsoft::WRL::ComPtr<IWICBitmapSource> converter_;  // to 128bppRGBAFloat, when the platform has it
     const NativeFormat* native_ = nullptr;                 // otherwise the frame's own rows, decoded here
-    std::unique_ptr<std::uint8_t[]> nativeRows_;
+    const std::uint8_t* StoredRows() const noexcept {
+        return static_cast<const std::uint8_t*>(nativeRows_.get());
+    }
+    UniqueHlocal nativeRows_;
     std::size_t nativePitch_ = 0;
     std::uint32_t width_ = 0;
     std::uint32_t height_ = 0;
