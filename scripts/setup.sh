@@ -5,6 +5,13 @@
 # screenshots need (Xvfb, fonts); generates the Japanese UTF-8 locale (Wine
 # takes its ANSI code page, 932 for Japanese, from it). Idempotent; quiet when
 # everything is present.
+#
+# A package mirror caught mid-sync can serve an index whose size does not
+# match its Release file: apt-get update then exits 100 for that index alone.
+# The update is retried a few times with a pause and the install goes on with
+# whatever indexes did arrive; if the install then fails (typically the i386
+# side unable to follow security updates that the amd64 side would take), it
+# is tried once more with the main suite's candidates for both architectures.
 set -euo pipefail
 
 packages=(
@@ -16,6 +23,8 @@ packages=(
   gcc g++ python3 zip locales
   xvfb xauth fonts-ipafont-gothic fonts-wine x11-apps imagemagick
 )
+update_tries=${RORURERA_APT_TRIES:-4}
+update_pause=${RORURERA_APT_PAUSE:-15}
 
 if [ "$(id -u)" -eq 0 ]; then
   sudo=()
@@ -38,6 +47,36 @@ ensure_japanese_locale() {
   "${sudo[@]}" locale-gen >/dev/null
 }
 
+# apt-get update, retried while some index fails. Succeeds when at least one
+# try fetched the lists without error, or when the lists that did arrive are
+# usable (the packages' candidates are known); says which.
+update_package_lists() {
+  local try log
+  log=$(mktemp)
+  for ((try = 1; try <= update_tries; try++)); do
+    if "${sudo[@]}" apt-get update -qq >"$log" 2>&1; then
+      rm -f "$log"
+      return 0
+    fi
+    echo "setup: apt-get update failed (try $try of $update_tries):"
+    grep -E '^(E|W):' "$log" | head -n 5 | sed 's/^/setup:   /'
+    if ((try < update_tries)); then sleep "$update_pause"; fi
+  done
+  rm -f "$log"
+  local policy
+  policy=$(apt-cache policy wine 2>/dev/null || true)
+  if [[ $policy == *"Candidate: "[0-9]* ]]; then
+    echo "setup: going on with the package lists that did arrive"
+    return 0
+  fi
+  echo "setup: the package lists could not be fetched; check the network or the mirror and run again" >&2
+  return 1
+}
+
+install_packages() {
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "$@" "${missing[@]}" >/dev/null
+}
+
 if [ ${#missing[@]} -eq 0 ]; then
   ensure_japanese_locale
   exit 0
@@ -48,7 +87,14 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo[@]}" dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+update_package_lists
+if ! install_packages; then
+  suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+  echo "setup: the install failed; trying once more with the candidates of the main suite ($suite) for both architectures"
+  if ! install_packages -t "$suite"; then
+    echo "setup: the packages could not be installed (see apt-get's messages above); the mirror may be mid-sync: wait and run again" >&2
+    exit 1
+  fi
+fi
 ensure_japanese_locale
 echo "setup: done"
