@@ -1,4 +1,4 @@
-target_sources(rorurera_core PRIVATE
+target_sources(rorurera_parts PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/container.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pixel_format_table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/picture_info.cpp

@@ -234,7 +234,7 @@ PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare) {
 PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare, std::int32_t alphaMode,
                             BgrColor background) {
     return ReduceTo24Bits(buffer, spare, alphaMode, background,
-                          kRowsOnThreads ? ReducePartition::InSlots : ReducePartition::Forward);
+                          RowsOnThreads() ? ReducePartition::InSlots : ReducePartition::Forward);
 }
 
 PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& /*spare*/, std::int32_t alphaMode,

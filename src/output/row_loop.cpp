@@ -65,19 +65,26 @@ void RunRowsOnThreadPool(std::uint32_t rows, RowRangeFn fn, void* context) noexc
     }
     for (std::uint32_t i = 0; i < workers; ++i) ::SubmitThreadpoolWork(work);
     Drain(job);
-    // Every chunk is claimed by now: callbacks that have not started yet would
-    // find nothing to do, so they are cancelled; the running ones have
-    // returned before the job leaves scope.
-    ::WaitForThreadpoolWorkCallbacks(work, TRUE);
+    // Every chunk is claimed by now; callbacks that have not started yet find
+    // nothing to do and return at once. They are waited for, never cancelled:
+    // Wine's pool loses a worker thread for every callback that a cancelling
+    // wait takes back (thousands over a host's life).
+    ::WaitForThreadpoolWorkCallbacks(work, FALSE);
     ::CloseThreadpoolWork(work);
 }
 
-void RunRows(std::uint32_t rows, RowRangeFn fn, void* context) noexcept {
-#ifdef _WIN64
-    RunRowsOnCallingThread(rows, fn, context);
-#else
-    RunRowsOnThreadPool(rows, fn, context);
+#ifndef RORURERA_ROWS_ON_POOL
+#error "the build says where the row loops run (RORURERA_ROWS_ON_POOL 0 or 1)"
 #endif
+
+bool RowsOnThreads() noexcept { return RORURERA_ROWS_ON_POOL != 0; }
+
+void RunRows(std::uint32_t rows, RowRangeFn fn, void* context) noexcept {
+    if constexpr (RORURERA_ROWS_ON_POOL != 0) {
+        RunRowsOnThreadPool(rows, fn, context);
+    } else {
+        RunRowsOnCallingThread(rows, fn, context);
+    }
 }
 
 }  // namespace rorurera

@@ -5,6 +5,11 @@
 // all of them before returning; the 64-bit module runs them on the calling
 // thread. Either way every row is handled by exactly one thread, so a row
 // body that writes only its own row gives the same bytes in both modules.
+//
+// The choice is made in row_loop.cpp alone, when it is compiled
+// (RORURERA_ROWS_ON_POOL): the rest of the module is the same object code
+// either way, so a test build of the 64-bit module with the pool loops runs
+// exactly the code that the 32-bit module runs.
 
 #include <cstdint>
 
@@ -24,11 +29,7 @@ void RunRowsOnThreadPool(std::uint32_t rows, RowRangeFn fn, void* context) noexc
 
 // Whether RunRows spreads rows over threads in this module: stages that
 // rewrite rows in place pick their partition by it.
-#ifdef _WIN64
-inline constexpr bool kRowsOnThreads = false;
-#else
-inline constexpr bool kRowsOnThreads = true;
-#endif
+bool RowsOnThreads() noexcept;
 
 // The module's choice: the thread pool in the 32-bit module, the calling
 // thread in the 64-bit one.

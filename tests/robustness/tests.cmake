@@ -2,15 +2,14 @@
 add_library(robustness_support STATIC ${CMAKE_CURRENT_LIST_DIR}/request_outcome.cpp)
 target_link_libraries(robustness_support PUBLIC test_support)
 
-rorurera_add_test(concurrency_test ${CMAKE_CURRENT_LIST_DIR}/concurrency_test.cpp REGISTRY)
-rorurera_add_test(load_unload_test ${CMAKE_CURRENT_LIST_DIR}/load_unload_test.cpp)
+rorurera_add_test(concurrency_test ${CMAKE_CURRENT_LIST_DIR}/concurrency_test.cpp REGISTRY POOL_ROWS)
+# Its pictures with alpha follow the saved settings: not beside tests that
+# write them.
+rorurera_add_test(load_unload_test ${CMAKE_CURRENT_LIST_DIR}/load_unload_test.cpp REGISTRY POOL_ROWS)
 rorurera_add_test(codepage_test ${CMAKE_CURRENT_LIST_DIR}/codepage_test.cpp)
 foreach(t concurrency_test load_unload_test codepage_test)
   target_link_libraries(${t} PRIVATE robustness_support)
 endforeach()
-# Its pictures with alpha follow the saved settings: not beside tests that
-# write them.
-set_tests_properties(load_unload_test PROPERTIES RESOURCE_LOCK settings_key)
 # Wine takes its ANSI code page from the locale.
 set_tests_properties(codepage_test PROPERTIES ENVIRONMENT "LC_ALL=ja_JP.UTF-8")
 # No runtime part that keeps records beyond an unload is linked into the

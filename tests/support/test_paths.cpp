@@ -9,7 +9,14 @@ namespace {
 std::wstring Widen(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
 }  // namespace
 
-std::wstring ModulePath() { return Widen(RORURERA_MODULE_PATH); }
+std::wstring ModulePath() {
+    // A run against another build of the module (the 64-bit module with the
+    // pool row loops) names it in the environment.
+    wchar_t other[MAX_PATH];
+    const DWORD length = ::GetEnvironmentVariableW(L"RORURERA_TEST_MODULE", other, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) return std::wstring(other, length);
+    return Widen(RORURERA_MODULE_PATH);
+}
 
 std::wstring ModuleFileName() {
     const std::wstring path = ModulePath();

@@ -6,7 +6,8 @@
 
 namespace testing_support {
 
-// The plug-in module under test (Rorurera.spi or Rorurera.sph), as a Windows path.
+// The plug-in module under test (Rorurera.spi or Rorurera.sph), as a Windows
+// path: the build's own, or the one RORURERA_TEST_MODULE names.
 std::wstring ModulePath();
 // The module's file name alone.
 std::wstring ModuleFileName();
