@@ -4,7 +4,7 @@
 # memory and file-handle input), each input in a worker process.
 #
 #   scripts/fuzz.sh [--inputs N] [--seed S] [--first I] [--jobs J]
-#                   [--preset win32|win64] [-- more fuzz_test options]
+#                   [--preset win32|win64|pool-rows] [-- more fuzz_test options]
 #
 #   --inputs N   inputs per module (default 10000)
 #   --seed S     run seed (default: a new one from the clock, printed; give it
@@ -12,7 +12,9 @@
 #   --first I    first input number (default 0)
 #   --jobs J     worker processes at a time (default: 2 for win32, 1 for
 #                win64, where one worker can take 6 GB for one picture)
-#   --preset P   one module only (default both)
+#   --preset P   one module only (default win32 and win64; where 32-bit
+#                programs cannot run, win64 and pool-rows: the 64-bit module
+#                built with the 32-bit module's row loops, in build/win64)
 #   --all-pictures   every GetPicture call in the 64-bit module too (hours)
 # After "--": options of tests/fuzz/fuzz_test.cpp, e.g. --fuzz-all-steps.
 #
@@ -39,9 +41,12 @@ jobs=
 . scripts/wine-loader.sh
 presets="win32 win64"
 if [ "$wine32_runs" = 0 ]; then
-  presets=win64
-  echo "fuzz.sh: only win64 here: this machine's kernel cannot run 32-bit programs"
+  presets="win64 pool-rows"
+  echo "fuzz.sh: no win32 here: this machine's kernel cannot run 32-bit programs; the 32-bit row loops run in pool-rows"
 fi
+# The build tree of a preset, and the module it names when not the tree's own.
+tree_of() { if [ "$1" = pool-rows ]; then echo win64; else echo "$1"; fi; }
+module_of() { if [ "$1" = pool-rows ]; then echo "Z:$PWD/build/win64/pool-rows/Rorurera.sph"; fi; }
 all_pictures=
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -52,16 +57,17 @@ while [ $# -gt 0 ]; do
   --preset) presets=${2:?}; shift 2 ;;
   --all-pictures) all_pictures=1; shift ;;
   --) shift; break ;;
-  -h|--help) sed -n '2,35p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h|--help) sed -n '2,/^set -u/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'; exit 0 ;;
   *) echo "fuzz.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
 
 for preset in $presets; do
-  if [ ! -f "build/$preset/build.ninja" ]; then
-    cmake --preset "$preset" >/dev/null || exit 1
+  tree=$(tree_of "$preset")
+  if [ ! -f "build/$tree/build.ninja" ]; then
+    cmake --preset "$tree" >/dev/null || exit 1
   fi
-  cmake --build "build/$preset" --target fuzz_test || exit 1
+  cmake --build "build/$tree" --target fuzz_test || exit 1
 done
 
 prefix="$PWD/build/wineprefix"
@@ -71,16 +77,19 @@ trap 'scripts/wine-prefix.sh stop "$prefix"' EXIT
 echo "fuzz.sh: seed $seed, inputs $first..$((first + inputs - 1)) per module"
 status=0
 for preset in $presets; do
-  preset_jobs=${jobs:-$([ "$preset" = win64 ] && echo 1 || echo 2)}
+  tree=$(tree_of "$preset")
+  preset_jobs=${jobs:-$([ "$tree" = win64 ] && echo 1 || echo 2)}
   pictures="--fuzz-picture-limit=0"
-  if [ "$preset" = win64 ] && [ -z "$all_pictures" ]; then
+  if [ "$tree" = win64 ] && [ -z "$all_pictures" ]; then
     pictures="--fuzz-picture-limit=$((64 << 20)) --fuzz-large-every=32"
   fi
-  mkdir -p "build/$preset/fuzz"
-  log="build/$preset/fuzz/long-run-$seed.txt"
+  out="build/$tree/fuzz"
+  [ "$preset" = pool-rows ] && out="build/win64/fuzz-pool-rows"
+  mkdir -p "$out"
+  log="$out/long-run-$seed.txt"
   echo "== $preset"
-  WINEPREFIX="$prefix" scripts/wine-run.sh "build/$preset/tests/fuzz_test.exe" \
-    --gtest_filter=Fuzz.Campaign --fuzz-inputs="$inputs" --fuzz-seed="$seed" --fuzz-first="$first" \
+  RORURERA_TEST_MODULE=$(module_of "$preset") WINEPREFIX="$prefix" scripts/wine-run.sh "build/$tree/tests/fuzz_test.exe" \
+    --fuzz-out="Z:$PWD/$out" --gtest_filter=Fuzz.Campaign --fuzz-inputs="$inputs" --fuzz-seed="$seed" --fuzz-first="$first" \
     --fuzz-jobs="$preset_jobs" $pictures --fuzz-stall=300 --fuzz-progress=60 "$@" >"$log" 2>&1 &
   runner=$!
   # Progress while it runs, the figures when it is done.

@@ -5,7 +5,9 @@
 # 1,000 cycles and at the end (free TLS slot, handles, threads, committed
 # private memory).
 #   scripts/load-unload.sh [CYCLES] [PRESET...]   (default 5000, win32 win64;
-#                                                 win64 alone where 32-bit programs cannot run)
+#                                                 win64 pool-rows where 32-bit programs cannot run)
+# pool-rows is the 64-bit module built with the 32-bit module's row loops on
+# the thread pool (build/win64/pool-rows/Rorurera.sph).
 # Builds the test program, the module and the test images when missing.
 set -eu
 cd "$(dirname "$0")/.."
@@ -14,18 +16,22 @@ shift || true
 . scripts/wine-loader.sh
 default_presets="win32 win64"
 if [ "$wine32_runs" = 0 ]; then
-  default_presets=win64
-  echo "load-unload.sh: only win64 here: this machine's kernel cannot run 32-bit programs"
+  default_presets="win64 pool-rows"
+  echo "load-unload.sh: no win32 here: this machine's kernel cannot run 32-bit programs; the 32-bit row loops run in pool-rows"
 fi
 presets=${*:-$default_presets}
 prefix="$PWD/build/wineprefix"
 status=0
 for preset in $presets; do
-  [ -f "build/$preset/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
-  cmake --build "build/$preset" --target load_unload_test fixtures >/dev/null
+  tree=$preset module=
+  if [ "$preset" = pool-rows ]; then
+    tree=win64 module="Z:$PWD/build/win64/pool-rows/Rorurera.sph"
+  fi
+  [ -f "build/$tree/CMakeCache.txt" ] || cmake --preset "$tree" >/dev/null
+  cmake --build "build/$tree" --target load_unload_test fixtures >/dev/null
   scripts/wine-prefix.sh start "$prefix"
   echo "== $preset, $cycles cycles"
-  RORURERA_LOAD_CYCLES=$cycles WINEPREFIX="$prefix" scripts/wine-run.sh \
-    "build/$preset/tests/load_unload_test.exe" --gtest_filter='LoadUnload.*' || status=1
+  RORURERA_TEST_MODULE=$module RORURERA_LOAD_CYCLES=$cycles WINEPREFIX="$prefix" scripts/wine-run.sh \
+    "build/$tree/tests/load_unload_test.exe" --gtest_filter='LoadUnload.*' || status=1
 done
 exit $status
