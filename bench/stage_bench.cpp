@@ -142,6 +142,34 @@ void ThreadRow(const char* name, std::uint32_t width, std::uint32_t height, std:
     std::printf("%-30s %8.1f %8.1f %8.1f %8.1f\n", name, one.wallMs, one.cpuMs, pool.wallMs, pool.cpuMs);
 }
 
+// The same loop while the host keeps every thread of the default pool busy
+// with work of its own: the row loop's callbacks then wait in the queue, and
+// the loop, which never cancels them, returns only once each has started and
+// found no rows left. The pool starts threads for queued work, so this
+// costs the start of a thread, not the host's work.
+struct HostWork {
+    volatile LONG stop = 0;
+};
+
+VOID CALLBACK BusyHostWork(PTP_CALLBACK_INSTANCE, PVOID context, PTP_WORK) {
+    auto* work = static_cast<HostWork*>(context);
+    while (::InterlockedCompareExchange(&work->stop, 0, 0) == 0) ::Sleep(1);
+}
+
+void BusyPoolRow(const char* name, std::uint32_t width, std::uint32_t height, rorurera::RowRangeFn fn, int runs) {
+    HostWork host;
+    SYSTEM_INFO info{};
+    ::GetSystemInfo(&info);
+    PTP_WORK busy = ::CreateThreadpoolWork(BusyHostWork, &host, nullptr);
+    if (busy == nullptr) return;
+    for (DWORD i = 0; i < info.dwNumberOfProcessors; ++i) ::SubmitThreadpoolWork(busy);
+    ::Sleep(100);
+    ThreadRow(name, width, height, 32, fn, false, runs);
+    ::InterlockedExchange(&host.stop, 1);
+    ::WaitForThreadpoolWorkCallbacks(busy, FALSE);
+    ::CloseThreadpoolWork(busy);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -159,5 +187,8 @@ int main(int argc, char** argv) {
     std::printf("%-30s %8s %8s %8s %8s\n", "row loop", "1 thr", "1 cpu", "pool", "pool cpu");
     ThreadRow("row-pair swap 6000x4000x24", 6000, 4000, 24, SwapPairs, true, runs);
     ThreadRow("blend in slots 4000x3000x32", 4000, 3000, 32, BlendSlots, false, runs);
+    ThreadRow("blend in slots 64x64x32", 64, 64, 32, BlendSlots, false, runs);
+    BusyPoolRow("64x64x32, host's pool busy", 64, 64, BlendSlots, runs);
+    BusyPoolRow("4000x3000x32, host's pool busy", 4000, 3000, BlendSlots, runs);
     return 0;
 }

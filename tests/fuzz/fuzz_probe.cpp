@@ -69,36 +69,6 @@ std::size_t CountHandles() {
     return count;
 }
 
-std::uint64_t PrivateBytes() {
-    std::uint64_t total = 0;
-    SYSTEM_INFO system{};
-    ::GetSystemInfo(&system);
-    auto* address = static_cast<const std::uint8_t*>(system.lpMinimumApplicationAddress);
-    const auto* end = static_cast<const std::uint8_t*>(system.lpMaximumApplicationAddress);
-    while (address < end) {
-        MEMORY_BASIC_INFORMATION mbi{};
-        if (::VirtualQuery(address, &mbi, sizeof mbi) != sizeof mbi || mbi.RegionSize == 0) break;
-        if (mbi.State == MEM_COMMIT && mbi.Type == MEM_PRIVATE) total += mbi.RegionSize;
-        address = static_cast<const std::uint8_t*>(mbi.BaseAddress) + mbi.RegionSize;
-    }
-    return total;
-}
-
-std::uint64_t HeapBytesInUse() {
-    HANDLE heaps[64];
-    const DWORD n = ::GetProcessHeaps(64, heaps);
-    std::uint64_t total = 0;
-    for (DWORD i = 0; i < n && i < 64; ++i) {
-        if (!::HeapLock(heaps[i])) continue;
-        PROCESS_HEAP_ENTRY entry{};
-        while (::HeapWalk(heaps[i], &entry)) {
-            if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) total += entry.cbData;
-        }
-        ::HeapUnlock(heaps[i]);
-    }
-    return total;
-}
-
 // GCC 12 takes the segment-relative read inside NtCurrentTeb for an
 // out-of-bounds array access.
 #pragma GCC diagnostic push

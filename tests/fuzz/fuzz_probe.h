@@ -16,14 +16,6 @@ namespace fuzz {
 // value in turn (under Wine GetProcessHandleCount always answers 0).
 std::size_t CountHandles();
 
-// Committed private memory: the sum of the MEM_COMMIT + MEM_PRIVATE regions
-// that VirtualQuery reports (under Wine the PrivateUsage of
-// GetProcessMemoryInfo is always 0).
-std::uint64_t PrivateBytes();
-
-// Bytes in busy blocks of every heap of the process (HeapWalk).
-std::uint64_t HeapBytesInUse();
-
 // Return addresses of the call chain that starts at `context` (its
 // instruction pointer first). 64-bit: the unwind tables. 32-bit: the frame
 // pointer chain (Wine's modules keep frame pointers), and where it breaks, a

@@ -16,6 +16,7 @@
 #include "fuzz/fuzz_probe.h"
 #include "fuzz/fuzz_steps.h"
 #include "plugin.h"
+#include "process_usage.h"
 #include "support/test_paths.h"
 
 namespace fuzz {
@@ -665,8 +666,8 @@ private:
 
 void Checkpoint(const char* label) {
     const Tracked ours = TrackedLive();
-    Line("C %s %zu %llu %llu %lld %lld", label, CountHandles(), static_cast<unsigned long long>(PrivateBytes()),
-         static_cast<unsigned long long>(HeapBytesInUse()), ours.blocks, ours.bytes);
+    Line("C %s %zu %llu %llu %lld %lld", label, CountHandles(), static_cast<unsigned long long>(hostkit::CommittedPrivateBytes()),
+         static_cast<unsigned long long>(hostkit::HeapBytesInUse()), ours.blocks, ours.bytes);
 }
 
 }  // namespace
