@@ -66,8 +66,8 @@ constexpr unsigned Bit(unsigned format) { return 1u << format; }
 // reserved (5 is 32-bit unsigned in the reference decoder). For each, the
 // output colour formats that the decoder's output stage writes; any other
 // pairing stops it on an assertion (the packed depths are RGB packings, one
-// bit is grey only, RGBE has 8-bit mantissas, and subsampled chroma exists
-// at integer depths alone).
+// bit is grey only, RGBE has 8-bit mantissas, subsampled chroma is written
+// at 8 and 16 bits alone, CMYK at 8 and 16 bits, signed or not).
 constexpr unsigned kCommonFormats = Bit(kGrey) | Bit(kYuv444) | Bit(kNComponent) | Bit(kRgb);
 constexpr unsigned kWritableFormats[] = {
     Bit(kGrey),                                                                             // 1 bit
