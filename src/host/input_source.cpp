@@ -1,11 +1,85 @@
 #include "host/input_source.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+
+#include "decode/container_check.h"
 
 namespace rorurera {
 namespace {
 
 using Microsoft::WRL::ComPtr;
+
+// The bytes of a memory block, or of the host's header buffer.
+class MemoryBytes final : public ContainerBytes {
+public:
+    MemoryBytes(const void* data, std::uint64_t size) : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
+    std::size_t ReadAt(std::uint64_t offset, void* out, std::size_t size) noexcept override {
+        if (offset >= size_) return 0;
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, size_ - offset));
+        std::memcpy(out, data_ + offset, n);
+        return n;
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::uint64_t size_;
+};
+
+// The bytes of an open file, read at given offsets. A read through a handle
+// moves its file position; CheckFile puts it back.
+class FileBytes final : public ContainerBytes {
+public:
+    explicit FileBytes(HANDLE file) : file_(file) {}
+    std::size_t ReadAt(std::uint64_t offset, void* out, std::size_t size) noexcept override {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD got = 0;
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 20));
+        if (!::ReadFile(file_, out, wanted, &got, &at)) {
+            // A handle opened for overlapped reading finishes the read later.
+            if (::GetLastError() != ERROR_IO_PENDING || !::GetOverlappedResult(file_, &at, &got, TRUE)) return 0;
+        }
+        return got;
+    }
+
+private:
+    HANDLE file_;
+};
+
+// The check of the container's values through a file handle, which is left
+// at the file position it had. A handle without a position (not a file on a
+// disk) goes to the decoder unchecked.
+PluginResult CheckFile(HANDLE file) noexcept {
+    LARGE_INTEGER position{};
+    if (!::SetFilePointerEx(file, LARGE_INTEGER{}, &position, FILE_CURRENT)) return PluginResult::Success;
+    FileBytes bytes(file);
+    const PluginResult result = CheckContainerValues(bytes);
+    ::SetFilePointerEx(file, position, nullptr, FILE_BEGIN);
+    return result;
+}
+
+// What the decoder would die on is refused before it sees the data. Sources
+// that Open refuses, and files that cannot be opened here, pass unchecked:
+// their own failure is reported.
+PluginResult CheckBeforeDecoding(const FileNameSource& source) noexcept {
+    if (source.path == nullptr || source.path[0] == L'\0') return PluginResult::Success;
+    const UniqueFileHandle file = OpenFileForFormatTest(source.path);
+    return file ? CheckFile(file.get()) : PluginResult::Success;
+}
+
+PluginResult CheckBeforeDecoding(const MemorySource& source) noexcept {
+    if (source.data == nullptr || source.length < 0) return PluginResult::Success;
+    MemoryBytes bytes(source.data, static_cast<std::uint64_t>(source.length));
+    return CheckContainerValues(bytes);
+}
+
+PluginResult CheckBeforeDecoding(const FileHandleSource& source) noexcept {
+    if (source.handle == INVALID_HANDLE_VALUE) return PluginResult::Success;
+    return CheckFile(source.handle);
+}
 
 // Success only when the call succeeded and really delivered a decoder.
 PluginResult DecoderResult(HRESULT hr, const ComPtr<IWICBitmapDecoder>& decoder) noexcept {
@@ -61,7 +135,9 @@ PluginResult OpenDecoder(IWICImagingFactory* factory, const InputSource& source,
                          ComPtr<IWICBitmapDecoder>& decoder) noexcept {
     decoder.Reset();
     if (factory == nullptr) return PluginResult::InternalError;
-    PluginResult result = std::visit([&](const auto& s) { return Open(factory, s, decoder); }, source);
+    PluginResult result = std::visit([](const auto& s) { return CheckBeforeDecoding(s); }, source);
+    if (result != PluginResult::Success) return result;
+    result = std::visit([&](const auto& s) { return Open(factory, s, decoder); }, source);
     if (result != PluginResult::Success) decoder.Reset();
     return result;
 }

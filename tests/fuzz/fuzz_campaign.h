@@ -64,7 +64,14 @@ struct Incident {
     std::string message;       // the end of the worker's output (an assertion's text)
     std::string detail;        // the input: base file and mutation
     std::string saved;         // where the input was kept
+    const char* covered = nullptr;  // an abort at a place the plug-in's check covers: what it refuses
 };
+
+// The places (module+offset, innermost frame) where Wine 8.0's JPEG XR
+// decoder aborts on values that the plug-in refuses before it makes a
+// decoder: what is refused there, or null for any other place. An abort at
+// one of them means that a file got past the check.
+const char* CoveredSite(const std::string& place);
 
 // One worker's measurements (growth from first to last).
 struct LeakRun {
@@ -107,6 +114,7 @@ struct Figures {
 
     unsigned Crashes(Owner owner) const;  // exceptions, aborts and silent exits
     unsigned Hangs(Owner owner) const;
+    unsigned CoveredAborts() const;  // the platform's aborts at a covered place
     unsigned LeaksOver() const;
     unsigned LeakRunsJudged() const;
 };

@@ -165,6 +165,7 @@ TEST(Fuzz, Campaign) {
     ASSERT_TRUE(f.fatal.empty()) << f.fatal;
     EXPECT_EQ(f.started, options.inputs) << "every input must at least begin";
     EXPECT_EQ(f.Crashes(fuzz::Owner::Ours), 0u) << "a crash in our module: see the saved input above";
+    EXPECT_EQ(f.CoveredAborts(), 0u) << "the platform's decoder aborted on a file that the plug-in should have refused";
     EXPECT_EQ(f.Crashes(fuzz::Owner::TestProgram), 0u);
     EXPECT_EQ(f.Crashes(fuzz::Owner::Unknown), 0u);
     EXPECT_EQ(f.Hangs(fuzz::Owner::Ours) + f.Hangs(fuzz::Owner::TestProgram) + f.Hangs(fuzz::Owner::Unknown), 0u);
