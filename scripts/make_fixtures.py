@@ -94,9 +94,9 @@ The BMP sources are deleted afterwards.  large_rgbah_3000x2000.jxr
 formats the plug-in converts itself: half floats from 0 to 2.0 (above
 white), alpha 1.0, from a 16-bit float TIFF that is deleted afterwards; it is
 decoded and compared row by row as well.  large_hdr_screenshot_3840x2160.jxr
-(64bppRGBAHalf, lossless) is an HDR screenshot for the tone-mapping row: a
-desktop at 2.5, in-range windows, highlights up to 12.5 and saturated colours
-above 1.0 in bands of rows (see screenshot_rows).
+(64bppRGBAHalf, lossless) is an HDR screenshot for the tone-mapping row: the
+desktop scene of the fixtures (desktop_rows) at full size with its SDR white
+at 2.5 (200 nits), windows, text and an HDR picture up to 30.
 
 The file list (OUT/fixtures.txt holds the same text; the script stops if
 the two ever differ):
@@ -979,7 +979,7 @@ def text_stroke(x, y, cell):
     return 0 if k < 2 else 1 if k == 2 else 2
 
 
-def desktop_scene(width, height, white, highlights=True, theme='light', white_area='large'):
+def desktop_rows(width, height, white, highlights=True, theme='light', white_area='large'):
     """A desktop screenshot at SDR white `white`: a gradient wallpaper (sRGB
     levels R = 20 + 2 gx, G = 30 + 3 gy, B = 120 on the 64 x 36 grid), a
     taskbar, a light window (title bar sRGB 243, white body with lines of
@@ -996,7 +996,6 @@ def desktop_scene(width, height, white, highlights=True, theme='light', white_ar
     title, taskbar, dark_title, dark = sdr(243, white), sdr(32, white), sdr(43, white), sdr(32, white)
     a_right = 34 if white_area == 'large' else 18
     a_bottom = 28 if white_area == 'large' else 15
-    rows = []
     for y in range(height):
         gy = int(y / sy)
         wall_g = srgb_linear(30 + 3 * gy) * white
@@ -1038,11 +1037,14 @@ def desktop_scene(width, height, white, highlights=True, theme='light', white_ar
                     v = white * (0.25 + 11.75 * (x - 36 * sx) / (26 * sx - 1))
                     p = (v, v, v)
             row.append(p)
-        rows.append(row)
-    return rows
+        yield row
 
 
-def game_scene(width, height, hud=False, seed=7, white=2.0):
+def desktop_scene(*args, **kwargs):
+    return list(desktop_rows(*args, **kwargs))
+
+
+def game_rows(width, height, hud=False, seed=7, white=2.0):
     """A game: a blue sky of luminance 20 (top) to 5 (horizon) with white
     clouds up to 1.3 times the sky, a sun of 60, a red neon sign
     (9.0, 0.25, 0.15) and a mid-tone foreground (0.02 .. 0.5), all with a
@@ -1055,7 +1057,6 @@ def game_scene(width, height, hud=False, seed=7, white=2.0):
     blue_y = 0.2126 * blue[0] + 0.7152 * blue[1] + 0.0722 * blue[2]
     sun_x, sun_y, sun_r = 50 * sx, 4 * sy, 1.6 * min(sx, sy)
     horizon = 18 * sy
-    rows = []
     for y in range(height):
         row = []
         for x in range(width):
@@ -1082,16 +1083,18 @@ def game_scene(width, height, hud=False, seed=7, white=2.0):
                          text_stroke(x, y, max(1, int(sx / 3))) == 0)):
                 p = (white, white, white)
             row.append(p)
-        rows.append(row)
-    return rows
+        yield row
 
 
-def photo_scene(width, height, seed=11):
+def game_scene(*args, **kwargs):
+    return list(game_rows(*args, **kwargs))
+
+
+def photo_rows(width, height, seed=11):
     """An HDR photo: sky 2 .. 8 with haze, a sunlit slope, shadows; sensor
     noise of about 3 % everywhere, no flat areas."""
     import math
     rng = random.Random(seed)
-    rows = []
     for y in range(height):
         row = []
         for x in range(width):
@@ -1105,8 +1108,7 @@ def photo_scene(width, height, seed=11):
                 L = (0.03 + 1.2 * (1.0 - u) * (v - ridge)) * n
                 p = (1.1 * L, 1.0 * L, 0.6 * L)
             row.append(p)
-        rows.append(row)
-    return rows
+        yield row
 
 
 # Colours outside sRGB (negative channels, as HDR games write them) at
@@ -1700,37 +1702,39 @@ def make_large_hdr(out):
 
 
 # The tone-mapping row's HDR screenshot, 3840 x 2160, 64bppRGBAHalf (the form
-# HDR captures take), lossless, alpha 1.0: in bands of rows a desktop at 2.5,
-# windows of in-range colours, highlights up to 12.5, saturated colours.
+# HDR captures take), lossless, alpha 1.0: the fixtures' desktop scene at an
+# SDR white of 2.5 (200 nits) with an HDR picture on screen.
 LARGE_SCREENSHOT = 'large_hdr_screenshot_3840x2160.jxr'
 LARGE_SCREENSHOT_W, LARGE_SCREENSHOT_H = 3840, 2160
 
 
-def screenshot_rows():
-    w = LARGE_SCREENSHOT_W
-    desktop = [2.5, 2.5, 2.5, 1.0] * w
-    window = [v for x in range(w) for v in ((x % 256) / 256.0, 0.5, 1.0 - (x % 256) / 256.0, 1.0)]
-    highlights = [v for x in range(w) for v in (12.5 * x / w, 12.5 * x / w, 11.0 * x / w, 1.0)]
-    saturated = [v for x in range(w) for v in ((6.0, 0.5, 0.25, 1.0), (0.25, 4.0, 0.125, 1.0),
-                                                (0.5, 0.5, 9.0, 1.0))[(x // 64) % 3]]
-    packed = {name: struct.pack('<%de' % len(r), *r) for name, r in
-              (('d', desktop), ('w', window), ('h', highlights), ('s', saturated))}
-    for y in range(LARGE_SCREENSHOT_H):
-        yield packed['dwhdswdd'[y * 8 // LARGE_SCREENSHOT_H]]
+def half_rows(rows, alpha=None):
+    """Packed half-float rows of (R,G,B) rows, with an alpha of `alpha`."""
+    for row in rows:
+        values = []
+        for p in row:
+            values += p if alpha is None else (p[0], p[1], p[2], alpha)
+        yield struct.pack('<%de' % len(values), *values)
+
+
+def write_half_jxr(path, width, height, rows, alpha=None):
+    """An scRGB picture of (R,G,B) rows as 48bppRGBHalf, or 64bppRGBAHalf
+    with `alpha`, lossless."""
+    src_path = path + '.src.tif'
+    samples = 3 if alpha is None else 4
+    write_file(src_path, make_tiff(width, height, 16, samples, 2, b''.join(half_rows(rows, alpha)),
+                                   sample_format=3, extra_samples=None if alpha is None else 2))
+    try:
+        encode(src_path, path, 12 if alpha is None else 25, [])
+    finally:
+        os.remove(src_path)
 
 
 def make_large_screenshot(out):
     path = os.path.join(out, LARGE_SCREENSHOT)
-    if os.path.isfile(path):
-        return
-    src_path = os.path.join(out, 'src', 'large_screenshot.tif')
-    os.makedirs(os.path.dirname(src_path), exist_ok=True)
-    write_file(src_path, make_tiff(LARGE_SCREENSHOT_W, LARGE_SCREENSHOT_H, 16, 4, 2,
-                                   b''.join(screenshot_rows()), sample_format=3, extra_samples=2))
-    try:
-        encode(src_path, path, 25, [])
-    finally:
-        os.remove(src_path)
+    if not os.path.isfile(path):
+        write_half_jxr(path, LARGE_SCREENSHOT_W, LARGE_SCREENSHOT_H,
+                       desktop_rows(LARGE_SCREENSHOT_W, LARGE_SCREENSHOT_H, 2.5), alpha=1.0)
 
 
 def check_large(out):

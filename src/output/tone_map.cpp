@@ -74,17 +74,31 @@ LuminanceHistogram::LuminanceHistogram() : bins_(kBinCount, 0) {}
 void LuminanceHistogram::AddRow(const float* rgba, std::uint32_t width) noexcept {
     float largest = largest_;
     float largestChannel = largestChannel_;
+    // Screenshots are mostly runs of one colour: a pixel like the one before
+    // it is counted where that one was.
+    float previous[3] = {-1.0f, -1.0f, -1.0f};
+    std::size_t bin = 0;
+    std::size_t neutral = kNeutralBins;  // none
+    float y = 0.0f;
     for (std::uint32_t x = 0; x < width; ++x, rgba += 4) {
-        const float y = Luminance(rgba[0], rgba[1], rgba[2]);
-        ++bins_[BinOf(y)];
-        largest = std::max(largest, y);
-        const float r = Finite(rgba[0]), g = Finite(rgba[1]), b = Finite(rgba[2]);
-        const float top = std::max({r, g, b});
-        largestChannel = std::max(largestChannel, top);
-        if (y >= kNeutralLow && y < kNeutralHigh && top - std::min({r, g, b}) <= kNeutralSpread * top) {
-            const std::size_t bin = BinOf(y) - kNeutralBase;
-            ++neutralCounts_[bin];
-            neutralSums_[bin] += y;
+        if (rgba[0] != previous[0] || rgba[1] != previous[1] || rgba[2] != previous[2]) {
+            previous[0] = rgba[0];
+            previous[1] = rgba[1];
+            previous[2] = rgba[2];
+            y = Luminance(rgba[0], rgba[1], rgba[2]);
+            bin = BinOf(y);
+            largest = std::max(largest, y);
+            const float r = Finite(rgba[0]), g = Finite(rgba[1]), b = Finite(rgba[2]);
+            const float top = std::max({r, g, b});
+            largestChannel = std::max(largestChannel, top);
+            neutral = y >= kNeutralLow && y < kNeutralHigh && top - std::min({r, g, b}) <= kNeutralSpread * top
+                          ? bin - kNeutralBase
+                          : kNeutralBins;
+        }
+        ++bins_[bin];
+        if (neutral < kNeutralBins) {
+            ++neutralCounts_[neutral];
+            neutralSums_[neutral] += y;
         }
     }
     largest_ = largest;
@@ -176,6 +190,21 @@ ToneCurve MakeToneCurve(float peak, float white) noexcept {
     }
     curve.shoulder = static_cast<float>(low);
     curve.inverseShoulder = static_cast<float>(1.0 / low);
+    curve.firstBin = static_cast<std::uint32_t>(BinOf(kToneKnee));
+    const std::size_t lastBin = BinOf(curve.peak);
+    curve.tableBins = static_cast<std::uint32_t>(std::min(lastBin - curve.firstBin + 1, ToneCurve::kTableBins));
+    for (std::uint32_t i = 0; i <= curve.tableBins; ++i) {
+        // The lower edge of bin firstBin + i, the first bin's lower edge at
+        // or below the knee.
+        const double y = std::bit_cast<float>(static_cast<std::uint32_t>((curve.firstBin + i) << kBinShift));
+        double mapped = y;
+        if (y >= p) {
+            mapped = 1.0;
+        } else if (y > kToneKnee) {
+            mapped = kToneKnee + range * std::min(std::log1p(low * (y - kToneKnee) / range) / low, 1.0);
+        }
+        curve.table[i] = static_cast<float>(mapped);
+    }
     return curve;
 }
 
@@ -194,13 +223,26 @@ void ToneMapRow(float* rgba, std::uint32_t width, const ToneCurve& curve) noexce
     const float b = curve.shoulder;
     const float inverseB = curve.inverseShoulder;
     const float peak = curve.peak;
+    // Screenshots are mostly runs of one colour: a pixel like the one before
+    // it gets what that one got.
+    float before[3] = {-1.0f, -1.0f, -1.0f};
+    float after[3] = {0.0f, 0.0f, 0.0f};
     for (std::uint32_t x = 0; x < width; ++x, rgba += 4) {
+        if (rgba[0] == before[0] && rgba[1] == before[1] && rgba[2] == before[2]) {
+            rgba[0] = after[0];
+            rgba[1] = after[1];
+            rgba[2] = after[2];
+            continue;
+        }
+        before[0] = rgba[0];
+        before[1] = rgba[1];
+        before[2] = rgba[2];
         float r = Finite(rgba[0]) * scale;
         float g = Finite(rgba[1]) * scale;
         float bl = Finite(rgba[2]) * scale;
         const float y = Luminance(r, g, bl);
         if (y <= 0.0f) {
-            rgba[0] = rgba[1] = rgba[2] = 0.0f;
+            rgba[0] = rgba[1] = rgba[2] = after[0] = after[1] = after[2] = 0.0f;
             continue;
         }
         const float lowest = std::min({r, g, bl});
@@ -217,8 +259,13 @@ void ToneMapRow(float* rgba, std::uint32_t width, const ToneCurve& curve) noexce
         }
         float mapped = y;
         if (y > kToneKnee) {
+            const std::uint32_t bits = std::bit_cast<std::uint32_t>(y);
+            const std::uint32_t bin = (bits >> kBinShift) - curve.firstBin;
             if (y >= peak) {
                 mapped = 1.0f;
+            } else if (bin < curve.tableBins) {
+                const float within = static_cast<float>(bits & ((1u << kBinShift) - 1)) * (1.0f / (1u << kBinShift));
+                mapped = curve.table[bin] + within * (curve.table[bin + 1] - curve.table[bin]);
             } else {
                 const float t = (y - kToneKnee) * kInverseRange;
                 const float shoulder = b > 0.0f ? std::log1p(b * t) * inverseB : t;
@@ -254,9 +301,9 @@ void ToneMapRow(float* rgba, std::uint32_t width, const ToneCurve& curve) noexce
             g = sg;
             bl = sb;
         }
-        rgba[0] = std::clamp(r, 0.0f, 1.0f);
-        rgba[1] = std::clamp(g, 0.0f, 1.0f);
-        rgba[2] = std::clamp(bl, 0.0f, 1.0f);
+        rgba[0] = after[0] = std::clamp(r, 0.0f, 1.0f);
+        rgba[1] = after[1] = std::clamp(g, 0.0f, 1.0f);
+        rgba[2] = after[2] = std::clamp(bl, 0.0f, 1.0f);
     }
 }
 

@@ -80,6 +80,13 @@ struct ToneCurve {
     float peak = 1.0f;          // the peak relative to W
     float shoulder = 0.0f;      // b of the shoulder ln(1 + b t) / b; 0: t itself
     float inverseShoulder = 0.0f;
+    // The mapped luminance at the lower edge of each luminance bin (64 an
+    // octave, as the histogram's) from the knee's bin up, interpolated
+    // linearly within a bin: the shoulder without a logarithm per pixel.
+    static constexpr std::size_t kTableBins = 1024;  // 16 octaves above the knee
+    std::uint32_t firstBin = 0;
+    std::uint32_t tableBins = 0;  // bins covered, at most kTableBins
+    std::array<float, kTableBins + 1> table{};
 };
 
 // The curve for a picture with this peak (99.9th percentile of luminance)

@@ -132,6 +132,12 @@ PluginResult LinearFrameReader::ReadRows(std::uint32_t first, std::uint32_t coun
     return PluginResult::Success;
 }
 
+void LinearFrameReader::DecodeStoredStretch(std::uint32_t row, std::uint32_t x, std::uint32_t count,
+                                            float* rgba) const noexcept {
+    const std::uint8_t* source = StoredRows() + std::size_t{row} * nativePitch_ + std::size_t{x} * (native_->bitsPerPixel / 8);
+    DecodeLinearRow(*native_, source, rgba, count);
+}
+
 PluginResult MeasureFrame(LinearFrameReader& reader, FrameLevels& levels) {
     levels = FrameLevels{};
     const std::uint32_t width = reader.Width();
@@ -170,11 +176,30 @@ PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve,
     PluginResult result = CreatePixelBuffer(mapped, width, height, withAlpha ? 32 : 24, {}, spare, RowPacking::Tight);
     if (result != PluginResult::Success) return result;
 
+    const std::size_t outStride = mapped.layout->stride;
+    if (reader.HasStoredRows()) {
+        // The frame's own rows: decoded, mapped and encoded a stretch at a
+        // time, which stays in the cache, as the native-pixel path does.
+        const std::uint32_t outBytes = withAlpha ? 4 : 3;
+        std::uint8_t* out = mapped.data;
+        const LinearFrameReader& rows = reader;
+        ForEachRow(height, [=, &curve, &rows](std::uint32_t row) noexcept {
+            constexpr std::uint32_t kStretch = 256;
+            float linear[kStretch * 4];
+            for (std::uint32_t x = 0; x < width; x += kStretch) {
+                const std::uint32_t count = std::min(kStretch, width - x);
+                rows.DecodeStoredStretch(row, x, count, linear);
+                ToneMapRow(linear, count, curve);
+                EncodeLinearRowSrgb(linear, out + row * outStride + std::size_t{x} * outBytes, count, withAlpha);
+            }
+        });
+        AdoptPixelBuffer(picture, mapped, spare);
+        return PluginResult::Success;
+    }
     const std::uint32_t bandRows = BandRows(width, height);
     const std::unique_ptr<float[]> band = NewBand(width, bandRows);
     if (!band) return PluginResult::OutOfMemory;
     const std::size_t rowFloats = std::size_t{width} * 4;
-    const std::size_t outStride = mapped.layout->stride;
     for (std::uint32_t first = 0; first < height; first += bandRows) {
         const std::uint32_t count = std::min(bandRows, height - first);
         result = reader.ReadRows(first, count, band.get());

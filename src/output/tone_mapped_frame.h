@@ -56,6 +56,9 @@ public:
     // 24bppBGR or 32bppBGRA rows, byte for byte as the native-pixel path
     // (CopyNativePixels) makes them.
     bool HasStoredRows() const noexcept { return native_ != nullptr; }
+    // `count` pixels of stored row `row` from pixel `x` on, as DecodeLinearRow
+    // gives them; only with HasStoredRows, for a stretch inside the frame.
+    void DecodeStoredStretch(std::uint32_t row, std::uint32_t x, std::uint32_t count, float* rgba) const noexcept;
     PluginResult ConvertStoredRows(PixelBuffer& picture, UniqueHlocal& spare);
 
 private:
