@@ -281,43 +281,20 @@ hdr_desktop_80nits_64x36.jxr
 hdr_desktop_200nits_64x36.jxr
   48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 64 x 36, 96 x 96 dpi, orientation 0, lossless
   JxrEncApp -i src/hdr_desktop_200nits_64x36.tif -o hdr_desktop_200nits_64x36.jxr -c 12
-  a desktop screenshot (make_fixtures.desktop_scene), every SDR colour an sRGB
-  level times W: wallpaper (R,G,B) levels (20+2x, 30+3y, 120); taskbar rows 32..35
-  level 32; light window x 2..33, y 2..27: title rows 2..4 level 243, body W with
-  text on rows 7,10,..,25 at x 4..31: (7x+3y) % 5 < 2 ink (0), == 2 level 128;
-  dark window x 36..61, y 16..30: rows 16..17 level 43, then level 32 with white
-  text on rows 20,23,26,29 at x 38..59 by the same rule;
-  HDR picture x 36..61: rows 2..4 greys 4 W (x 36..43), 8 W (44..51), 12 W (52..61);
-  rows 5..7 neon (3.6,0.1,0.06) W at x 36..43, then 3 columns each of the saturated
-  colours of hdr_half_32x4.jxr times W / 2.5; rows 8..13 grey 0.25 W + 11.75 W (x-36)/25
-  SDR white W = 2.5 (200 nits)
+  the desktop of hdr_desktop_80nits_64x36.jxr at SDR white W = 2.5 (200 nits)
   corners (R,G,B) half float: (0,0) (0.017488525468163468,0.03245758085543253,0.46955193075169466) (63,0) (0.7186020943172937,0.03245758085543253,0.46955193075169466) (0,35) (0.036109608990231364,0.036109608990231364,0.036109608990231364) (63,35) (0.036109608990231364,0.036109608990231364,0.036109608990231364)
 
 hdr_desktop_300nits_64x36.jxr
   48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 64 x 36, 96 x 96 dpi, orientation 0, lossless
   JxrEncApp -i src/hdr_desktop_300nits_64x36.tif -o hdr_desktop_300nits_64x36.jxr -c 12
-  a desktop screenshot (make_fixtures.desktop_scene), every SDR colour an sRGB
-  level times W: wallpaper (R,G,B) levels (20+2x, 30+3y, 120); taskbar rows 32..35
-  level 32; light window x 2..33, y 2..27: title rows 2..4 level 243, body W with
-  text on rows 7,10,..,25 at x 4..31: (7x+3y) % 5 < 2 ink (0), == 2 level 128;
-  dark window x 36..61, y 16..30: rows 16..17 level 43, then level 32 with white
-  text on rows 20,23,26,29 at x 38..59 by the same rule;
-  HDR picture x 36..61: rows 2..4 greys 4 W (x 36..43), 8 W (44..51), 12 W (52..61);
-  rows 5..7 neon (3.6,0.1,0.06) W at x 36..43, then 3 columns each of the saturated
-  colours of hdr_half_32x4.jxr times W / 2.5; rows 8..13 grey 0.25 W + 11.75 W (x-36)/25
-  SDR white W = 3.75 (300 nits)
+  the desktop of hdr_desktop_80nits_64x36.jxr at SDR white W = 3.75 (300 nits)
   corners (R,G,B) half float: (0,0) (0.0262327882022452,0.048686371283148795,0.704327896127542) (63,0) (1.0779031414759406,0.048686371283148795,0.704327896127542) (0,35) (0.05416441348534704,0.05416441348534704,0.05416441348534704) (63,35) (0.05416441348534704,0.05416441348534704,0.05416441348534704)
 
 hdr_desktop_200nits_flat_64x36.jxr
   48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 64 x 36, 96 x 96 dpi, orientation 0, lossless
   JxrEncApp -i src/hdr_desktop_200nits_flat_64x36.tif -o hdr_desktop_200nits_flat_64x36.jxr -c 12
-  a desktop screenshot (make_fixtures.desktop_scene), every SDR colour an sRGB
-  level times W: wallpaper (R,G,B) levels (20+2x, 30+3y, 120); taskbar rows 32..35
-  level 32; light window x 2..33, y 2..27: title rows 2..4 level 243, body W with
-  text on rows 7,10,..,25 at x 4..31: (7x+3y) % 5 < 2 ink (0), == 2 level 128;
-  dark window x 36..61, y 16..30: rows 16..17 level 43, then level 32 with white
-  text on rows 20,23,26,29 at x 38..59 by the same rule;
-  no HDR picture: nothing above W = 2.5 (200 nits)
+  the desktop of hdr_desktop_80nits_64x36.jxr at SDR white W = 2.5 (200 nits)
+  without the HDR picture (wallpaper there): nothing above W
   corners (R,G,B) half float: (0,0) (0.017488525468163468,0.03245758085543253,0.46955193075169466) (63,0) (0.7186020943172937,0.03245758085543253,0.46955193075169466) (0,35) (0.036109608990231364,0.036109608990231364,0.036109608990231364) (63,35) (0.036109608990231364,0.036109608990231364,0.036109608990231364)
 
 hdr_game_64x36.jxr
@@ -1252,11 +1229,12 @@ SMALL = [
     Jxr('hdr_desktop_80nits_64x36.jxr', 'rgbh', desktop_scene(64, 36, 1.0), 'tif',
         notes=DESKTOP_NOTES + ['SDR white W = 1.0 (80 nits)']),
     Jxr('hdr_desktop_200nits_64x36.jxr', 'rgbh', desktop_scene(64, 36, 2.5), 'tif',
-        notes=DESKTOP_NOTES + ['SDR white W = 2.5 (200 nits)']),
+        notes=['the desktop of hdr_desktop_80nits_64x36.jxr at SDR white W = 2.5 (200 nits)']),
     Jxr('hdr_desktop_300nits_64x36.jxr', 'rgbh', desktop_scene(64, 36, 3.75), 'tif',
-        notes=DESKTOP_NOTES + ['SDR white W = 3.75 (300 nits)']),
+        notes=['the desktop of hdr_desktop_80nits_64x36.jxr at SDR white W = 3.75 (300 nits)']),
     Jxr('hdr_desktop_200nits_flat_64x36.jxr', 'rgbh', desktop_scene(64, 36, 2.5, highlights=False), 'tif',
-        notes=DESKTOP_NOTES[:-3] + ['no HDR picture: nothing above W = 2.5 (200 nits)']),
+        notes=['the desktop of hdr_desktop_80nits_64x36.jxr at SDR white W = 2.5 (200 nits)',
+               'without the HDR picture (wallpaper there): nothing above W']),
     Jxr('hdr_game_64x36.jxr', 'rgbh', game_scene(64, 36), 'tif',
         notes=['a game scene without UI (make_fixtures.game_scene): sky of luminance 20',
                '(top) to 5 (row 17), white clouds, sun 60 around (50,4), red neon',

@@ -953,71 +953,34 @@ TEST_F(SettingsDialogTest, CancelWritesNothing) {
 }
 
 // The tone-mapping box: read from "HdrToneMap" (only a valid 0 leaves it
-// clear), written by OK whatever the alpha choice, untouched by Cancel.
-TEST_F(SettingsDialogTest, ToneMapBoxReadsSavesAndCancelsOnItsOwn) {
+// clear), written by OK whatever the alpha choice, untouched by Cancel. The
+// SDR white list beside it: "自動" and eight levels in nits, the stored level
+// selected ("自動" for none or one outside 80 .. 480; an unlisted one gets
+// an item of its own), usable only while the box is checked.
+TEST_F(SettingsDialogTest, ToneMapBoxAndSdrWhiteListReadSaveAndCancel) {
     const DWORD zero = 0;
+    const std::vector<std::string> kItems = {Narrow(L"自動"), "80", "120", "160", "200", "240", "300", "400", "480"};
     const struct {
         const char* name;
         DWORD storedType;  // REG_NONE: nothing stored
         bool shownChecked;
         int alphaButton;  // clicked before the box
+        std::optional<DWORD> storedWhite;
+        std::string shownWhite;
+        int chosenItem;  // selected before closing, -1 none
         int closeWith;
-        std::optional<DWORD> saved;  // what OK writes; nullopt: the value stays as it was
+        std::optional<std::pair<DWORD, DWORD>> saved;  // what OK writes; nullopt: the key stays as it was
     } kCases[] = {
-        {"absent, cleared, OK", REG_NONE, true, kAlphaRemove, IDOK, 0},
-        {"stored 0, checked, OK", REG_DWORD, false, kAlphaComposite, IDOK, 1},
-        {"0 of the wrong type, cleared, OK", REG_BINARY, true, kAlphaComposite, IDOK, 0},
-        {"stored 0, checked, Cancel", REG_DWORD, false, kAlphaRemove, IDCANCEL, std::nullopt},
+        {"absent, cleared, OK", REG_NONE, true, kAlphaRemove, std::nullopt, kItems[0], 8, IDOK, {{0, 480}}},
+        {"stored 0, checked, OK", REG_DWORD, false, kAlphaComposite, 300, "300", -1, IDOK, {{1, 300}}},
+        {"0 of the wrong type, cleared, OK", REG_BINARY, true, kAlphaComposite, 250, "250", -1, IDOK, {{0, 250}}},
+        {"stored 0, checked, Cancel", REG_DWORD, false, kAlphaRemove, 500, kItems[0], 2, IDCANCEL, std::nullopt},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         DeleteKey(kKeyPath);
         if (c.storedType != REG_NONE) WriteValue(L"HdrToneMap", c.storedType, &zero, sizeof zero);
-        const std::optional<StoredValues> before = ReadSettingsKey();
-        const HWND dialog = Open();
-        ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(Checked(dialog, kHdrToneMap), c.shownChecked);
-        Click(dialog, c.alphaButton);
-        EXPECT_EQ(Checked(dialog, kHdrToneMap), c.shownChecked) << "the alpha choice leaves the box alone";
-        EXPECT_TRUE(Enabled(dialog, kHdrToneMap));
-        Click(dialog, kHdrToneMap);
-        EXPECT_EQ(Checked(dialog, kHdrToneMap), !c.shownChecked);
-        EXPECT_EQ(CloseWith(dialog, c.closeWith), std::optional<int>(0));
-        if (c.saved) {
-            EXPECT_EQ(ReadSettingsKey(),
-                      std::optional(SavedSettings(kDefaultHistory, kWhite, c.alphaButton == kAlphaRemove ? 0 : 1,
-                                                  *c.saved)));
-        } else {
-            EXPECT_EQ(ReadSettingsKey(), before);
-        }
-    }
-}
-
-// The SDR white list beside the box: "自動" and eight levels in nits, the
-// stored level selected (an unlisted one gets an item of its own), usable
-// only while the box is checked, saved by OK, untouched by Cancel.
-TEST_F(SettingsDialogTest, SdrWhiteListShowsSavesAndFollowsTheBox) {
-    const std::vector<std::string> kItems = {Narrow(L"自動"), "80", "120", "160", "200", "240", "300", "400", "480"};
-    const struct {
-        const char* name;
-        std::optional<DWORD> stored;
-        DWORD toneMap;
-        std::string shown;
-        int choose;  // item to select before closing, -1 none
-        int closeWith;
-        DWORD saved;
-    } kCases[] = {
-        {"absent", std::nullopt, 1, kItems[0], 8, IDOK, 480},
-        {"300, cleared box", 300, 0, "300", -1, IDOK, 300},
-        {"unlisted 250", 250, 1, "250", -1, IDOK, 250},
-        {"out of range 500", 500, 1, kItems[0], 2, IDOK, 120},
-        {"300, Cancel", 300, 1, "300", 1, IDCANCEL, 0},
-    };
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(c.name);
-        DeleteKey(kKeyPath);
-        WriteDword(L"HdrToneMap", c.toneMap);
-        if (c.stored) WriteDword(L"HdrSdrWhite", *c.stored);
+        if (c.storedWhite) WriteDword(L"HdrSdrWhite", *c.storedWhite);
         const std::optional<StoredValues> before = ReadSettingsKey();
         const HWND dialog = Open();
         ASSERT_NE(dialog, nullptr);
@@ -1029,17 +992,23 @@ TEST_F(SettingsDialogTest, SdrWhiteListShowsSavesAndFollowsTheBox) {
             items.push_back(Narrow(text));
         }
         std::vector<std::string> expected = kItems;
-        if (c.shown == "250") expected.push_back("250");
+        if (c.shownWhite == "250") expected.push_back("250");
         EXPECT_EQ(items, expected);
-        EXPECT_EQ(Narrow(TextOf(list)), c.shown);
-        EXPECT_EQ(Enabled(dialog, kHdrSdrWhite), c.toneMap != 0);
+        EXPECT_EQ(Narrow(TextOf(list)), c.shownWhite);
+        EXPECT_EQ(Checked(dialog, kHdrToneMap), c.shownChecked);
+        EXPECT_EQ(Enabled(dialog, kHdrSdrWhite), c.shownChecked);
+        Click(dialog, c.alphaButton);
+        EXPECT_EQ(Checked(dialog, kHdrToneMap), c.shownChecked) << "the alpha choice leaves the box alone";
+        EXPECT_TRUE(Enabled(dialog, kHdrToneMap));
         Click(dialog, kHdrToneMap);
-        EXPECT_EQ(Enabled(dialog, kHdrSdrWhite), c.toneMap == 0) << "after a click on the box";
-        Click(dialog, kHdrToneMap);
-        if (c.choose >= 0) ::SendMessageW(list, CB_SETCURSEL, c.choose, 0);
+        EXPECT_EQ(Checked(dialog, kHdrToneMap), !c.shownChecked);
+        EXPECT_EQ(Enabled(dialog, kHdrSdrWhite), !c.shownChecked) << "the list follows the box";
+        if (c.chosenItem >= 0) ::SendMessageW(list, CB_SETCURSEL, c.chosenItem, 0);
         EXPECT_EQ(CloseWith(dialog, c.closeWith), std::optional<int>(0));
-        if (c.closeWith == IDOK) {
-            EXPECT_EQ(ReadSettingsKey(), std::optional(SavedSettings(kDefaultHistory, kWhite, 1, c.toneMap, c.saved)));
+        if (c.saved) {
+            EXPECT_EQ(ReadSettingsKey(), std::optional(SavedSettings(kDefaultHistory, kWhite,
+                                                                     c.alphaButton == kAlphaRemove ? 0 : 1,
+                                                                     c.saved->first, c.saved->second)));
         } else {
             EXPECT_EQ(ReadSettingsKey(), before);
         }

@@ -319,22 +319,6 @@ TEST_F(SettingsStoreTest, SaveDialogSettingsWritesFiveValuesOfTheirTypes) {
     EXPECT_EQ(bytes, ColorBytes({0}));
 }
 
-// "HdrSdrWhite": a valid DWORD of 80 to 480 nits sets the SDR white; 0,
-// absent, out of range or of the wrong type or size mean "found".
-TEST_F(SettingsStoreTest, SdrWhiteIsSetOnlyByADwordOfEightyToFourHundredEighty) {
-    const DWORD values[] = {0, 79, 80, 200, 480, 481};
-    const DWORD expected[] = {0, 0, 80, 200, 480, 0};
-    EXPECT_EQ(rorurera::ReadHdrSettings().sdrWhiteNits, 0u) << "no key";
-    for (std::size_t i = 0; i < std::size(values); ++i) {
-        SettingsKeyGuard::WriteDword(L"HdrSdrWhite", values[i]);
-        EXPECT_EQ(rorurera::ReadHdrSettings().sdrWhiteNits, expected[i]) << values[i];
-        EXPECT_EQ(rorurera::LoadDialogSettings(kKey).hdr.sdrWhiteNits, expected[i]) << values[i];
-    }
-    SettingsKeyGuard::WriteBinary(L"HdrSdrWhite", ColorBytes({200}));
-    EXPECT_EQ(rorurera::ReadHdrSettings().sdrWhiteNits, 0u) << "binary";
-    EXPECT_TRUE(rorurera::ReadHdrSettings().toneMap);
-}
-
 TEST_F(SettingsStoreTest, SaveCustomColorsWritesSixtyFourBytes) {
     CustomColors colors;
     for (std::size_t i = 0; i < colors.size(); ++i) colors[i] = static_cast<COLORREF>(0x010101 * i);
