@@ -93,7 +93,7 @@ The BMP sources are deleted afterwards.  large_rgbah_3000x2000.jxr
 (64bppRGBAHalf, lossless, about 20 s more) is an HDR picture for the
 formats the plug-in converts itself: half floats from 0 to 2.0 (above
 white), alpha 1.0, from a 16-bit float TIFF that is deleted afterwards; it is
-decoded and compared row by row as well.  large_hdr_screenshot_3840x2160.jxr
+decoded and compared row by row as well.  large_hdr_desktop_3840x2160.jxr
 (64bppRGBAHalf, lossless) is an HDR screenshot for the tone-mapping row: the
 desktop scene of the fixtures (desktop_rows) at full size with its SDR white
 at 2.5 (200 nits), windows, text and an HDR picture up to 30.
@@ -1682,7 +1682,7 @@ def make_large_hdr(out):
 # The tone-mapping row's HDR screenshot, 3840 x 2160, 64bppRGBAHalf (the form
 # HDR captures take), lossless, alpha 1.0: the fixtures' desktop scene at an
 # SDR white of 2.5 (200 nits) with an HDR picture on screen.
-LARGE_SCREENSHOT = 'large_hdr_screenshot_3840x2160.jxr'
+LARGE_SCREENSHOT = 'large_hdr_desktop_3840x2160.jxr'
 LARGE_SCREENSHOT_W, LARGE_SCREENSHOT_H = 3840, 2160
 
 
