@@ -9,6 +9,15 @@
 
 usage: make_images.py OUT   (each image skipped when present)
 Content as make_fixtures.py's large images: gradients with seeded noise.
+
+  make_images.py --scenes OUT   HDR scenes for the SDR white rule and for
+                                looking at the tone mapping, 960 x 540
+                                48bppRGBHalf, into OUT/scenes (see SCENES):
+                                desktops at 80, 200 and 300 nits, light and
+                                dark, large and small white areas, with and
+                                without HDR content; games with and without
+                                a HUD; a photo.  `susiehost probe` on each
+                                prints the SDR white found.
 """
 
 import os
@@ -47,7 +56,41 @@ def make(out, name, width, height, channels, seed, args):
         os.remove(bmp)
 
 
+SCENE_W, SCENE_H = 960, 540
+SCENES = [  # name, rows, SDR white the rule should find (0: none)
+    ('desktop_80nits', lambda w, h: mf.desktop_rows(w, h, 1.0), 1.0),
+    ('desktop_200nits', lambda w, h: mf.desktop_rows(w, h, 2.5), 2.5),
+    ('desktop_300nits', lambda w, h: mf.desktop_rows(w, h, 3.75), 3.75),
+    ('desktop_200nits_flat', lambda w, h: mf.desktop_rows(w, h, 2.5, highlights=False), 2.5),
+    ('desktop_240nits_dark', lambda w, h: mf.desktop_rows(w, h, 3.0, theme='dark'), 3.0),
+    ('desktop_80nits_dark', lambda w, h: mf.desktop_rows(w, h, 1.0, theme='dark'), 1.0),
+    ('desktop_200nits_small_white', lambda w, h: mf.desktop_rows(w, h, 2.5, white_area='small'), 2.5),
+    ('desktop_480nits_dark_small', lambda w, h: mf.desktop_rows(w, h, 6.0, theme='dark', white_area='small'),
+     6.0),
+    ('game', lambda w, h: mf.game_rows(w, h), 0.0),
+    ('game_hud', lambda w, h: mf.game_rows(w, h, hud=True), 2.0),
+    ('game_hud_240nits', lambda w, h: mf.game_rows(w, h, hud=True, white=3.0), 3.0),
+    ('photo', lambda w, h: mf.photo_rows(w, h), 0.0),
+]
+
+
+def make_scenes(out):
+    folder = os.path.join(out, 'scenes')
+    os.makedirs(folder, exist_ok=True)
+    for name, rows, _ in SCENES:
+        path = os.path.join(folder, name + '.jxr')
+        if not os.path.isfile(path):
+            mf.write_half_jxr(path, SCENE_W, SCENE_H, rows(SCENE_W, SCENE_H))
+
+
 def main(argv):
+    if len(argv) == 2 and argv[0] == '--scenes':
+        try:
+            make_scenes(argv[1])
+        except mf.FixtureError as e:
+            print('make_images: error: %s' % e, file=sys.stderr)
+            return 1
+        return 0
     if len(argv) != 1:
         print(__doc__, file=sys.stderr)
         return 2

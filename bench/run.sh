@@ -38,7 +38,7 @@ for pair in "$build32:spi" "$build64:sph"; do
     "$(img alpha_bgra32_4000x3000_lossy.jxr)" "$(img large_rgbah_3000x2000.jxr)" \
     --memory "$(img odd_rgb24_3001x2001_lossy.jxr)" --memory "$(img alpha_bgra32_4000x3000_lossy.jxr)" \
     --threads 2 "$(img odd_rgb24_3001x2001_lossy.jxr)" --threads 4 "$(img odd_rgb24_3001x2001_lossy.jxr)" \
-    --folder "$(img small)" --tone-map "$(img large_hdr_screenshot_3840x2160.jxr)"
+    --folder "$(img small)" --tone-map "$(img large_hdr_desktop_3840x2160.jxr)"
   WINEPREFIX="$prefix" scripts/wine-run.sh "$dir/bench/stage_bench.exe" --runs "$runs"
   echo "load: $(uptime)"
 done

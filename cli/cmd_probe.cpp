@@ -11,11 +11,12 @@
 #include "output/native_copy.h"
 #include "output/tone_map.h"
 #include "output/tone_mapped_frame.h"
+#include "settings/settings_store.h"
 
 namespace cli {
 namespace {
 
-// Whether the picture is HDR, and its peak. A host cannot ask the plug-in
+// Whether the picture is HDR, its peak and its SDR white. A host cannot ask the plug-in
 // that (it has no export for it), so this program reads the frame through
 // the imaging component with the plug-in's own reading code, linked in:
 // the same floats and the same percentile that decide the tone mapping.
@@ -34,15 +35,24 @@ void PrintHdr(const std::wstring& file) {
             Print(L"HDR: no (integer samples)\n");
         } else {
             rorurera::LinearFrameReader reader;
-            float peak = 0.0f;
+            rorurera::FrameLevels levels;
             rorurera::PluginResult result =
                 reader.Open(com.Factory(), frame.Get(), !rorurera::PreferOwnConversion(decoder.Get()));
-            if (result == rorurera::PluginResult::Success) result = rorurera::FramePeak(reader, peak);
+            if (result == rorurera::PluginResult::Success) result = rorurera::MeasureFrame(reader, levels);
             if (result != rorurera::PluginResult::Success) {
                 Print(Format(L"HDR: unknown (reading the floats gave %d)\n", static_cast<int>(result)));
             } else {
-                Print(Format(L"HDR: %ls, peak %.4g (99.9th percentile of luminance, 1.0 = SDR white)\n",
-                             rorurera::NeedsToneMapping(peak) ? L"yes" : L"no", static_cast<double>(peak)));
+                // The SDR white as a picture request would take it: set in
+                // the settings, found in the picture, or 1.0 for want of both.
+                const rorurera::HdrSettings settings = rorurera::ReadHdrSettings();
+                const float white = rorurera::ChosenSdrWhite(levels, settings.sdrWhiteNits);
+                const wchar_t* how = settings.sdrWhiteNits != 0 ? L"set"
+                                     : levels.foundWhite > 0.0f  ? L"found"
+                                                                 : L"none found, taken as";
+                Print(Format(L"HDR: %ls, peak %.4g (99.9th percentile of luminance, 1.0 = SDR white of 80 nits),"
+                             L" SDR white %ls %.4g (%.0f nits)\n",
+                             levels.largestChannel > 1.0f ? L"yes" : L"no", static_cast<double>(levels.peak), how,
+                             static_cast<double>(white), static_cast<double>(white) * 80.0));
             }
         }
     }

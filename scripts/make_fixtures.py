@@ -93,10 +93,10 @@ The BMP sources are deleted afterwards.  large_rgbah_3000x2000.jxr
 (64bppRGBAHalf, lossless, about 20 s more) is an HDR picture for the
 formats the plug-in converts itself: half floats from 0 to 2.0 (above
 white), alpha 1.0, from a 16-bit float TIFF that is deleted afterwards; it is
-decoded and compared row by row as well.  large_hdr_screenshot_3840x2160.jxr
-(64bppRGBAHalf, lossless) is an HDR screenshot for the tone-mapping row: a
-desktop at 2.5, in-range windows, highlights up to 12.5 and saturated colours
-above 1.0 in bands of rows (see screenshot_rows).
+decoded and compared row by row as well.  large_hdr_desktop_3840x2160.jxr
+(64bppRGBAHalf, lossless) is an HDR screenshot for the tone-mapping row: the
+desktop scene of the fixtures (desktop_rows) at full size with its SDR white
+at 2.5 (200 nits), windows, text and an HDR picture up to 30.
 
 The file list (OUT/fixtures.txt holds the same text; the script stops if
 the two ever differ):
@@ -262,6 +262,63 @@ hdr_half_32x4.jxr
     row 1: (0.0,0.0,0.0) (0.5,0.5,0.5) (1.0,1.0,1.0) (1.5,1.5,1.5) (2.0,2.0,2.0) (2.5,2.5,2.5) (3.0,3.0,3.0) (3.5,3.5,3.5) (4.0,4.0,4.0) (4.5,4.5,4.5) (5.0,5.0,5.0) (5.5,5.5,5.5) (6.0,6.0,6.0) (6.5,6.5,6.5) (7.0,7.0,7.0) (7.5,7.5,7.5) (8.0,8.0,8.0) (8.5,8.5,8.5) (9.0,9.0,9.0) (9.5,9.5,9.5) (10.0,10.0,10.0) (10.5,10.5,10.5) (11.0,11.0,11.0) (11.5,11.5,11.5) (12.0,12.0,12.0) (12.5,12.5,12.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5) (2.5,2.5,2.5)
     row 2: (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (6.0,0.5,0.25) (0.25,4.0,0.125) (0.5,0.5,9.0) (3.0,3.0,0.25) (8.0,0.25,8.0) (0.25,6.0,6.0) (4.0,4.0,4.0) (8.0,8.0,8.0) (12.0,12.0,12.0) (4.0,4.0,4.0) (8.0,8.0,8.0) (12.0,12.0,12.0) (1.0,1.0,1.0) (0.0,0.0,0.0)
     row 3: (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0) (0.5,0.25,0.125) (1.0,1.0,1.0) (0.0,0.0,0.0) (0.75,0.5,1.0)
+
+hdr_desktop_80nits_64x36.jxr
+  48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 64 x 36, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/hdr_desktop_80nits_64x36.tif -o hdr_desktop_80nits_64x36.jxr -c 12
+  a desktop screenshot (make_fixtures.desktop_scene), every SDR colour an sRGB
+  level times W: wallpaper (R,G,B) levels (20+2x, 30+3y, 120); taskbar rows 32..35
+  level 32; light window x 2..33, y 2..27: title rows 2..4 level 243, body W with
+  text on rows 7,10,..,25 at x 4..31: (7x+3y) % 5 < 2 ink (0), == 2 level 128;
+  dark window x 36..61, y 16..30: rows 16..17 level 43, then level 32 with white
+  text on rows 20,23,26,29 at x 38..59 by the same rule;
+  HDR picture x 36..61: rows 2..4 greys 4 W (x 36..43), 8 W (44..51), 12 W (52..61);
+  rows 5..7 neon (3.6,0.1,0.06) W at x 36..43, then 3 columns each of the saturated
+  colours of hdr_half_32x4.jxr times W / 2.5; rows 8..13 grey 0.25 W + 11.75 W (x-36)/25
+  SDR white W = 1.0 (80 nits)
+  corners (R,G,B) half float: (0,0) (0.006995410187265387,0.012983032342173012,0.18782077230067787) (63,0) (0.2874408377269175,0.012983032342173012,0.18782077230067787) (0,35) (0.014443843596092545,0.014443843596092545,0.014443843596092545) (63,35) (0.014443843596092545,0.014443843596092545,0.014443843596092545)
+
+hdr_desktop_200nits_64x36.jxr
+  48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 64 x 36, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/hdr_desktop_200nits_64x36.tif -o hdr_desktop_200nits_64x36.jxr -c 12
+  the desktop of hdr_desktop_80nits_64x36.jxr at SDR white W = 2.5 (200 nits)
+  corners (R,G,B) half float: (0,0) (0.017488525468163468,0.03245758085543253,0.46955193075169466) (63,0) (0.7186020943172937,0.03245758085543253,0.46955193075169466) (0,35) (0.036109608990231364,0.036109608990231364,0.036109608990231364) (63,35) (0.036109608990231364,0.036109608990231364,0.036109608990231364)
+
+hdr_desktop_300nits_64x36.jxr
+  48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 64 x 36, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/hdr_desktop_300nits_64x36.tif -o hdr_desktop_300nits_64x36.jxr -c 12
+  the desktop of hdr_desktop_80nits_64x36.jxr at SDR white W = 3.75 (300 nits)
+  corners (R,G,B) half float: (0,0) (0.0262327882022452,0.048686371283148795,0.704327896127542) (63,0) (1.0779031414759406,0.048686371283148795,0.704327896127542) (0,35) (0.05416441348534704,0.05416441348534704,0.05416441348534704) (63,35) (0.05416441348534704,0.05416441348534704,0.05416441348534704)
+
+hdr_desktop_200nits_flat_64x36.jxr
+  48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 64 x 36, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/hdr_desktop_200nits_flat_64x36.tif -o hdr_desktop_200nits_flat_64x36.jxr -c 12
+  the desktop of hdr_desktop_80nits_64x36.jxr at SDR white W = 2.5 (200 nits)
+  without the HDR picture (wallpaper there): nothing above W
+  corners (R,G,B) half float: (0,0) (0.017488525468163468,0.03245758085543253,0.46955193075169466) (63,0) (0.7186020943172937,0.03245758085543253,0.46955193075169466) (0,35) (0.036109608990231364,0.036109608990231364,0.036109608990231364) (63,35) (0.036109608990231364,0.036109608990231364,0.036109608990231364)
+
+hdr_game_64x36.jxr
+  48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 64 x 36, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/hdr_game_64x36.tif -o hdr_game_64x36.jxr -c 12
+  a game scene without UI (make_fixtures.game_scene): sky of luminance 20
+  (top) to 5 (row 17), white clouds, sun 60 around (50,4), red neon
+  (9.0,0.25,0.15) at x 6..13, y 12..14, foreground 0.02 .. 0.5 from row 18
+  corners (R,G,B) half float: (0,0) (15.107911744880704,20.60169783392823,27.468930445237643) (63,0) (15.189945795436582,20.713562448322612,27.61808326443015) (0,35) (0.2069000789198984,0.22988897657766488,0.08046114180218271) (63,35) (0.2260039655691867,0.15820277589843068,0.10170178450613401)
+
+hdr_wide_gamut_32x8.jxr
+  48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 32 x 8, 96 x 96 dpi, orientation 0, lossless
+  JxrEncApp -i src/hdr_wide_gamut_32x8.tif -o hdr_wide_gamut_32x8.jxr -c 12
+  colours outside sRGB (rows 0-1, and a quarter as bright in rows 2-3),
+  a grey ramp to 4.0, greys of 8.0 (the peak), a dim brown
+  pixels (R,G,B) half float, top row first:
+    row 0: (-0.3,2.0,-0.1) (3.0,-0.2,0.1) (-0.1,-0.05,4.0) (1.5,1.2,-0.3) (-0.2,0.6,0.9) (0.8,-0.1,0.5) (6.0,2.0,-0.5) (-0.4,5.0,3.0) (-0.3,2.0,-0.1) (3.0,-0.2,0.1) (-0.1,-0.05,4.0) (1.5,1.2,-0.3) (-0.2,0.6,0.9) (0.8,-0.1,0.5) (6.0,2.0,-0.5) (-0.4,5.0,3.0) (-0.3,2.0,-0.1) (3.0,-0.2,0.1) (-0.1,-0.05,4.0) (1.5,1.2,-0.3) (-0.2,0.6,0.9) (0.8,-0.1,0.5) (6.0,2.0,-0.5) (-0.4,5.0,3.0) (-0.3,2.0,-0.1) (3.0,-0.2,0.1) (-0.1,-0.05,4.0) (1.5,1.2,-0.3) (-0.2,0.6,0.9) (0.8,-0.1,0.5) (6.0,2.0,-0.5) (-0.4,5.0,3.0)
+    row 1: (-0.3,2.0,-0.1) (3.0,-0.2,0.1) (-0.1,-0.05,4.0) (1.5,1.2,-0.3) (-0.2,0.6,0.9) (0.8,-0.1,0.5) (6.0,2.0,-0.5) (-0.4,5.0,3.0) (-0.3,2.0,-0.1) (3.0,-0.2,0.1) (-0.1,-0.05,4.0) (1.5,1.2,-0.3) (-0.2,0.6,0.9) (0.8,-0.1,0.5) (6.0,2.0,-0.5) (-0.4,5.0,3.0) (-0.3,2.0,-0.1) (3.0,-0.2,0.1) (-0.1,-0.05,4.0) (1.5,1.2,-0.3) (-0.2,0.6,0.9) (0.8,-0.1,0.5) (6.0,2.0,-0.5) (-0.4,5.0,3.0) (-0.3,2.0,-0.1) (3.0,-0.2,0.1) (-0.1,-0.05,4.0) (1.5,1.2,-0.3) (-0.2,0.6,0.9) (0.8,-0.1,0.5) (6.0,2.0,-0.5) (-0.4,5.0,3.0)
+    row 2: (-0.075,0.5,-0.025) (0.75,-0.05,0.025) (-0.025,-0.0125,1.0) (0.375,0.3,-0.075) (-0.05,0.15,0.225) (0.2,-0.025,0.125) (1.5,0.5,-0.125) (-0.1,1.25,0.75) (-0.075,0.5,-0.025) (0.75,-0.05,0.025) (-0.025,-0.0125,1.0) (0.375,0.3,-0.075) (-0.05,0.15,0.225) (0.2,-0.025,0.125) (1.5,0.5,-0.125) (-0.1,1.25,0.75) (-0.075,0.5,-0.025) (0.75,-0.05,0.025) (-0.025,-0.0125,1.0) (0.375,0.3,-0.075) (-0.05,0.15,0.225) (0.2,-0.025,0.125) (1.5,0.5,-0.125) (-0.1,1.25,0.75) (-0.075,0.5,-0.025) (0.75,-0.05,0.025) (-0.025,-0.0125,1.0) (0.375,0.3,-0.075) (-0.05,0.15,0.225) (0.2,-0.025,0.125) (1.5,0.5,-0.125) (-0.1,1.25,0.75)
+    row 3: (-0.075,0.5,-0.025) (0.75,-0.05,0.025) (-0.025,-0.0125,1.0) (0.375,0.3,-0.075) (-0.05,0.15,0.225) (0.2,-0.025,0.125) (1.5,0.5,-0.125) (-0.1,1.25,0.75) (-0.075,0.5,-0.025) (0.75,-0.05,0.025) (-0.025,-0.0125,1.0) (0.375,0.3,-0.075) (-0.05,0.15,0.225) (0.2,-0.025,0.125) (1.5,0.5,-0.125) (-0.1,1.25,0.75) (-0.075,0.5,-0.025) (0.75,-0.05,0.025) (-0.025,-0.0125,1.0) (0.375,0.3,-0.075) (-0.05,0.15,0.225) (0.2,-0.025,0.125) (1.5,0.5,-0.125) (-0.1,1.25,0.75) (-0.075,0.5,-0.025) (0.75,-0.05,0.025) (-0.025,-0.0125,1.0) (0.375,0.3,-0.075) (-0.05,0.15,0.225) (0.2,-0.025,0.125) (1.5,0.5,-0.125) (-0.1,1.25,0.75)
+    row 4: (0.125,0.125,0.125) (0.25,0.25,0.25) (0.375,0.375,0.375) (0.5,0.5,0.5) (0.625,0.625,0.625) (0.75,0.75,0.75) (0.875,0.875,0.875) (1.0,1.0,1.0) (1.125,1.125,1.125) (1.25,1.25,1.25) (1.375,1.375,1.375) (1.5,1.5,1.5) (1.625,1.625,1.625) (1.75,1.75,1.75) (1.875,1.875,1.875) (2.0,2.0,2.0) (2.125,2.125,2.125) (2.25,2.25,2.25) (2.375,2.375,2.375) (2.5,2.5,2.5) (2.625,2.625,2.625) (2.75,2.75,2.75) (2.875,2.875,2.875) (3.0,3.0,3.0) (3.125,3.125,3.125) (3.25,3.25,3.25) (3.375,3.375,3.375) (3.5,3.5,3.5) (3.625,3.625,3.625) (3.75,3.75,3.75) (3.875,3.875,3.875) (4.0,4.0,4.0)
+    row 5: (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0) (8.0,8.0,8.0)
+    row 6: (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05)
+    row 7: (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05) (0.2,0.1,0.05)
 
 inrange_half_4x2.jxr
   48bppRGBHalf {6FDDC324-4E03-4BFE-B185-3D77768DC93B}, 4 x 2, 96 x 96 dpi, orientation 0, lossless
@@ -876,9 +933,187 @@ HDR_32X4 = [[(2.5, 2.5, 2.5)] * 32,
             [(0.5, 0.25, 0.125), (1.0, 1.0, 1.0), (0.0, 0.0, 0.0), (0.75, 0.5, 1.0)] * 8]
 INRANGE_HALF_4X2 = [[(0.0, 0.0, 0.0), (1.0, 1.0, 1.0), (0.5, 0.25, 0.125), (0.75, 0.5, 1.0)],
                     [(0.0625, 0.375, 0.875), (1.0, 0.0, 0.0), (0.25, 0.25, 0.25), (0.125, 1.0, 0.5)]]
+# --------------------------------------------------------------------------
+# HDR scenes as Windows captures them (scRGB, 1.0 = 80 nits), drawn at any
+# size on a grid of 64 x 36 cells (one cell one pixel in the fixtures):
+# desktop screenshots whose SDR content sits at the SDR white W, games with
+# and without a HUD, a photo.  Every SDR colour is an sRGB level times W.
+
+def srgb_linear(level):
+    v = level / 255.0
+    return v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4
+
+
+def sdr(level, white):
+    v = srgb_linear(level) * white
+    return (v, v, v)
+
+
+def text_stroke(x, y, cell):
+    """Pseudo text: 0 ink, 1 a smoothed edge (sRGB 128 between ink and
+    paper), 2 paper; `cell` pixels a stroke."""
+    k = ((x // cell) * 7 + (y // cell) * 3) % 5
+    return 0 if k < 2 else 1 if k == 2 else 2
+
+
+def desktop_rows(width, height, white, highlights=True, theme='light', white_area='large'):
+    """A desktop screenshot at SDR white `white`: a gradient wallpaper (sRGB
+    levels R = 20 + 2 gx, G = 30 + 3 gy, B = 120 on the 64 x 36 grid), a
+    taskbar, a light window (title bar sRGB 243, white body with lines of
+    text), a dark window (sRGB 32, white text), and with `highlights` an HDR
+    picture on screen: greys 4, 8 and 12 W, a red neon (3.6, 0.1, 0.06) W,
+    saturated colours and a grey ramp 0.25 .. 12 W.  theme 'dark' makes the
+    light window dark too; white_area 'small' shrinks it to a quarter."""
+    sx, sy = width / 64.0, height / 36.0
+    cell = max(1, int(min(sx, sy) / 3))
+    wall_r = [srgb_linear(20 + 2 * int(x / sx)) * white for x in range(width)]
+    wall_b = srgb_linear(120) * white
+    ink, edge = sdr(0, white), sdr(128, white)
+    paper = (white, white, white)
+    title, taskbar, dark_title, dark = sdr(243, white), sdr(32, white), sdr(43, white), sdr(32, white)
+    a_right = 34 if white_area == 'large' else 18
+    a_bottom = 28 if white_area == 'large' else 15
+    for y in range(height):
+        gy = int(y / sy)
+        wall_g = srgb_linear(30 + 3 * gy) * white
+        line_a = gy >= 7 and (gy - 7) % 3 == 0
+        line_b = gy >= 20 and (gy - 20) % 3 == 0
+        row = []
+        for x in range(width):
+            gx = int(x / sx)
+            p = (wall_r[x], wall_g, wall_b)
+            if gy >= 32:
+                p = taskbar
+            if 2 <= gx < a_right and 2 <= gy < a_bottom:
+                if gy < 5:
+                    p = title if theme == 'light' else dark_title
+                else:
+                    p = paper if theme == 'light' else dark
+                    if line_a and 4 <= gx < a_right - 2:
+                        k = text_stroke(x, y, cell)
+                        if theme == 'light':
+                            p = ink if k == 0 else edge if k == 1 else paper
+                        else:
+                            p = paper if k == 0 else edge if k == 1 else dark
+            if 36 <= gx < 62 and 16 <= gy < 31:
+                p = dark_title if gy < 18 else dark
+                if line_b and 38 <= gx < 60:
+                    k = text_stroke(x, y, cell)
+                    p = paper if k == 0 else edge if k == 1 else dark
+            if highlights and 36 <= gx < 62 and 2 <= gy < 14:
+                if gy < 5:
+                    v = white * (4 if gx < 44 else 8 if gx < 52 else 12)
+                    p = (v, v, v)
+                elif gy < 8:
+                    if gx < 44:
+                        p = (3.6 * white, 0.1 * white, 0.06 * white)
+                    else:
+                        c = HDR_SATURATED[min((gx - 44) // 3, 5)]
+                        p = tuple(v * white / 2.5 for v in c)
+                else:
+                    v = white * (0.25 + 11.75 * (x - 36 * sx) / (26 * sx - 1))
+                    p = (v, v, v)
+            row.append(p)
+        yield row
+
+
+def desktop_scene(*args, **kwargs):
+    return list(desktop_rows(*args, **kwargs))
+
+
+def game_rows(width, height, hud=False, seed=7, white=2.0):
+    """A game: a blue sky of luminance 20 (top) to 5 (horizon) with white
+    clouds up to 1.3 times the sky, a sun of 60, a red neon sign
+    (9.0, 0.25, 0.15) and a mid-tone foreground (0.02 .. 0.5), all with a
+    little noise; with `hud`, health bars and text at the paper white
+    `white`."""
+    import math
+    rng = random.Random(seed)
+    sx, sy = width / 64.0, height / 36.0
+    blue = (0.55, 0.75, 1.0)
+    blue_y = 0.2126 * blue[0] + 0.7152 * blue[1] + 0.0722 * blue[2]
+    sun_x, sun_y, sun_r = 50 * sx, 4 * sy, 1.6 * min(sx, sy)
+    horizon = 18 * sy
+    for y in range(height):
+        row = []
+        for x in range(width):
+            noise = 1.0 + 0.02 * (rng.random() - 0.5)
+            if y < horizon:
+                sky = (20.0 - 15.0 * y / horizon) * noise
+                cloud = (math.sin(x / (4.0 * sx)) * math.sin(y / (2.2 * sy) + x / (9.0 * sx)) +
+                         0.5 * math.sin(x / (1.7 * sx) + y / (1.3 * sy)))
+                amount = min(max((cloud - 0.35) * 1.5, 0.0), 1.0)
+                c = tuple(v * sky / blue_y for v in blue)
+                p = tuple(v + amount * (1.3 * sky - v) for v in c)
+                if (x - sun_x) ** 2 + (y - sun_y) ** 2 <= sun_r ** 2:
+                    p = (62.0, 60.0, 55.0)
+                if 6 * sx <= x < 14 * sx and 12 * sy <= y < 15 * sy:
+                    p = (9.0, 0.25, 0.15)
+            else:
+                f = (y - horizon) / (height - horizon)
+                tex = 0.5 + 0.5 * math.sin(x / (2.0 * sx)) * math.cos(y / (1.5 * sy))
+                level = (0.04 + 0.4 * f * tex) * noise
+                p = (level * 0.9, level * 1.0, level * 0.35) if x < width / 2 else (
+                    level * 1.0, level * 0.7, level * 0.45)
+            if hud and ((2 * sx <= x < 20 * sx and 32 * sy <= y < 34 * sy) or
+                        (44 * sx <= x < 62 * sx and 30 * sy <= y < 35 * sy and
+                         text_stroke(x, y, max(1, int(sx / 3))) == 0)):
+                p = (white, white, white)
+            row.append(p)
+        yield row
+
+
+def game_scene(*args, **kwargs):
+    return list(game_rows(*args, **kwargs))
+
+
+def photo_rows(width, height, seed=11):
+    """An HDR photo: sky 2 .. 8 with haze, a sunlit slope, shadows; sensor
+    noise of about 3 % everywhere, no flat areas."""
+    import math
+    rng = random.Random(seed)
+    for y in range(height):
+        row = []
+        for x in range(width):
+            n = 1.0 + 0.06 * (rng.random() - 0.5)
+            u, v = x / width, y / height
+            ridge = 0.45 + 0.1 * math.sin(u * 9.0)
+            if v < ridge:
+                L = (8.0 - 6.0 * v / ridge) * n
+                p = (0.75 * L, 0.95 * L, 1.3 * L)
+            else:
+                L = (0.03 + 1.2 * (1.0 - u) * (v - ridge)) * n
+                p = (1.1 * L, 1.0 * L, 0.6 * L)
+            row.append(p)
+        yield row
+
+
+# Colours outside sRGB (negative channels, as HDR games write them) at
+# several brightnesses next to greys up to 8.0: a picture with highlights
+# and no SDR white.
+WIDE_GAMUT = [(-0.3, 2.0, -0.1), (3.0, -0.2, 0.1), (-0.1, -0.05, 4.0), (1.5, 1.2, -0.3),
+              (-0.2, 0.6, 0.9), (0.8, -0.1, 0.5), (6.0, 2.0, -0.5), (-0.4, 5.0, 3.0)]
+WIDE_GAMUT_32X8 = ([[WIDE_GAMUT[x % 8] for x in range(32)] for _ in range(2)] +
+                   [[tuple(v * 0.25 for v in WIDE_GAMUT[x % 8]) for x in range(32)] for _ in range(2)] +
+                   [[(v, v, v) for v in (0.125 * (x + 1) for x in range(32))]] +
+                   [[(8.0, 8.0, 8.0)] * 32] +
+                   [[(0.2, 0.1, 0.05)] * 32 for _ in range(2)])
+
+
 FOREIGN_RGB_3X2 = [[(255, 0, 0), (0, 255, 0), (0, 0, 255)],
                    [(0, 0, 0), (128, 128, 128), (255, 255, 255)]]
 
+
+DESKTOP_NOTES = [
+    'a desktop screenshot (make_fixtures.desktop_scene), every SDR colour an sRGB',
+    'level times W: wallpaper (R,G,B) levels (20+2x, 30+3y, 120); taskbar rows 32..35',
+    'level 32; light window x 2..33, y 2..27: title rows 2..4 level 243, body W with',
+    'text on rows 7,10,..,25 at x 4..31: (7x+3y) % 5 < 2 ink (0), == 2 level 128;',
+    'dark window x 36..61, y 16..30: rows 16..17 level 43, then level 32 with white',
+    'text on rows 20,23,26,29 at x 38..59 by the same rule;',
+    'HDR picture x 36..61: rows 2..4 greys 4 W (x 36..43), 8 W (44..51), 12 W (52..61);',
+    'rows 5..7 neon (3.6,0.1,0.06) W at x 36..43, then 3 columns each of the saturated',
+    'colours of hdr_half_32x4.jxr times W / 2.5; rows 8..13 grey 0.25 W + 11.75 W (x-36)/25']
 
 ALPHA_COUNT_NOTE = ('0xBCC3 (alpha byte count) holds the size of the whole file, '
                     'so it runs past the end')
@@ -991,6 +1226,22 @@ SMALL = [
         notes=['an HDR screenshot, linear light, 1.0 = SDR white: row 0 SDR white at 2.5,',
                'row 1 grey 0.0 .. 12.5 in steps of 0.5 then 2.5, row 2 saturated colours',
                'above 1.0 and greys 4, 8, 12, row 3 in range; largest luminance 12.5']),
+    Jxr('hdr_desktop_80nits_64x36.jxr', 'rgbh', desktop_scene(64, 36, 1.0), 'tif',
+        notes=DESKTOP_NOTES + ['SDR white W = 1.0 (80 nits)']),
+    Jxr('hdr_desktop_200nits_64x36.jxr', 'rgbh', desktop_scene(64, 36, 2.5), 'tif',
+        notes=['the desktop of hdr_desktop_80nits_64x36.jxr at SDR white W = 2.5 (200 nits)']),
+    Jxr('hdr_desktop_300nits_64x36.jxr', 'rgbh', desktop_scene(64, 36, 3.75), 'tif',
+        notes=['the desktop of hdr_desktop_80nits_64x36.jxr at SDR white W = 3.75 (300 nits)']),
+    Jxr('hdr_desktop_200nits_flat_64x36.jxr', 'rgbh', desktop_scene(64, 36, 2.5, highlights=False), 'tif',
+        notes=['the desktop of hdr_desktop_80nits_64x36.jxr at SDR white W = 2.5 (200 nits)',
+               'without the HDR picture (wallpaper there): nothing above W']),
+    Jxr('hdr_game_64x36.jxr', 'rgbh', game_scene(64, 36), 'tif',
+        notes=['a game scene without UI (make_fixtures.game_scene): sky of luminance 20',
+               '(top) to 5 (row 17), white clouds, sun 60 around (50,4), red neon',
+               '(9.0,0.25,0.15) at x 6..13, y 12..14, foreground 0.02 .. 0.5 from row 18']),
+    Jxr('hdr_wide_gamut_32x8.jxr', 'rgbh', WIDE_GAMUT_32X8, 'tif',
+        notes=['colours outside sRGB (rows 0-1, and a quarter as bright in rows 2-3),',
+               'a grey ramp to 4.0, greys of 8.0 (the peak), a dim brown']),
     Jxr('inrange_half_4x2.jxr', 'rgbh', INRANGE_HALF_4X2, 'tif',
         notes=['every channel within 0.0 .. 1.0: nothing to tone map']),
     Jxr('rgbah_2x2.jxr', 'rgbah', RGBAH_2X2, 'tif',
@@ -1429,37 +1680,39 @@ def make_large_hdr(out):
 
 
 # The tone-mapping row's HDR screenshot, 3840 x 2160, 64bppRGBAHalf (the form
-# HDR captures take), lossless, alpha 1.0: in bands of rows a desktop at 2.5,
-# windows of in-range colours, highlights up to 12.5, saturated colours.
-LARGE_SCREENSHOT = 'large_hdr_screenshot_3840x2160.jxr'
+# HDR captures take), lossless, alpha 1.0: the fixtures' desktop scene at an
+# SDR white of 2.5 (200 nits) with an HDR picture on screen.
+LARGE_SCREENSHOT = 'large_hdr_desktop_3840x2160.jxr'
 LARGE_SCREENSHOT_W, LARGE_SCREENSHOT_H = 3840, 2160
 
 
-def screenshot_rows():
-    w = LARGE_SCREENSHOT_W
-    desktop = [2.5, 2.5, 2.5, 1.0] * w
-    window = [v for x in range(w) for v in ((x % 256) / 256.0, 0.5, 1.0 - (x % 256) / 256.0, 1.0)]
-    highlights = [v for x in range(w) for v in (12.5 * x / w, 12.5 * x / w, 11.0 * x / w, 1.0)]
-    saturated = [v for x in range(w) for v in ((6.0, 0.5, 0.25, 1.0), (0.25, 4.0, 0.125, 1.0),
-                                                (0.5, 0.5, 9.0, 1.0))[(x // 64) % 3]]
-    packed = {name: struct.pack('<%de' % len(r), *r) for name, r in
-              (('d', desktop), ('w', window), ('h', highlights), ('s', saturated))}
-    for y in range(LARGE_SCREENSHOT_H):
-        yield packed['dwhdswdd'[y * 8 // LARGE_SCREENSHOT_H]]
+def half_rows(rows, alpha=None):
+    """Packed half-float rows of (R,G,B) rows, with an alpha of `alpha`."""
+    for row in rows:
+        values = []
+        for p in row:
+            values += p if alpha is None else (p[0], p[1], p[2], alpha)
+        yield struct.pack('<%de' % len(values), *values)
+
+
+def write_half_jxr(path, width, height, rows, alpha=None):
+    """An scRGB picture of (R,G,B) rows as 48bppRGBHalf, or 64bppRGBAHalf
+    with `alpha`, lossless."""
+    src_path = path + '.src.tif'
+    samples = 3 if alpha is None else 4
+    write_file(src_path, make_tiff(width, height, 16, samples, 2, b''.join(half_rows(rows, alpha)),
+                                   sample_format=3, extra_samples=None if alpha is None else 2))
+    try:
+        encode(src_path, path, 12 if alpha is None else 25, [])
+    finally:
+        os.remove(src_path)
 
 
 def make_large_screenshot(out):
     path = os.path.join(out, LARGE_SCREENSHOT)
-    if os.path.isfile(path):
-        return
-    src_path = os.path.join(out, 'src', 'large_screenshot.tif')
-    os.makedirs(os.path.dirname(src_path), exist_ok=True)
-    write_file(src_path, make_tiff(LARGE_SCREENSHOT_W, LARGE_SCREENSHOT_H, 16, 4, 2,
-                                   b''.join(screenshot_rows()), sample_format=3, extra_samples=2))
-    try:
-        encode(src_path, path, 25, [])
-    finally:
-        os.remove(src_path)
+    if not os.path.isfile(path):
+        write_half_jxr(path, LARGE_SCREENSHOT_W, LARGE_SCREENSHOT_H,
+                       desktop_rows(LARGE_SCREENSHOT_W, LARGE_SCREENSHOT_H, 2.5), alpha=1.0)
 
 
 def check_large(out):

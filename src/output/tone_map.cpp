@@ -13,9 +13,10 @@ namespace {
 constexpr int kBinShift = 17;
 constexpr std::size_t kBinCount = std::size_t{1} << (32 - 1 - kBinShift);
 
+inline float Finite(float value) noexcept { return std::isfinite(value) ? value : 0.0f; }
 inline float Usable(float value) noexcept { return std::isfinite(value) && value > 0.0f ? value : 0.0f; }
 
-inline std::size_t BinOf(float luminance) noexcept {
+constexpr std::size_t BinOf(float luminance) noexcept {
     return static_cast<std::size_t>(std::bit_cast<std::uint32_t>(luminance) >> kBinShift);
 }
 
@@ -23,6 +24,43 @@ inline std::size_t BinOf(float luminance) noexcept {
 inline float BinTop(std::size_t bin) noexcept {
     return std::bit_cast<float>(static_cast<std::uint32_t>((bin + 1) << kBinShift));
 }
+
+// Near-neutral pixels are counted from 0.5 to 8.0 (four octaves).
+constexpr float kNeutralLow = 0.5f;
+constexpr float kNeutralHigh = 8.0f;
+constexpr std::size_t kNeutralBase = BinOf(kNeutralLow);
+static_assert(BinOf(kNeutralHigh) - kNeutralBase == LuminanceHistogram::kNeutralBins);
+// Channels within 1/32 of the largest: grey as far as the eye can tell
+// (exactly equal for what the compositor showed as sRGB grey or white).
+constexpr float kNeutralSpread = 1.0f / 32.0f;
+
+// The SDR white rule, measured on synthetic screenshots (desktops at 1.0,
+// 2.5 and 3.75 with windows, text, dark themes, small and large white
+// areas; games with and without a HUD; photos):
+//  - UI, text windows and flat desktop areas are large areas of one
+//    near-neutral value, so the white they were shown at stands as a spike
+//    in the histogram of near-neutral luminance; natural content (photos,
+//    game scenes, sky, the smoothed edges of text) spreads over many bins.
+//  - A spike is a bin between 1.0 and 6.0 (80 to 480 nits) that is a local
+//    maximum, whose count together with its larger neighbour (a value on a
+//    bin edge) holds at least kSpikeShare of all pixels (and at least
+//    kSpikeLeast pixels) and at least kSpikeContrast times the mean count
+//    of two bins 2 to 9 bins away.
+//  - Of the spikes, the brightest whose count is at least a quarter of the
+//    largest spike's wins: a light-grey panel below a white window is passed
+//    over, while a small flat patch above a whole desktop at its own level
+//    is not taken for white.
+//  - W is the mean luminance of the winning pair of bins; with no spike
+//    there is no SDR white to keep (the caller takes 1.0).
+constexpr double kSpikeShare = 0.002;
+constexpr double kSpikeLeast = 16.0;
+constexpr double kSpikeContrast = 8.0;
+constexpr int kSpikeNear = 2;
+constexpr int kSpikeFar = 9;
+
+// Where in the shoulder (0 at the knee, 1 at the peak) colours that do not
+// fit begin to be drawn towards white.
+constexpr float kDesaturationStart = 0.75f;
 
 }  // namespace
 
@@ -35,19 +73,48 @@ LuminanceHistogram::LuminanceHistogram() : bins_(kBinCount, 0) {}
 
 void LuminanceHistogram::AddRow(const float* rgba, std::uint32_t width) noexcept {
     float largest = largest_;
+    float largestChannel = largestChannel_;
+    // Screenshots are mostly runs of one colour: a pixel like the one before
+    // it is counted where that one was.
+    float previous[3] = {-1.0f, -1.0f, -1.0f};
+    std::size_t bin = 0;
+    std::size_t neutral = kNeutralBins;  // none
+    float y = 0.0f;
     for (std::uint32_t x = 0; x < width; ++x, rgba += 4) {
-        const float y = Luminance(rgba[0], rgba[1], rgba[2]);
-        ++bins_[BinOf(y)];
-        largest = std::max(largest, y);
+        if (rgba[0] != previous[0] || rgba[1] != previous[1] || rgba[2] != previous[2]) {
+            previous[0] = rgba[0];
+            previous[1] = rgba[1];
+            previous[2] = rgba[2];
+            y = Luminance(rgba[0], rgba[1], rgba[2]);
+            bin = BinOf(y);
+            largest = std::max(largest, y);
+            const float r = Finite(rgba[0]), g = Finite(rgba[1]), b = Finite(rgba[2]);
+            const float top = std::max({r, g, b});
+            largestChannel = std::max(largestChannel, top);
+            neutral = y >= kNeutralLow && y < kNeutralHigh && top - std::min({r, g, b}) <= kNeutralSpread * top
+                          ? bin - kNeutralBase
+                          : kNeutralBins;
+        }
+        ++bins_[bin];
+        if (neutral < kNeutralBins) {
+            ++neutralCounts_[neutral];
+            neutralSums_[neutral] += y;
+        }
     }
     largest_ = largest;
+    largestChannel_ = largestChannel;
     count_ += width;
 }
 
 void LuminanceHistogram::Merge(const LuminanceHistogram& other) noexcept {
     for (std::size_t i = 0; i < kBinCount; ++i) bins_[i] += other.bins_[i];
+    for (std::size_t i = 0; i < kNeutralBins; ++i) {
+        neutralCounts_[i] += other.neutralCounts_[i];
+        neutralSums_[i] += other.neutralSums_[i];
+    }
     count_ += other.count_;
     largest_ = std::max(largest_, other.largest_);
+    largestChannel_ = std::max(largestChannel_, other.largestChannel_);
 }
 
 float LuminanceHistogram::Percentile(double fraction) const noexcept {
@@ -67,41 +134,176 @@ float LuminanceHistogram::Percentile(double fraction) const noexcept {
     return largest_;
 }
 
-void ToneMapRow(float* rgba, std::uint32_t width, float peak) noexcept {
-    const double inversePeakSquared = 1.0 / (double{peak} * peak);
+float LuminanceHistogram::SdrWhite() const noexcept {
+    const auto first = static_cast<int>(BinOf(kLowestSdrWhite) - kNeutralBase) - 1;
+    const auto last = static_cast<int>(BinOf(kHighestSdrWhite) - kNeutralBase) + 1;
+    const double least = std::max(kSpikeLeast, kSpikeShare * static_cast<double>(count_));
+    struct Spike {
+        double count, sum;
+    };
+    Spike spikes[kNeutralBins];
+    int found = 0;
+    double most = 0.0;
+    const auto at = [this](int bin) { return static_cast<double>(neutralCounts_[static_cast<std::size_t>(bin)]); };
+    for (int bin = first; bin <= last; ++bin) {
+        const double here = at(bin);
+        if (here == 0.0 || here < at(bin - 1) || here <= at(bin + 1)) continue;
+        const int pair = at(bin - 1) >= at(bin + 1) ? bin - 1 : bin + 1;
+        const double count = here + at(pair);
+        double around = 0.0;
+        for (int d = kSpikeNear; d <= kSpikeFar; ++d) around += at(bin - d) + at(bin + d);
+        const double perPair = 2.0 * around / (2.0 * (kSpikeFar - kSpikeNear + 1));
+        if (count < least || count < kSpikeContrast * perPair) continue;
+        spikes[found++] = {count, neutralSums_[static_cast<std::size_t>(bin)] +
+                                      neutralSums_[static_cast<std::size_t>(pair)]};
+        most = std::max(most, count);
+    }
+    // The brightest spike of at least a quarter of the largest one's count.
+    for (int i = found - 1; i >= 0; --i) {
+        if (spikes[i].count * 4.0 >= most) {
+            const auto white = static_cast<float>(spikes[i].sum / spikes[i].count);
+            return std::clamp(white, kLowestSdrWhite, kHighestSdrWhite);
+        }
+    }
+    return 0.0f;
+}
+
+ToneCurve MakeToneCurve(float peak, float white) noexcept {
+    ToneCurve curve;
+    const double w = std::isfinite(white) && white >= 1.0f ? white : 1.0;
+    curve.inverseWhite = static_cast<float>(1.0 / w);
+    const double p = std::isfinite(peak) ? peak / w : double{FLT_MAX};
+    curve.peak = static_cast<float>(p);
+    curve.compress = p > 1.0;
+    if (!curve.compress) return curve;
+    // The shoulder above the knee, t = (x - knee) / (1 - knee):
+    // g(t) = ln(1 + b t) / b, of slope 1 at t = 0, reaching 1 at the peak's
+    // t = T, which asks ln(1 + b T) = b. For T barely above 1 b is tiny and
+    // g(t) = t.
+    const double range = 1.0 - kToneKnee;
+    const double t = (p - kToneKnee) / range;
+    if (t < 1.0 + 1e-5) return curve;
+    double low = 0.0, high = 2.0 * std::log(t) + 2.0;  // ln(1 + b T) - b > 0 below the root, < 0 above
+    for (int i = 0; i < 80; ++i) {
+        const double b = 0.5 * (low + high);
+        (std::log1p(b * t) > b ? low : high) = b;
+    }
+    curve.shoulder = static_cast<float>(low);
+    curve.inverseShoulder = static_cast<float>(1.0 / low);
+    curve.firstBin = static_cast<std::uint32_t>(BinOf(kToneKnee));
+    const std::size_t lastBin = BinOf(curve.peak);
+    curve.tableBins = static_cast<std::uint32_t>(std::min(lastBin - curve.firstBin + 1, ToneCurve::kTableBins));
+    for (std::uint32_t i = 0; i <= curve.tableBins; ++i) {
+        // The lower edge of bin firstBin + i, the first bin's lower edge at
+        // or below the knee.
+        const double y = std::bit_cast<float>(static_cast<std::uint32_t>((curve.firstBin + i) << kBinShift));
+        double mapped = y;
+        if (y >= p) {
+            mapped = 1.0;
+        } else if (y > kToneKnee) {
+            mapped = kToneKnee + range * std::min(std::log1p(low * (y - kToneKnee) / range) / low, 1.0);
+        }
+        curve.table[i] = static_cast<float>(mapped);
+    }
+    return curve;
+}
+
+void ToneMapRow(float* rgba, std::uint32_t width, const ToneCurve& curve) noexcept {
+    const float scale = curve.inverseWhite;
+    if (!curve.compress) {
+        for (std::uint32_t x = 0; x < width; ++x, rgba += 4) {
+            rgba[0] *= scale;
+            rgba[1] *= scale;
+            rgba[2] *= scale;
+        }
+        return;
+    }
+    constexpr float kRange = 1.0f - kToneKnee;
+    constexpr float kInverseRange = 1.0f / kRange;
+    const float b = curve.shoulder;
+    const float inverseB = curve.inverseShoulder;
+    const float peak = curve.peak;
+    // Screenshots are mostly runs of one colour: a pixel like the one before
+    // it gets what that one got.
+    float before[3] = {-1.0f, -1.0f, -1.0f};
+    float after[3] = {0.0f, 0.0f, 0.0f};
     for (std::uint32_t x = 0; x < width; ++x, rgba += 4) {
-        float r = Usable(rgba[0]);
-        float g = Usable(rgba[1]);
-        float b = Usable(rgba[2]);
-        const float y = Luminance(r, g, b);
-        if (y <= 0.0f) {
-            rgba[0] = rgba[1] = rgba[2] = 0.0f;
+        if (rgba[0] == before[0] && rgba[1] == before[1] && rgba[2] == before[2]) {
+            rgba[0] = after[0];
+            rgba[1] = after[1];
+            rgba[2] = after[2];
             continue;
         }
-        // In double: Y^2 of a huge luminance does not fit a float.
-        const double yd = y;
-        const auto mapped = static_cast<float>(yd * (1.0 + yd * inversePeakSquared) / (1.0 + yd));
-        const float scale = mapped / y;
-        r *= scale;
-        g *= scale;
-        b *= scale;
-        const float largest = std::max({r, g, b});
-        if (largest > 1.0f) {
-            if (mapped >= 1.0f) {
-                // Above the peak: as bright as white can be.
-                r = g = b = 1.0f;
-            } else {
-                // Towards the grey of the same luminance until the largest
-                // channel is 1.0; the smallest stays at or above 0.
-                const float keep = (1.0f - mapped) / (largest - mapped);
-                r = mapped + keep * (r - mapped);
-                g = mapped + keep * (g - mapped);
-                b = mapped + keep * (b - mapped);
-            }
+        before[0] = rgba[0];
+        before[1] = rgba[1];
+        before[2] = rgba[2];
+        float r = Finite(rgba[0]) * scale;
+        float g = Finite(rgba[1]) * scale;
+        float bl = Finite(rgba[2]) * scale;
+        const float y = Luminance(r, g, bl);
+        if (y <= 0.0f) {
+            rgba[0] = rgba[1] = rgba[2] = after[0] = after[1] = after[2] = 0.0f;
+            continue;
         }
-        rgba[0] = std::min(r, 1.0f);
-        rgba[1] = std::min(g, 1.0f);
-        rgba[2] = std::min(b, 1.0f);
+        const float lowest = std::min({r, g, bl});
+        if (lowest < 0.0f) {
+            // Outside the gamut below: grey added until the smallest channel
+            // is 0, then scaled back to the luminance Y; hue kept.
+            r -= lowest;
+            g -= lowest;
+            bl -= lowest;
+            const float back = y / Luminance(r, g, bl);
+            r *= back;
+            g *= back;
+            bl *= back;
+        }
+        float mapped = y;
+        if (y > kToneKnee) {
+            const std::uint32_t bits = std::bit_cast<std::uint32_t>(y);
+            const std::uint32_t bin = (bits >> kBinShift) - curve.firstBin;
+            if (y >= peak) {
+                mapped = 1.0f;
+            } else if (bin < curve.tableBins) {
+                const float within = static_cast<float>(bits & ((1u << kBinShift) - 1)) * (1.0f / (1u << kBinShift));
+                mapped = curve.table[bin] + within * (curve.table[bin + 1] - curve.table[bin]);
+            } else {
+                const float t = (y - kToneKnee) * kInverseRange;
+                const float shoulder = b > 0.0f ? std::log1p(b * t) * inverseB : t;
+                mapped = kToneKnee + kRange * std::min(shoulder, 1.0f);
+            }
+            const float factor = mapped / y;
+            r *= factor;
+            g *= factor;
+            bl *= factor;
+        }
+        const float top = std::max({r, g, bl});
+        if (top > 1.0f) {
+            // Scaled down along its own ratios: hue and saturation kept.
+            const float down = 1.0f / top;
+            float sr = r * down, sg = g * down, sb = bl * down;
+            // In the upper quarter of the shoulder, drawn towards the colour
+            // of luminance Y' whose largest channel is 1.0 (towards white),
+            // all the way at the peak: a bright sky stays blue, the sun goes
+            // white.
+            const float u = (mapped - kToneKnee) * kInverseRange;
+            if (u > kDesaturationStart) {
+                const float s = std::min((u - kDesaturationStart) * (1.0f / (1.0f - kDesaturationStart)), 1.0f);
+                const float weight = s * s * (3.0f - 2.0f * s);
+                const float keep = mapped >= 1.0f ? 0.0f : (1.0f - mapped) / (top - mapped);
+                const float dr = mapped + keep * (r - mapped);
+                const float dg = mapped + keep * (g - mapped);
+                const float db = mapped + keep * (bl - mapped);
+                sr += weight * (dr - sr);
+                sg += weight * (dg - sg);
+                sb += weight * (db - sb);
+            }
+            r = sr;
+            g = sg;
+            bl = sb;
+        }
+        rgba[0] = after[0] = std::clamp(r, 0.0f, 1.0f);
+        rgba[1] = after[1] = std::clamp(g, 0.0f, 1.0f);
+        rgba[2] = after[2] = std::clamp(bl, 0.0f, 1.0f);
     }
 }
 

@@ -25,6 +25,10 @@ constexpr WICPixelFormatGUID kFormat128bppRGBAFloat = {
 constexpr std::uint64_t kFloatPixelBytes = 4 * sizeof(float);
 // Rows are read in bands of about this many bytes of floats.
 constexpr std::uint64_t kBandBytes = std::uint64_t{4} << 20;
+// The levels of a picture are measured on about this many pixels: a 4K
+// screenshot on every fourth row. Reading and counting every pixel made
+// tone mapping cost about a quarter more than the conversion alone.
+constexpr std::uint64_t kSampledPixels = std::uint64_t{1} << 21;
 
 // A band of rows as floats, or null when it cannot be had.
 std::unique_ptr<float[]> NewBand(std::uint32_t width, std::uint32_t rows) noexcept {
@@ -93,47 +97,78 @@ PluginResult LinearFrameReader::Open(IWICImagingFactory* factory, IWICBitmapFram
     return PluginResult::Success;
 }
 
-PluginResult LinearFrameReader::ReadRows(std::uint32_t first, std::uint32_t count, float* rgba) noexcept {
+PluginResult LinearFrameReader::ReadRows(std::uint32_t first, std::uint32_t count, float* rgba,
+                                         std::uint32_t step) noexcept {
     if (count == 0) return PluginResult::Success;
-    if (std::uint64_t{first} + count > height_) return PluginResult::InternalError;
+    if (step == 0 || first >= height_ || (std::uint64_t{count} - 1) * step >= height_ - first) {
+        return PluginResult::InternalError;
+    }
     const std::size_t rowFloats = std::size_t{width_} * 4;
     if (converter_) {
         // Open checked that a band of rows fits the call's arguments.
-        const WICRect rows{0, static_cast<INT>(first), static_cast<INT>(width_), static_cast<INT>(count)};
         const auto stride = static_cast<UINT>(rowFloats * sizeof(float));
-        const HRESULT hr = converter_->CopyPixels(&rows, stride, stride * count, reinterpret_cast<BYTE*>(rgba));
-        return FAILED(hr) ? ResultFromHresult(hr) : PluginResult::Success;
+        if (step == 1) {
+            const WICRect rows{0, static_cast<INT>(first), static_cast<INT>(width_), static_cast<INT>(count)};
+            const HRESULT hr = converter_->CopyPixels(&rows, stride, stride * count, reinterpret_cast<BYTE*>(rgba));
+            return FAILED(hr) ? ResultFromHresult(hr) : PluginResult::Success;
+        }
+        for (std::uint32_t row = 0; row < count; ++row) {
+            const WICRect one{0, static_cast<INT>(first + row * step), static_cast<INT>(width_), 1};
+            const HRESULT hr =
+                converter_->CopyPixels(&one, stride, stride, reinterpret_cast<BYTE*>(rgba + row * rowFloats));
+            if (FAILED(hr)) return ResultFromHresult(hr);
+        }
+        return PluginResult::Success;
     }
     if (native_ == nullptr || !nativeRows_) return PluginResult::InternalError;
     const NativeFormat& native = *native_;
     const std::size_t stride = nativePitch_;
     const std::uint8_t* source = StoredRows() + std::size_t{first} * stride;
+    const std::size_t sourceStep = stride * step;
     const std::uint32_t width = width_;
     ForEachRow(count, [=](std::uint32_t row) noexcept {
-        DecodeLinearRow(native, source + row * stride, rgba + row * rowFloats, width);
+        DecodeLinearRow(native, source + row * sourceStep, rgba + row * rowFloats, width);
     });
     return PluginResult::Success;
 }
 
-PluginResult FramePeak(LinearFrameReader& reader, float& peak) {
-    peak = 0.0f;
+void LinearFrameReader::DecodeStoredStretch(std::uint32_t row, std::uint32_t x, std::uint32_t count,
+                                            float* rgba) const noexcept {
+    const std::uint8_t* source = StoredRows() + std::size_t{row} * nativePitch_ + std::size_t{x} * (native_->bitsPerPixel / 8);
+    DecodeLinearRow(*native_, source, rgba, count);
+}
+
+PluginResult MeasureFrame(LinearFrameReader& reader, FrameLevels& levels) {
+    levels = FrameLevels{};
     const std::uint32_t width = reader.Width();
     const std::uint32_t height = reader.Height();
-    const std::uint32_t bandRows = BandRows(width, height);
+    // Every step-th row, so that about kSampledPixels are measured.
+    const std::uint64_t pixels = std::uint64_t{width} * height;
+    const auto step = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, pixels / kSampledPixels));
+    const std::uint32_t sampled = height == 0 ? 0 : (height - 1) / step + 1;
+    const std::uint32_t bandRows = BandRows(width, sampled);
     const std::unique_ptr<float[]> band = NewBand(width, bandRows);
     if (!band) return PluginResult::OutOfMemory;
     LuminanceHistogram histogram;
-    for (std::uint32_t first = 0; first < height; first += bandRows) {
-        const std::uint32_t count = std::min(bandRows, height - first);
-        const PluginResult result = reader.ReadRows(first, count, band.get());
+    for (std::uint32_t first = 0; first < sampled; first += bandRows) {
+        const std::uint32_t count = std::min(bandRows, sampled - first);
+        const PluginResult result = reader.ReadRows(first * step, count, band.get(), step);
         if (result != PluginResult::Success) return result;
         histogram.AddRow(band.get(), static_cast<std::uint32_t>(std::uint64_t{width} * count));
     }
-    peak = histogram.Percentile(kPeakPercentile);
+    levels.peak = histogram.Percentile(kPeakPercentile);
+    levels.largestChannel = histogram.LargestChannel();
+    levels.foundWhite = histogram.SdrWhite();
     return PluginResult::Success;
 }
 
-PluginResult ToneMapFrameRows(LinearFrameReader& reader, float peak, PixelBuffer& picture, UniqueHlocal& spare) {
+float ChosenSdrWhite(const FrameLevels& levels, DWORD nits) noexcept {
+    if (nits != 0) return static_cast<float>(nits) / 80.0f;
+    return levels.foundWhite > 0.0f ? levels.foundWhite : 1.0f;
+}
+
+PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve, PixelBuffer& picture,
+                              UniqueHlocal& spare) {
     const std::uint32_t width = reader.Width();
     const std::uint32_t height = reader.Height();
     const bool withAlpha = reader.HasAlpha();
@@ -141,20 +176,39 @@ PluginResult ToneMapFrameRows(LinearFrameReader& reader, float peak, PixelBuffer
     PluginResult result = CreatePixelBuffer(mapped, width, height, withAlpha ? 32 : 24, {}, spare, RowPacking::Tight);
     if (result != PluginResult::Success) return result;
 
+    const std::size_t outStride = mapped.layout->stride;
+    if (reader.HasStoredRows()) {
+        // The frame's own rows: decoded, mapped and encoded a stretch at a
+        // time, which stays in the cache, as the native-pixel path does.
+        const std::uint32_t outBytes = withAlpha ? 4 : 3;
+        std::uint8_t* out = mapped.data;
+        const LinearFrameReader& rows = reader;
+        ForEachRow(height, [=, &curve, &rows](std::uint32_t row) noexcept {
+            constexpr std::uint32_t kStretch = 256;
+            float linear[kStretch * 4];
+            for (std::uint32_t x = 0; x < width; x += kStretch) {
+                const std::uint32_t count = std::min(kStretch, width - x);
+                rows.DecodeStoredStretch(row, x, count, linear);
+                ToneMapRow(linear, count, curve);
+                EncodeLinearRowSrgb(linear, out + row * outStride + std::size_t{x} * outBytes, count, withAlpha);
+            }
+        });
+        AdoptPixelBuffer(picture, mapped, spare);
+        return PluginResult::Success;
+    }
     const std::uint32_t bandRows = BandRows(width, height);
     const std::unique_ptr<float[]> band = NewBand(width, bandRows);
     if (!band) return PluginResult::OutOfMemory;
     const std::size_t rowFloats = std::size_t{width} * 4;
-    const std::size_t outStride = mapped.layout->stride;
     for (std::uint32_t first = 0; first < height; first += bandRows) {
         const std::uint32_t count = std::min(bandRows, height - first);
         result = reader.ReadRows(first, count, band.get());
         if (result != PluginResult::Success) return result;
         float* rows = band.get();
         std::uint8_t* out = mapped.data + std::size_t{first} * outStride;
-        ForEachRow(count, [=](std::uint32_t row) noexcept {
+        ForEachRow(count, [=, &curve](std::uint32_t row) noexcept {
             float* rgba = rows + row * rowFloats;
-            ToneMapRow(rgba, width, peak);
+            ToneMapRow(rgba, width, curve);
             EncodeLinearRowSrgb(rgba, out + row * outStride, width, withAlpha);
         });
     }
@@ -175,23 +229,28 @@ PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decode
     ComPtr<IWICBitmapFrameDecode> frame;
     const HRESULT hr = decoder->GetFrame(0, frame.GetAddressOf());
     if (FAILED(hr)) return ResultFromHresult(hr);
-    // The switch is read only for the pictures it concerns.
-    if (!IsScRgbFrame(frame.Get()) || !ReadHdrToneMap()) return PluginResult::Success;
+    // The settings are read only for the pictures they concern.
+    if (!IsScRgbFrame(frame.Get())) return PluginResult::Success;
+    const HdrSettings settings = ReadHdrSettings();
+    if (!settings.toneMap) return PluginResult::Success;
 
     LinearFrameReader reader;
     PluginResult result = reader.Open(factory, frame.Get(), !PreferOwnConversion(decoder));
     if (result != PluginResult::Success) return result;
-    float peak = 0.0f;
-    result = FramePeak(reader, peak);
+    FrameLevels levels;
+    result = MeasureFrame(reader, levels);
     if (result != PluginResult::Success) return result;
-    if (!NeedsToneMapping(peak)) {
-        // Within SDR range: the picture as without tone mapping. The frame's
-        // own rows, when they were read, are converted as the native-pixel
-        // path converts them, which spares a second copy of the frame.
+    const float white = ChosenSdrWhite(levels, settings.sdrWhiteNits);
+    const ToneCurve curve = MakeToneCurve(levels.peak, white);
+    if (levels.largestChannel <= 1.0f || (white == 1.0f && !curve.compress)) {
+        // Within SDR range as stored: the picture as without tone mapping.
+        // The frame's own rows, when they were read, are converted as the
+        // native-pixel path converts them, which spares a second copy of
+        // the frame.
         if (!reader.HasStoredRows()) return PluginResult::Success;
         result = reader.ConvertStoredRows(picture, spare);
     } else {
-        result = ToneMapFrameRows(reader, peak, picture, spare);
+        result = ToneMapFrameRows(reader, curve, picture, spare);
     }
     if (result != PluginResult::Success) return result;
     made = true;

@@ -2,11 +2,14 @@
 
 // The picture path of frames stored as linear-light floating point (scRGB:
 // half, float, fixed point, shared exponent; grey included) while tone
-// mapping is switched on: the frame is read as linear floats, its peak found
-// and, when the peak lies above SDR white, every row tone mapped and given
-// the sRGB curve. Pictures within SDR range come out byte for byte as with
-// the switch off: the usual path makes them, or, where the frame's own rows
-// were read, those rows are converted as the native-pixel path does.
+// mapping is switched on: the frame is read as linear floats, its peak and
+// SDR white found (or the white taken from the settings) and, unless the
+// picture fits SDR range as it is stored, every row tone mapped (tone_map.h)
+// and given the sRGB curve. Pictures whose values all lie at or below 1.0,
+// and those without highlights above an SDR white of 1.0, come out byte for
+// byte as with the switch off: the usual path makes them, or, where the
+// frame's own rows were read, those rows are converted as the native-pixel
+// path does.
 
 #include <wincodec.h>
 #include <wrl/client.h>
@@ -18,6 +21,7 @@
 #include "common/plugin_result.h"
 #include "output/native_pixels.h"
 #include "output/pixel_buffer.h"
+#include "output/tone_map.h"
 
 namespace rorurera {
 
@@ -43,15 +47,18 @@ public:
     std::uint32_t Height() const noexcept { return height_; }
     bool HasAlpha() const noexcept { return hasAlpha_; }
 
-    // Rows [first, first + count) as 4 floats a pixel, rows tight, into
-    // `rgba` (count * width * 4 floats).
-    PluginResult ReadRows(std::uint32_t first, std::uint32_t count, float* rgba) noexcept;
+    // Rows first, first + step, ... (count of them) as 4 floats a pixel,
+    // rows tight, into `rgba` (count * width * 4 floats).
+    PluginResult ReadRows(std::uint32_t first, std::uint32_t count, float* rgba, std::uint32_t step = 1) noexcept;
 
     // Whether the frame's own rows were copied (the platform's converter is
     // not used), and those rows converted without tone mapping into tight
     // 24bppBGR or 32bppBGRA rows, byte for byte as the native-pixel path
     // (CopyNativePixels) makes them.
     bool HasStoredRows() const noexcept { return native_ != nullptr; }
+    // `count` pixels of stored row `row` from pixel `x` on, as DecodeLinearRow
+    // gives them; only with HasStoredRows, for a stretch inside the frame.
+    void DecodeStoredStretch(std::uint32_t row, std::uint32_t x, std::uint32_t count, float* rgba) const noexcept;
     PluginResult ConvertStoredRows(PixelBuffer& picture, UniqueHlocal& spare);
 
 private:
@@ -67,21 +74,35 @@ private:
     bool hasAlpha_ = false;
 };
 
-// The 99.9th percentile of the frame's luminance (0 for an empty frame).
-PluginResult FramePeak(LinearFrameReader& reader, float& peak);
+// What one pass over the frame's luminance finds, as stored (1.0 = 80 nits).
+struct FrameLevels {
+    float peak = 0.0f;            // the 99.9th percentile of luminance
+    float largestChannel = 0.0f;  // the largest R, G or B
+    float foundWhite = 0.0f;      // the SDR white found in the picture, 0 for none
+};
 
-// Every row tone mapped for `peak` (> 1) into a new top-down buffer with
-// tight rows: 32-bit B, G, R, A for a frame with alpha, 24-bit B, G, R
-// otherwise. May throw std::bad_alloc.
-PluginResult ToneMapFrameRows(LinearFrameReader& reader, float peak, PixelBuffer& picture, UniqueHlocal& spare);
+// The levels of the frame. Pictures of more than about two million pixels
+// are measured on an even sample of whole rows (every second, third, ...
+// row), which finds the same levels at a fraction of the reading.
+PluginResult MeasureFrame(LinearFrameReader& reader, FrameLevels& levels);
+
+// The SDR white to keep white: the setting's (nits / 80) when one is set
+// (`nits` not 0), else the one found, else 1.0.
+float ChosenSdrWhite(const FrameLevels& levels, DWORD nits) noexcept;
+
+// Every row mapped by `curve` into a new top-down buffer with tight rows:
+// 32-bit B, G, R, A for a frame with alpha, 24-bit B, G, R otherwise. May
+// throw std::bad_alloc.
+PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve, PixelBuffer& picture,
+                              UniqueHlocal& spare);
 
 // The whole decision for one picture request: `made` true when `picture`
 // now holds the top-down rows (tone mapped, or for a peak of 1.0 or below
 // the frame's own rows converted as the native-pixel path does), `hasAlpha`
 // saying whether they are 32-bit with alpha; false when the frame is not
-// scRGB or the switch is off, or for a peak of 1.0 or below on the
-// platform's converter: the usual path must make the picture then. May
-// throw std::bad_alloc.
+// scRGB or the switch is off, or for a picture within SDR range on the
+// platform's converter: the usual path must make the picture then. The
+// settings are read once. May throw std::bad_alloc.
 PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, PixelBuffer& picture,
                           UniqueHlocal& spare, bool& made, bool& hasAlpha);
 

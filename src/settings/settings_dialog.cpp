@@ -40,6 +40,51 @@ void EnableColorChoice(HWND dialog, bool enable) noexcept {
     for (int id = IDC_HISTORY1; id <= IDC_HISTORY8; ++id) ::EnableWindow(::GetDlgItem(dialog, id), enable);
 }
 
+// The SDR white list: "自動" (found in each picture), then nits.
+constexpr DWORD kSdrWhiteChoices[] = {0, 80, 120, 160, 200, 240, 300, 400, 480};
+
+void AddSdrWhiteItem(HWND list, DWORD nits) noexcept {
+    wchar_t text[16];
+    if (nits == 0) {
+        ::lstrcpynW(text, L"\u81EA\u52D5", 16);  // "自動", automatic
+    } else {
+        ::wsprintfW(text, L"%lu", static_cast<unsigned long>(nits));
+    }
+    const LRESULT index = ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    if (index >= 0) ::SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(index), nits);
+}
+
+// Fills the list and selects `nits`. A stored level of 80 to 480 nits that
+// is not in the list gets an item of its own after the listed ones, so that
+// OK keeps it.
+void FillSdrWhiteList(HWND dialog, DWORD nits) noexcept {
+    const HWND list = ::GetDlgItem(dialog, IDC_HDR_SDRWHITE);
+    int selected = -1;
+    int index = 0;
+    for (const DWORD choice : kSdrWhiteChoices) {
+        AddSdrWhiteItem(list, choice);
+        if (choice == nits) selected = index;
+        ++index;
+    }
+    if (selected < 0) {
+        AddSdrWhiteItem(list, nits);
+        selected = index;
+    }
+    ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+}
+
+DWORD SelectedSdrWhite(HWND dialog) noexcept {
+    const LRESULT index = ::SendDlgItemMessageW(dialog, IDC_HDR_SDRWHITE, CB_GETCURSEL, 0, 0);
+    if (index < 0) return 0;
+    const LRESULT nits = ::SendDlgItemMessageW(dialog, IDC_HDR_SDRWHITE, CB_GETITEMDATA, static_cast<WPARAM>(index), 0);
+    return nits == CB_ERR ? 0 : static_cast<DWORD>(nits);
+}
+
+// The SDR white matters only while tone mapping is on.
+void EnableSdrWhite(HWND dialog) noexcept {
+    ::EnableWindow(::GetDlgItem(dialog, IDC_HDR_SDRWHITE), ::IsDlgButtonChecked(dialog, IDC_HDR_TONEMAP) == BST_CHECKED);
+}
+
 INT_PTR OnInitDialog(HWND dialog) {
     ::SetWindowLongPtrW(dialog, GWLP_USERDATA,
                         reinterpret_cast<LONG_PTR>(std::make_unique<SettingsDialogState>().release()));
@@ -57,7 +102,9 @@ INT_PTR OnInitDialog(HWND dialog) {
     ::CheckRadioButton(dialog, IDC_ALPHA_REMOVE, IDC_ALPHA_COMPOSITE, choice);
     ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(choice, 0), 0);
 
-    ::CheckDlgButton(dialog, IDC_HDR_TONEMAP, settings.hdrToneMap ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(dialog, IDC_HDR_TONEMAP, settings.hdr.toneMap ? BST_CHECKED : BST_UNCHECKED);
+    FillSdrWhiteList(dialog, settings.hdr.sdrWhiteNits);
+    EnableSdrWhite(dialog);
 
     // The orientation check box has no setting behind it; the tone-mapping
     // box takes its place.
@@ -72,8 +119,10 @@ INT_PTR OnOk(HWND dialog, const SettingsDialogState& state) {
         return FALSE;
     }
     const DWORD alpha = ::IsDlgButtonChecked(dialog, IDC_ALPHA_REMOVE) == BST_CHECKED ? Discard : Composite;
-    const bool toneMap = ::IsDlgButtonChecked(dialog, IDC_HDR_TONEMAP) == BST_CHECKED;
-    if (!SaveDialogSettings(state.keyPath.c_str(), state.history, state.color, alpha, toneMap)) {
+    HdrSettings hdr;
+    hdr.toneMap = ::IsDlgButtonChecked(dialog, IDC_HDR_TONEMAP) == BST_CHECKED;
+    hdr.sdrWhiteNits = SelectedSdrWhite(dialog);
+    if (!SaveDialogSettings(state.keyPath.c_str(), state.history, state.color, alpha, hdr)) {
         ::EndDialog(dialog, -1);
         return FALSE;
     }
@@ -115,6 +164,9 @@ INT_PTR OnCommand(HWND dialog, const SettingsDialogState& state, WPARAM wParam) 
     case IDC_ALPHA_REMOVE:
     case IDC_ALPHA_COMPOSITE:
         EnableColorChoice(dialog, id == IDC_ALPHA_COMPOSITE);
+        return FALSE;
+    case IDC_HDR_TONEMAP:
+        EnableSdrWhite(dialog);
         return FALSE;
     case IDC_CHOOSE_COLOR:
         return OnChooseColor(dialog, state);

@@ -1,8 +1,9 @@
 #pragma once
 
 // The settings dialog (template IDD_SETTINGS): the alpha handling, the
-// background colour with its colour picker, and a row of eight recently
-// used colours. It reads and writes the registry only through the settings
+// background colour with its colour picker, a row of eight recently used
+// colours, the HDR tone-mapping box and beside it the list of SDR white
+// levels ("自動" or 80 to 480 nits, usable while the box is checked). It reads and writes the registry only through the settings
 // store, and only when it opens, when the colour picker is used and on OK.
 
 #include <windows.h>

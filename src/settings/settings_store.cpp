@@ -11,11 +11,19 @@ constexpr wchar_t kAlphaValue[] = L"Alpha";
 constexpr wchar_t kColorHistoryValue[] = L"ColorHistory";
 constexpr wchar_t kCustomColorsValue[] = L"CustomColors";
 constexpr wchar_t kHdrToneMapValue[] = L"HdrToneMap";
+constexpr wchar_t kHdrSdrWhiteValue[] = L"HdrSdrWhite";
 
-// Only a valid stored 0 switches tone mapping off.
-bool ToneMapSwitch(const RegistryKey& key) noexcept {
+// Only a valid stored 0 switches tone mapping off; only a valid DWORD of 80
+// to 480 sets the SDR white.
+HdrSettings ReadHdr(const RegistryKey& key) noexcept {
+    HdrSettings hdr;
     DWORD value = 1;
-    return !ReadDwordValue(key, kHdrToneMapValue, value) || value != 0;
+    hdr.toneMap = !ReadDwordValue(key, kHdrToneMapValue, value) || value != 0;
+    if (ReadDwordValue(key, kHdrSdrWhiteValue, value) && value >= kLowestSdrWhiteNits &&
+        value <= kHighestSdrWhiteNits) {
+        hdr.sdrWhiteNits = value;
+    }
+    return hdr;
 }
 
 // Copies the leading whole 4-byte entries of a stored colour list over the
@@ -102,7 +110,7 @@ std::int32_t ReadOutputSettings(BgrColor& background) {
     return Composite;
 }
 
-bool ReadHdrToneMap() noexcept { return ToneMapSwitch(RegistryKey::OpenForRead(kSettingsKeyPath)); }
+HdrSettings ReadHdrSettings() noexcept { return ReadHdr(RegistryKey::OpenForRead(kSettingsKeyPath)); }
 
 DialogSettings LoadDialogSettings(const wchar_t* keyPath) {
     DialogSettings settings;
@@ -112,18 +120,19 @@ DialogSettings LoadDialogSettings(const wchar_t* keyPath) {
     DWORD alpha = Composite;
     settings.alphaRead = ReadDwordValue(key, kAlphaValue, alpha);
     settings.alpha = settings.alphaRead ? alpha : static_cast<DWORD>(Composite);
-    settings.hdrToneMap = ToneMapSwitch(key);
+    settings.hdr = ReadHdr(key);
     return settings;
 }
 
 bool SaveDialogSettings(const wchar_t* keyPath, const ColorHistory& history, COLORREF color, DWORD alpha,
-                        bool hdrToneMap) noexcept {
+                        const HdrSettings& hdr) noexcept {
     const RegistryKey key = RegistryKey::CreateForWrite(keyPath);
     if (!key) return false;
     WriteColorList(key, kColorHistoryValue, history);
     WriteDword(key, kColorValue, color);
     WriteDword(key, kAlphaValue, alpha);
-    WriteDword(key, kHdrToneMapValue, hdrToneMap ? 1 : 0);
+    WriteDword(key, kHdrToneMapValue, hdr.toneMap ? 1 : 0);
+    WriteDword(key, kHdrSdrWhiteValue, hdr.sdrWhiteNits);
     return true;
 }
 

@@ -58,10 +58,21 @@ bool ReadBinaryValue(const RegistryKey& key, const wchar_t* name, std::vector<st
 // background colour (left untouched otherwise).
 std::int32_t ReadOutputSettings(BgrColor& background);
 
-// Whether pictures stored as linear-light floating point are tone mapped
-// ("HdrToneMap"): only a stored 0 turns it off; absent, of another type or
-// of another size it is on. Read once per such picture.
-bool ReadHdrToneMap() noexcept;
+// How pictures stored as linear-light floating point are tone mapped.
+struct HdrSettings {
+    // "HdrToneMap": only a stored 0 turns it off; absent, of another type or
+    // of another size it is on.
+    bool toneMap = true;
+    // "HdrSdrWhite": the SDR white in nits, 80 .. 480 (1.0 .. 6.0 in scRGB);
+    // 0 when it is to be found in each picture (stored 0, absent, invalid or
+    // out of that range).
+    DWORD sdrWhiteNits = 0;
+};
+inline constexpr DWORD kLowestSdrWhiteNits = 80;
+inline constexpr DWORD kHighestSdrWhiteNits = 480;
+
+// Both values with one opening of the key; read once per such picture.
+HdrSettings ReadHdrSettings() noexcept;
 
 // What the settings dialog edits.
 struct DialogSettings {
@@ -69,16 +80,17 @@ struct DialogSettings {
     COLORREF color = kDefaultColor;
     bool alphaRead = false;  // "Alpha" was a valid DWORD
     DWORD alpha = Composite;
-    bool hdrToneMap = true;  // "HdrToneMap" as ReadHdrToneMap reads it
+    HdrSettings hdr;  // as ReadHdrSettings reads them
 };
 
-// Loads history, colour, alpha and the tone-mapping switch, in that order,
-// with their defaults.
+// Loads history, colour, alpha and the HDR settings, in that order, with
+// their defaults.
 DialogSettings LoadDialogSettings(const wchar_t* keyPath);
-// Writes history, colour, alpha and the switch (1 or 0), in that order;
-// false when the key cannot be created (nothing is written then).
+// Writes history, colour, alpha, the switch (1 or 0) and the SDR white (0
+// or nits), in that order; false when the key cannot be created (nothing is
+// written then).
 bool SaveDialogSettings(const wchar_t* keyPath, const ColorHistory& history, COLORREF color, DWORD alpha,
-                        bool hdrToneMap) noexcept;
+                        const HdrSettings& hdr) noexcept;
 CustomColors LoadCustomColors(const wchar_t* keyPath);
 void SaveCustomColors(const wchar_t* keyPath, const CustomColors& colors) noexcept;
 

@@ -50,6 +50,7 @@ constexpr int kHistory1 = 1005;
 constexpr int kSwatch = 1016;
 constexpr int kExifOrientation = 1018;
 constexpr int kHdrToneMap = 1019;
+constexpr int kHdrSdrWhite = 1020;
 
 // The colour picker's own controls.
 constexpr int kPickerRed = 706;
@@ -166,12 +167,14 @@ StoredValue BinaryColors(const std::array<COLORREF, N>& colors) {
     return stored;
 }
 
-// What OK writes: exactly these four values.
-StoredValues SavedSettings(const History& history, COLORREF color, DWORD alpha, DWORD toneMap = 1) {
+// What OK writes: exactly these five values.
+StoredValues SavedSettings(const History& history, COLORREF color, DWORD alpha, DWORD toneMap = 1,
+                           DWORD sdrWhite = 0) {
     return {{L"ColorHistory", BinaryColors(history)},
             {L"Color", DwordValue(color)},
             {L"Alpha", DwordValue(alpha)},
-            {L"HdrToneMap", DwordValue(toneMap)}};
+            {L"HdrToneMap", DwordValue(toneMap)},
+            {L"HdrSdrWhite", DwordValue(sdrWhite)}};
 }
 
 // Takes the settings key away for one test and puts back what was there.
@@ -553,11 +556,12 @@ struct ExpectedControl {
 
 constexpr WORD kButton = 0x0080;
 constexpr WORD kStatic = 0x0082;
+constexpr WORD kComboBox = 0x0085;
 constexpr DWORD kNoId = 0xFFFFFFFF;
 constexpr DWORD kChildVisible = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kHistoryStyle = kChildVisible | WS_TABSTOP | BS_OWNERDRAW;
 
-const ExpectedControl kExpectedControls[18] = {
+const ExpectedControl kExpectedControls[19] = {
     {kNoId, kButton, L"アルファ情報の片づけ方", kChildVisible | WS_GROUP | BS_GROUPBOX, 6, 6, 198, 66},
     {1002, kButton, L"アルファ情報を除去(&R)", kChildVisible | BS_AUTORADIOBUTTON, 12, 18, 75, 10},
     {1003, kButton, L"指定した色と合成(&T)", kChildVisible | BS_AUTORADIOBUTTON, 12, 42, 73, 10},
@@ -574,7 +578,8 @@ const ExpectedControl kExpectedControls[18] = {
     {kNoId, kStatic, L"履歴", kChildVisible | WS_GROUP | SS_LEFT, 102, 56, 15, 8},
     {1018, kButton, L"Exifの向き情報があれば使う(&E)", kChildVisible | WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX, 6, 81,
      102, 10},
-    {1019, kButton, L"HDRトーンマップ(&H)", kChildVisible | WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX, 6, 81, 102, 10},
+    {1019, kButton, L"HDRトーンマップ(&H)", kChildVisible | WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX, 6, 81, 72, 10},
+    {1020, kComboBox, L"", kChildVisible | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST, 78, 79, 32, 120},
     {IDOK, kButton, L"OK", kChildVisible | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON, 114, 78, 42, 18},
     {IDCANCEL, kButton, L"キャンセル", kChildVisible | WS_TABSTOP | BS_PUSHBUTTON, 162, 78, 42, 18},
 };
@@ -608,7 +613,7 @@ TEST_F(DialogTemplateTest, HeaderIsTheJapaneseSettingsDialog) {
     EXPECT_EQ(style, 0x80C800C8u);
     EXPECT_EQ(style, static_cast<DWORD>(WS_POPUP | WS_BORDER | WS_DLGFRAME | WS_SYSMENU | DS_SETFONT | DS_MODALFRAME |
                                         DS_FIXEDSYS));
-    EXPECT_EQ(reader.Word(), 18);  // controls
+    EXPECT_EQ(reader.Word(), 19);  // controls
     EXPECT_EQ(reader.Short(), 0);
     EXPECT_EQ(reader.Short(), 0);
     EXPECT_EQ(reader.Short(), 211);
@@ -628,16 +633,16 @@ TEST_F(DialogTemplateTest, HeaderIsTheJapaneseSettingsDialog) {
     EXPECT_FALSE(reader.Overrun());
 }
 
-TEST_F(DialogTemplateTest, EighteenControlsInTabOrder) {
+TEST_F(DialogTemplateTest, NineteenControlsInTabOrder) {
     TemplateReader reader(data_, size_);
     // Skip the header, read field by field in the other test.
     reader.Word(), reader.Word(), reader.Dword(), reader.Dword(), reader.Dword();
-    ASSERT_EQ(reader.Word(), 18);
+    ASSERT_EQ(reader.Word(), 19);
     for (int i = 0; i < 4; ++i) reader.Short();
     reader.NameOrNumber(), reader.NameOrNumber(), reader.String();
     reader.Word(), reader.Word(), reader.Byte(), reader.Byte(), reader.String();
 
-    for (int index = 0; index < 18; ++index) {
+    for (int index = 0; index < 19; ++index) {
         const ExpectedControl& expected = kExpectedControls[index];
         SCOPED_TRACE("control " + std::to_string(index + 1));
         reader.AlignTo4();
@@ -948,40 +953,62 @@ TEST_F(SettingsDialogTest, CancelWritesNothing) {
 }
 
 // The tone-mapping box: read from "HdrToneMap" (only a valid 0 leaves it
-// clear), written by OK whatever the alpha choice, untouched by Cancel.
-TEST_F(SettingsDialogTest, ToneMapBoxReadsSavesAndCancelsOnItsOwn) {
+// clear), written by OK whatever the alpha choice, untouched by Cancel. The
+// SDR white list beside it: "自動" and eight levels in nits, the stored level
+// selected ("自動" for none or one outside 80 .. 480; an unlisted one gets
+// an item of its own), usable only while the box is checked.
+TEST_F(SettingsDialogTest, ToneMapBoxAndSdrWhiteListReadSaveAndCancel) {
     const DWORD zero = 0;
+    const std::vector<std::string> kItems = {Narrow(L"自動"), "80", "120", "160", "200", "240", "300", "400", "480"};
     const struct {
         const char* name;
         DWORD storedType;  // REG_NONE: nothing stored
         bool shownChecked;
         int alphaButton;  // clicked before the box
+        std::optional<DWORD> storedWhite;
+        std::string shownWhite;
+        int chosenItem;  // selected before closing, -1 none
         int closeWith;
-        std::optional<DWORD> saved;  // what OK writes; nullopt: the value stays as it was
+        std::optional<std::pair<DWORD, DWORD>> saved;  // what OK writes; nullopt: the key stays as it was
     } kCases[] = {
-        {"absent, cleared, OK", REG_NONE, true, kAlphaRemove, IDOK, 0},
-        {"stored 0, checked, OK", REG_DWORD, false, kAlphaComposite, IDOK, 1},
-        {"0 of the wrong type, cleared, OK", REG_BINARY, true, kAlphaComposite, IDOK, 0},
-        {"stored 0, checked, Cancel", REG_DWORD, false, kAlphaRemove, IDCANCEL, std::nullopt},
+        {"absent, cleared, OK", REG_NONE, true, kAlphaRemove, std::nullopt, kItems[0], 8, IDOK, {{0, 480}}},
+        {"stored 0, checked, OK", REG_DWORD, false, kAlphaComposite, 300, "300", -1, IDOK, {{1, 300}}},
+        {"0 of the wrong type, cleared, OK", REG_BINARY, true, kAlphaComposite, 250, "250", -1, IDOK, {{0, 250}}},
+        {"stored 0, checked, Cancel", REG_DWORD, false, kAlphaRemove, 500, kItems[0], 2, IDCANCEL, std::nullopt},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         DeleteKey(kKeyPath);
         if (c.storedType != REG_NONE) WriteValue(L"HdrToneMap", c.storedType, &zero, sizeof zero);
+        if (c.storedWhite) WriteDword(L"HdrSdrWhite", *c.storedWhite);
         const std::optional<StoredValues> before = ReadSettingsKey();
         const HWND dialog = Open();
         ASSERT_NE(dialog, nullptr);
+        const HWND list = ::GetDlgItem(dialog, kHdrSdrWhite);
+        std::vector<std::string> items;
+        for (LRESULT i = 0; i < ::SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
+            wchar_t text[32] = {};
+            ::SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            items.push_back(Narrow(text));
+        }
+        std::vector<std::string> expected = kItems;
+        if (c.shownWhite == "250") expected.push_back("250");
+        EXPECT_EQ(items, expected);
+        EXPECT_EQ(Narrow(TextOf(list)), c.shownWhite);
         EXPECT_EQ(Checked(dialog, kHdrToneMap), c.shownChecked);
+        EXPECT_EQ(Enabled(dialog, kHdrSdrWhite), c.shownChecked);
         Click(dialog, c.alphaButton);
         EXPECT_EQ(Checked(dialog, kHdrToneMap), c.shownChecked) << "the alpha choice leaves the box alone";
         EXPECT_TRUE(Enabled(dialog, kHdrToneMap));
         Click(dialog, kHdrToneMap);
         EXPECT_EQ(Checked(dialog, kHdrToneMap), !c.shownChecked);
+        EXPECT_EQ(Enabled(dialog, kHdrSdrWhite), !c.shownChecked) << "the list follows the box";
+        if (c.chosenItem >= 0) ::SendMessageW(list, CB_SETCURSEL, c.chosenItem, 0);
         EXPECT_EQ(CloseWith(dialog, c.closeWith), std::optional<int>(0));
         if (c.saved) {
-            EXPECT_EQ(ReadSettingsKey(),
-                      std::optional(SavedSettings(kDefaultHistory, kWhite, c.alphaButton == kAlphaRemove ? 0 : 1,
-                                                  *c.saved)));
+            EXPECT_EQ(ReadSettingsKey(), std::optional(SavedSettings(kDefaultHistory, kWhite,
+                                                                     c.alphaButton == kAlphaRemove ? 0 : 1,
+                                                                     c.saved->first, c.saved->second)));
         } else {
             EXPECT_EQ(ReadSettingsKey(), before);
         }

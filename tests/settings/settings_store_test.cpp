@@ -281,9 +281,9 @@ TEST_F(SettingsStoreTest, ShortCustomColorListReplacesItsLeadingEntries) {
 
 // --- what the dialog writes ---------------------------------------------------
 
-TEST_F(SettingsStoreTest, SaveDialogSettingsWritesFourValuesOfTheirTypes) {
+TEST_F(SettingsStoreTest, SaveDialogSettingsWritesFiveValuesOfTheirTypes) {
     const ColorHistory history = {8, 7, 6, 5, 4, 3, 2, 1};
-    EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, false));
+    EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, {false, 300}));
 
     DWORD type = 0;
     std::vector<std::uint8_t> bytes;
@@ -299,6 +299,9 @@ TEST_F(SettingsStoreTest, SaveDialogSettingsWritesFourValuesOfTheirTypes) {
     ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrToneMap", type, bytes));
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(bytes, ColorBytes({0}));
+    ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrSdrWhite", type, bytes));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(bytes, ColorBytes({300}));
     EXPECT_FALSE(SettingsKeyGuard::Read(L"CustomColors", type, bytes));
 
     const DialogSettings loaded = rorurera::LoadDialogSettings(kKey);
@@ -306,11 +309,14 @@ TEST_F(SettingsStoreTest, SaveDialogSettingsWritesFourValuesOfTheirTypes) {
     EXPECT_EQ(loaded.color, 0x336699u);
     EXPECT_TRUE(loaded.alphaRead);
     EXPECT_EQ(loaded.alpha, 0u);
-    EXPECT_FALSE(loaded.hdrToneMap);
+    EXPECT_FALSE(loaded.hdr.toneMap);
+    EXPECT_EQ(loaded.hdr.sdrWhiteNits, 300u);
 
-    EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, true));
+    EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, {true, 0}));
     ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrToneMap", type, bytes));
     EXPECT_EQ(bytes, ColorBytes({1}));
+    ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrSdrWhite", type, bytes));
+    EXPECT_EQ(bytes, ColorBytes({0}));
 }
 
 TEST_F(SettingsStoreTest, SaveCustomColorsWritesSixtyFourBytes) {
@@ -344,7 +350,7 @@ protected:
 
 TEST_F(UncreatableKeyTest, SaveDialogSettingsReportsItAndWritesNothing) {
     EXPECT_FALSE(RegistryKey::CreateForWrite(kBelow));
-    EXPECT_FALSE(rorurera::SaveDialogSettings(kBelow, kDefaults, 0x123456, 1, true));
+    EXPECT_FALSE(rorurera::SaveDialogSettings(kBelow, kDefaults, 0x123456, 1, {}));
     rorurera::SaveCustomColors(kBelow, CustomColors{});
     HKEY probe = nullptr;
     EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, kBelow, 0, KEY_READ, &probe), ERROR_SUCCESS);
