@@ -371,6 +371,8 @@ bool IsScRgb(const NativeFormat& format) noexcept {
     }
 }
 
+bool HasSixteenBitIntegers(const NativeFormat& format) noexcept { return format.kind == Unsigned16; }
+
 std::uint32_t ConvertedBytesPerPixel(const NativeFormat& format) noexcept { return format.hasAlpha ? 4 : 3; }
 
 void DecodeLinearRow(const NativeFormat& f, const std::uint8_t* in, float* rgba, std::uint32_t width) noexcept {

@@ -54,6 +54,9 @@ const NativeFormat* FindNativeFormat(const WICPixelFormatGUID& format) noexcept;
 // ones included): those whose samples may lie outside 0..1.
 bool IsScRgb(const NativeFormat& format) noexcept;
 
+// True for the formats of 16-bit integer samples (linear light, CMYK too).
+bool HasSixteenBitIntegers(const NativeFormat& format) noexcept;
+
 // Bytes per pixel that ConvertNativeRow writes: 4 (BGRA) for a format with
 // alpha, 3 (BGR) otherwise.
 std::uint32_t ConvertedBytesPerPixel(const NativeFormat& format) noexcept;

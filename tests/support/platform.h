@@ -25,7 +25,8 @@ bool WicConvertsIntegerFormatsTo24bpp();
 
 // Wine's converter takes the high byte of 16-bit integer channels (64bppRGBA
 // to 32bppBGRA); Windows' reads them as linear light and gives them the sRGB
-// curve, as the module's own conversion does.
+// curve, as the module's own conversion does. (Under Wine the module converts
+// every 16-bit integer format itself, so its pictures do not depend on this.)
 bool WicEncodesSixteenBitsWithTheSrgbCurve();
 
 // Wine's imaging component has no palette for JPEG XR frames (CopyPalette
