@@ -244,7 +244,7 @@ Bytes Words(std::initializer_list<std::uint16_t> words) {
 
 // Our own conversion of the stored pixels, read with one copy at the packed
 // pitch, where the converter refuses (Wine's, at Initialize for half floats,
-// at CopyPixels for 48bppRGB) and under Wine where it converts wrongly
+// at CopyPixels for 48bppRGB; extended-range 10-10-10-2 it refuses too) and under Wine where it converts wrongly
 // (Wine's takes the high byte of 16-bit words of 64bppRGBA), seen in a 2 x 1
 // frame's pixels (alpha dropped). Linear 0.5 and 0x8000 encode to 188, 0.25
 // to 137, 0x1234 to 75, 0x00FF and 0x0100 to 13.
@@ -264,6 +264,9 @@ TEST_F(AssemblePictureTest, OwnConversionWhereTheConverterRefusesOrMisreads) {
          Words({0x3C00, 0x3800, 0, 0x3C00, 0x3400, 0x4000, 0x7E00, 0x3800}), {0, 188, 255, 0, 255, 137}},
         {"48bppRGB", GUID_WICPixelFormat48bppRGB, Words({0x8000, 0xFFFF, 0, 0, 0x4000, 0xFFFF}),
          {0, 255, 188, 255, 137, 0}},
+        // R, G, B, A = 639, 894, 384, 3 and 1023, 0, 500, 0: (v - 384) / 510
+        {"32bppRGBA1010102XR", GUID_WICPixelFormat32bppRGBA1010102XR, Words({0xFA7F, 0xD80D, 0x03FF, 0x1F40}),
+         {0, 255, 128, 58, 0, 255}},
     };
     decoder.frame.width = 2;
     decoder.frame.height = 1;
