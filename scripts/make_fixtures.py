@@ -50,6 +50,11 @@ What JxrEncApp needed, per format (jxrlib 1.2~git20170615, Debian 12):
                            both tools copy the bytes unchanged, so only widths
                            whose 30-bit TIFF rows fill whole words (1 to 3).
   40bppCMYKAlpha (-c 32)   8-bit separated TIFF, 5 samples, ExtraSamples 2.
+No fixture of 64bppPRGBA or 32bppRGBA1010102XR: JxrEncApp has no code for
+either.  rgba64_2x2.jxr with its container's format changed to 64bppPRGBA
+decodes with JxrDecApp, but Wine's decoder refuses the file (E_FAIL when the
+decoder is made); jxrlib knows no 10-10-10-2 extended-range format (JxrDecApp:
+"Unsupported format in JPEG XR"), and Wine's decoder refuses such a file too.
 A source without resolution gives 96.0 / 96.0 dpi (float32 0x42C00000) in
 tags 0xBC82 / 0xBC83.  Every file JxrEncApp writes has tag 0xBC02
 (orientation) as a LONG with value 0, so the orientation fixtures are made

@@ -79,7 +79,7 @@ bool PreferOwnConversion(IWICBitmapDecoder* decoder) noexcept {
     WICPixelFormatGUID format{};
     if (FAILED(frame->GetPixelFormat(&format))) return false;
     const NativeFormat* native = FindNativeFormat(format);
-    return native != nullptr && IsScRgb(*native);
+    return native != nullptr && (IsScRgb(*native) || HasSixteenBitIntegers(*native));
 }
 
 }  // namespace rorurera

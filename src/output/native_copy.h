@@ -33,11 +33,13 @@ PluginResult ConvertStoredRows(const NativeFormat& native, const std::uint8_t* r
 PluginResult CopyNativePixels(IWICBitmapDecoder* decoder, PluginResult refused, PixelBuffer& buffer,
                               UniqueHlocal& spare);
 
-// True under Wine when frame 0 holds samples that may lie beyond white
-// (fixed-point, half, float, shared exponent): such frames skip the
-// platform's converter, which refuses most of them and, for the one it
-// takes (32bppGrayFloat), wraps values above 1.0 around instead of clipping
-// them. Always false on Windows, and asks the decoder nothing there.
+// True under Wine when frame 0 holds samples that its converter gets wrong
+// where it takes them at all: samples that may lie beyond white
+// (fixed-point, half, float, shared exponent), whose values above 1.0 it
+// wraps around (32bppGrayFloat), and 16-bit integer samples, of which it
+// keeps the high byte instead of giving the linear values the sRGB curve
+// (64bppRGBA). Such frames skip the platform's converter. Always false on
+// Windows, and asks the decoder nothing there.
 bool PreferOwnConversion(IWICBitmapDecoder* decoder) noexcept;
 
 }  // namespace rorurera

@@ -29,6 +29,7 @@ constexpr NativeFormat kNativeFormats[] = {
     {GUID_WICPixelFormat16bppBGR565,               16, 3, Packed565,      Bgr,  false, false},  // R<<11 | G<<5 | B
     {GUID_WICPixelFormat32bppBGR101010,            32, 3, Packed101010,   Bgr,  false, false},  // R<<20 | G<<10 | B
     {GUID_WICPixelFormat32bppRGBA1010102,          32, 4, Packed101010,   Rgb,  true,  false},  // A<<30 | B<<20 | G<<10 | R
+    {GUID_WICPixelFormat32bppRGBA1010102XR,        32, 4, Packed101010XR, Rgb,  true,  false},  // the same, biased by 384
     {GUID_WICPixelFormat16bppGray,                 16, 1, Unsigned16,     Gray, false, false},  // linear words
     {GUID_WICPixelFormat48bppRGB,                  48, 3, Unsigned16,     Rgb,  false, false},  // linear words
     {GUID_WICPixelFormat48bppBGR,                  48, 3, Unsigned16,     Bgr,  false, false},  // linear words
@@ -242,6 +243,14 @@ inline std::uint8_t Expand(std::uint32_t v) noexcept {
     return static_cast<std::uint8_t>((v * 255 + kMax / 2) / kMax);
 }
 
+// An extended-range 10-bit sample, (v - 384) / 510, clamped to 0..1 and
+// scaled to 8 bits with rounding: 255 (v - 384) / 510 is (v - 384) / 2.
+inline std::uint8_t ExpandExtendedRange(std::uint32_t v) noexcept {
+    if (v <= 384) return 0;
+    if (v >= 894) return 255;
+    return static_cast<std::uint8_t>((v - 384 + 1) / 2);
+}
+
 inline std::uint8_t EncodeSrgb(float linear) noexcept {
     if (!(linear > 0.0f)) return 0;  // NaN too
     if (linear >= 1.0f) return 255;
@@ -322,11 +331,15 @@ void ConvertPackedRow(const NativeFormat& f, const std::uint8_t* in, std::uint8_
         std::uint8_t middle = 0;
         std::uint8_t high = 0;
         std::uint8_t alpha = 255;
-        if (f.kind == Packed101010) {
+        if (f.kind == Packed101010 || f.kind == Packed101010XR) {
             const std::uint32_t word = Load<std::uint32_t>(in);
-            low = Expand<10>(word & 0x3FF);
-            middle = Expand<10>((word >> 10) & 0x3FF);
-            high = Expand<10>((word >> 20) & 0x3FF);
+            const bool extended = f.kind == Packed101010XR;
+            const auto ten = [extended](std::uint32_t v) noexcept {
+                return extended ? ExpandExtendedRange(v) : Expand<10>(v);
+            };
+            low = ten(word & 0x3FF);
+            middle = ten((word >> 10) & 0x3FF);
+            high = ten((word >> 20) & 0x3FF);
             alpha = static_cast<std::uint8_t>((word >> 30) * 85);
         } else {
             const std::uint32_t word = Load<std::uint16_t>(in);
@@ -370,6 +383,8 @@ bool IsScRgb(const NativeFormat& format) noexcept {
         return false;
     }
 }
+
+bool HasSixteenBitIntegers(const NativeFormat& format) noexcept { return format.kind == Unsigned16; }
 
 std::uint32_t ConvertedBytesPerPixel(const NativeFormat& format) noexcept { return format.hasAlpha ? 4 : 3; }
 
@@ -423,6 +438,7 @@ void ConvertNativeRow(const NativeFormat& f, const std::uint8_t* in, std::uint8_
     case Packed555:
     case Packed565:
     case Packed101010:
+    case Packed101010XR:
         ConvertPackedRow(f, in, out, width);
         return;
     default:

@@ -8,8 +8,9 @@
 // curve, as the platform's converter gives them; fixed-point, half, float
 // and shared-exponent samples are scRGB (linear light, 1.0 = white), clamped
 // to 0..1 and given the sRGB curve; CMYK is turned into RGB the simple way,
-// R = (1 - C)(1 - K). Alpha is taken as stored and scaled to 8 bits;
-// premultiplied colours are divided by their alpha.
+// R = (1 - C)(1 - K); extended-range 10-bit samples lose their bias and
+// scale and are clamped to 0..1. Alpha is taken as stored and scaled to 8
+// bits; premultiplied colours are divided by their alpha.
 
 #include <windows.h>
 #include <wincodec.h>
@@ -25,6 +26,7 @@ enum class NumericKind : std::uint8_t {
     Packed555,       // 5-5-5 words, sRGB (the 5-5-5-1 form with a 1-bit alpha on top)
     Packed565,       // 5-6-5 words, sRGB
     Packed101010,    // 10-10-10 words, sRGB (the 10-10-10-2 form with a 2-bit alpha on top)
+    Packed101010XR,  // 10-10-10-2 words of extended range: (v - 384) / 510, sRGB, 1.0 = white
     Fixed16,         // signed 16-bit fixed point s2.13, scRGB
     Fixed32,         // signed 32-bit fixed point s7.24, scRGB
     Half,            // 16-bit floating point, scRGB
@@ -53,6 +55,9 @@ const NativeFormat* FindNativeFormat(const WICPixelFormatGUID& format) noexcept;
 // True for the fixed-point, half, float and shared-exponent formats (grey
 // ones included): those whose samples may lie outside 0..1.
 bool IsScRgb(const NativeFormat& format) noexcept;
+
+// True for the formats of 16-bit integer samples (linear light, CMYK too).
+bool HasSixteenBitIntegers(const NativeFormat& format) noexcept;
 
 // Bytes per pixel that ConvertNativeRow writes: 4 (BGRA) for a format with
 // alpha, 3 (BGR) otherwise.

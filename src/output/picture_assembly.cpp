@@ -65,8 +65,9 @@ namespace {
 
 // The usual path (reports 50): frame 0 through the imaging component's
 // converter, or, where it refuses the frame's format (as Wine's does for the
-// 16-bit, half, float, fixed-point, RGBE, 10-10-10 and CMYK formats), our own
-// conversion of the stored pixels; `hasAlpha` for 32-bit rows with alpha.
+// 16-bit, half, float, fixed-point, RGBE, 10-10-10 and CMYK formats) or
+// would convert it wrongly (PreferOwnConversion), our own conversion of the
+// stored pixels; `hasAlpha` for 32-bit rows with alpha.
 PluginResult CopyFramePixels(IWICImagingFactory* factory, IWICBitmapDecoder* decoder,
                              const ProgressReporter& progress, PixelBuffer& picture, UniqueHlocal& spare,
                              bool& hasAlpha) {

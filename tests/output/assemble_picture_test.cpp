@@ -242,13 +242,13 @@ Bytes Words(std::initializer_list<std::uint16_t> words) {
     return out;
 }
 
-// Which path a 2 x 1 frame takes, seen in its pixels (alpha dropped): the
-// platform's converter where it converts the format (Wine's takes the high
-// byte of 16-bit words), our own conversion of the stored pixels, read with
-// one copy at the packed pitch, where the converter refuses (Wine's, at
-// Initialize for half floats, at CopyPixels for 48bppRGB). Linear 0.5 and
-// 0x8000 encode to 188, 0.25 to 137.
-TEST_F(AssemblePictureTest, ConverterWhereItConvertsOwnConversionWhereItRefuses) {
+// Our own conversion of the stored pixels, read with one copy at the packed
+// pitch, where the converter refuses (Wine's, at Initialize for half floats,
+// at CopyPixels for 48bppRGB; extended-range 10-10-10-2 it refuses too) and under Wine where it converts wrongly
+// (Wine's takes the high byte of 16-bit words of 64bppRGBA), seen in a 2 x 1
+// frame's pixels (alpha dropped). Linear 0.5 and 0x8000 encode to 188, 0.25
+// to 137, 0x1234 to 75, 0x00FF and 0x0100 to 13.
+TEST_F(AssemblePictureTest, OwnConversionWhereTheConverterRefusesOrMisreads) {
     SettingsKeyGuard::WriteDword(L"Alpha", 0);
     SettingsKeyGuard::WriteDword(L"HdrToneMap", 0);  // values above 1.0 clipped
     const bool wine = testing_support::RunningUnderWine();
@@ -256,15 +256,17 @@ TEST_F(AssemblePictureTest, ConverterWhereItConvertsOwnConversionWhereItRefuses)
         const char* name;
         const GUID& format;
         Bytes stored;
-        bool ownPath;  // under Wine
-        Bytes row;     // B, G, R of both pixels, under Wine
+        Bytes row;  // B, G, R of both pixels, under Wine
     } cases[] = {
-        {"64bppRGBA, converted by the platform", GUID_WICPixelFormat64bppRGBA,
-         Words({0x8000, 0xFFFF, 0x1234, 0xFFFF, 0x00FF, 0x0100, 0, 0}), false, {0x12, 0xFF, 0x80, 0, 1, 0}},
+        {"64bppRGBA", GUID_WICPixelFormat64bppRGBA, Words({0x8000, 0xFFFF, 0x1234, 0xFFFF, 0x00FF, 0x0100, 0, 0}),
+         {75, 255, 188, 0, 13, 13}},
         {"64bppRGBAHalf: 1, 0.5, 0 / 0.25, 2, NaN", GUID_WICPixelFormat64bppRGBAHalf,
-         Words({0x3C00, 0x3800, 0, 0x3C00, 0x3400, 0x4000, 0x7E00, 0x3800}), true, {0, 188, 255, 0, 255, 137}},
-        {"48bppRGB", GUID_WICPixelFormat48bppRGB, Words({0x8000, 0xFFFF, 0, 0, 0x4000, 0xFFFF}), true,
+         Words({0x3C00, 0x3800, 0, 0x3C00, 0x3400, 0x4000, 0x7E00, 0x3800}), {0, 188, 255, 0, 255, 137}},
+        {"48bppRGB", GUID_WICPixelFormat48bppRGB, Words({0x8000, 0xFFFF, 0, 0, 0x4000, 0xFFFF}),
          {0, 255, 188, 255, 137, 0}},
+        // R, G, B, A = 639, 894, 384, 3 and 1023, 0, 500, 0: (v - 384) / 510
+        {"32bppRGBA1010102XR", GUID_WICPixelFormat32bppRGBA1010102XR, Words({0xFA7F, 0xD80D, 0x03FF, 0x1F40}),
+         {0, 255, 128, 58, 0, 255}},
     };
     decoder.frame.width = 2;
     decoder.frame.height = 1;
@@ -277,9 +279,7 @@ TEST_F(AssemblePictureTest, ConverterWhereItConvertsOwnConversionWhereItRefuses)
         if (wine) {  // Windows converts all three
             EXPECT_EQ(PixelBytes(6), c.row);
             EXPECT_EQ(decoder.frame.copies, 1);
-            if (c.ownPath) {
-                EXPECT_EQ(decoder.frame.lastStride, c.stored.size());  // the packed pitch
-            }
+            EXPECT_EQ(decoder.frame.lastStride, c.stored.size());  // the packed pitch
         }
         FreeBlocks();
     }

@@ -46,6 +46,9 @@ const RowCase kRows[] = {
     {"16bppBGRA5551 red, opaque", GUID_WICPixelFormat16bppBGRA5551, Stored<std::uint16_t>({0xFC00}), {0, 0, 255, 255}},
     {"32bppRGBA1010102", GUID_WICPixelFormat32bppRGBA1010102, Stored<std::uint32_t>({1u << 30 | 1023u}),
      {0, 0, 255, 85}},
+    // (v - 384) / 510: 639 is 0.5, 100 below 0, 1023 beyond white; alpha 2 of 3.
+    {"32bppRGBA1010102XR", GUID_WICPixelFormat32bppRGBA1010102XR,
+     Stored<std::uint32_t>({2u << 30 | 1023u << 20 | 100u << 10 | 639u}), {255, 0, 128, 170}},
     {"64bppPRGBA", GUID_WICPixelFormat64bppPRGBA, Stored<std::uint16_t>({0x4000, 0, 0, 0x8000}), {0, 0, 188, 128}},
     {"80bppCMYKAlpha", GUID_WICPixelFormat80bppCMYKAlpha, Stored<std::uint16_t>({0, 0xFFFF, 0x8000, 0, 0xFFFF}),
      {127, 0, 255, 255}},
@@ -73,7 +76,7 @@ TEST(NativePixels, EachKindOfFormatConvertsOnePixel) {
 }
 
 TEST(NativePixels, OnlyFormatsWithAMeaningWeKnowAreFound) {
-    for (const GUID* unknown : {&GUID_WICPixelFormat8bppIndexed, &GUID_WICPixelFormat32bppRGBA1010102XR,
+    for (const GUID* unknown : {&GUID_WICPixelFormat8bppIndexed, &GUID_WICPixelFormat8bppAlpha,
                                 &GUID_WICPixelFormat64bpp4Channels}) {
         EXPECT_EQ(FindNativeFormat(*unknown), nullptr);
     }

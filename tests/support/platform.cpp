@@ -16,6 +16,7 @@ bool WicKeepsJpegXrAlpha() { return !RunningUnderWine(); }
 bool WicConvertsFloatFormats() { return !RunningUnderWine(); }
 bool WicConvertsIntegerFormatsTo24bpp() { return !RunningUnderWine(); }
 bool WicEncodesSixteenBitsWithTheSrgbCurve() { return !RunningUnderWine(); }
+bool WicReadsBlackWhiteStoredWithZeroAsWhite() { return !RunningUnderWine(); }
 bool WicHasJpegXrPalettes() { return !RunningUnderWine(); }
 bool WicReportsStoredSizeForQuarterTurns() { return !RunningUnderWine(); }
 

@@ -25,8 +25,17 @@ bool WicConvertsIntegerFormatsTo24bpp();
 
 // Wine's converter takes the high byte of 16-bit integer channels (64bppRGBA
 // to 32bppBGRA); Windows' reads them as linear light and gives them the sRGB
-// curve, as the module's own conversion does.
+// curve, as the module's own conversion does. (Under Wine the module converts
+// every 16-bit integer format itself, so its pictures do not depend on this.)
 bool WicEncodesSixteenBitsWithTheSrgbCurve();
+
+// JPEG XR's black-and-white pictures may be stored with 0 as white (a flag
+// in the codestream's header). Windows' decoder reports them with 0 as black,
+// like every other; Wine's hands out its codec's bits, which then say 1 =
+// black, and shows nothing that tells the two kinds apart (the same pixel
+// format, no palette, no metadata, the same container tags), so such
+// pictures arrive inverted there.
+bool WicReadsBlackWhiteStoredWithZeroAsWhite();
 
 // Wine's imaging component has no palette for JPEG XR frames (CopyPalette
 // fails), so indexed and grey pictures get the grey ramp that stands in.
