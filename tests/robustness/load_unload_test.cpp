@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <semaphore>
 #include <string>
 #include <thread>
 #include <vector>
@@ -98,15 +97,31 @@ std::vector<Outcome> MakeCalls(const susie::Plugin& plugin) {
     return outcomes;
 }
 
+// An auto-reset event: one Set wakes one Wait. (With GCC 12's
+// std::binary_semaphore a wake-up was once lost after some thousand rounds,
+// and both threads waited for good.)
+class Signal {
+public:
+    Signal() : event_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+    ~Signal() { ::CloseHandle(event_); }
+    Signal(const Signal&) = delete;
+    Signal& operator=(const Signal&) = delete;
+    void Set() { ::SetEvent(event_); }
+    void Wait() { ::WaitForSingleObject(event_, INFINITE); }
+
+private:
+    HANDLE event_;
+};
+
 // A long-lived thread of the host, as a worker that probes files while
 // another thread loads and frees the plug-in.
 class CallingThread {
 public:
     CallingThread()
         : thread_([this] {
-              for (go_.acquire(); plugin_ != nullptr; go_.acquire()) {
+              for (go_.Wait(); plugin_ != nullptr; go_.Wait()) {
                   outcomes_ = MakeCalls(*plugin_);
-                  done_.release();
+                  done_.Set();
               }
           }) {}
     ~CallingThread() {
@@ -115,16 +130,16 @@ public:
     }
     void Start(const susie::Plugin* plugin) {
         plugin_ = plugin;
-        go_.release();
+        go_.Set();
     }
     const std::vector<Outcome>& Finish() {
-        done_.acquire();
+        done_.Wait();
         return outcomes_;
     }
 
 private:
-    std::binary_semaphore go_{0};
-    std::binary_semaphore done_{0};
+    Signal go_;
+    Signal done_;
     const susie::Plugin* plugin_ = nullptr;
     std::vector<Outcome> outcomes_;
     std::thread thread_;
