@@ -54,41 +54,24 @@ constexpr Patch kPatches[] = {
 Bytes Patched(const Patch& p) {
     Bytes bytes = testing_support::ReadFileBytes(testing_support::FixturePath(p.fixture));
     if (p.tag == 0) {
-        for (std::size_t at = 0; at + 16 <= bytes.size(); ++at) {
-            if (std::memcmp(bytes.data() + at, "WMPHOTO", 7) == 0) {
-                bytes[at + p.headerByte] = p.headerValue;
-                return bytes;
-            }
+        const std::size_t at = testing_support::ImageHeaderOffset(bytes);
+        if (at < bytes.size()) {
+            bytes[at + p.headerByte] = p.headerValue;
+        } else {
+            ADD_FAILURE() << "no image header";
         }
-        ADD_FAILURE() << "no image header";
         return bytes;
     }
-    std::uint32_t ifd = 0;
-    std::uint16_t entries = 0;
-    std::memcpy(&ifd, bytes.data() + 4, 4);
-    std::memcpy(&entries, bytes.data() + ifd, 2);
-    for (std::uint16_t i = 0; i < entries; ++i) {
-        std::uint8_t* entry = bytes.data() + ifd + 2 + 12 * i;
-        std::uint16_t tag = 0;
-        std::memcpy(&tag, entry, 2);
-        if (tag != p.tag) continue;
-        if (p.newTag != 0) std::memcpy(entry, &p.newTag, 2);
-        if (p.type != 0) std::memcpy(entry + 2, &p.type, 2);
-        std::memcpy(entry + 4, &p.count, 4);
-        std::memcpy(entry + 8, &p.value, 4);
+    std::uint8_t* entry = testing_support::DirectoryEntry(bytes, p.tag);
+    if (entry == nullptr) {
+        ADD_FAILURE() << "no entry " << std::hex << p.tag;
         return bytes;
     }
-    ADD_FAILURE() << "no entry " << std::hex << p.tag;
+    if (p.newTag != 0) std::memcpy(entry, &p.newTag, 2);
+    if (p.type != 0) std::memcpy(entry + 2, &p.type, 2);
+    std::memcpy(entry + 4, &p.count, 4);
+    std::memcpy(entry + 8, &p.value, 4);
     return bytes;
-}
-
-std::wstring Written(const Bytes& bytes, const char* what) {
-    const std::wstring path = testing_support::ScratchDirectory() + L"/damaged_" + std::wstring(what, what + std::strlen(what)) + L".jxr";
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    EXPECT_TRUE(::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-    ::CloseHandle(file);
-    return path;
 }
 
 HLOCAL const kUntouched = reinterpret_cast<HLOCAL>(0x5A5A);
@@ -102,7 +85,8 @@ protected:
 TEST_P(DamagedContainerTest, IsRefusedBeforeTheDecoderSeesIt) {
     const Patch& p = GetParam();
     const Bytes bytes = Patched(p);
-    const std::wstring path = Written(bytes, p.what);
+    const std::wstring path =
+        testing_support::WriteScratchFile(L"damaged_" + std::wstring(p.what, p.what + std::strlen(p.what)) + L".jxr", bytes);
 
     std::vector<char> header(2048, 0);
     std::memcpy(header.data(), bytes.data(), std::min(bytes.size(), header.size()));

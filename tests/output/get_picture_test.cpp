@@ -537,34 +537,18 @@ TEST_F(GetPictureTest, StopAtTheLastReportLeavesBothBlocksWithTheHost) {
 // big-endian numbers at bytes 12 to 15 after "WMPHOTO").
 std::wstring ImageStatingSize(std::uint32_t width, std::uint32_t height) {
     Bytes bytes = testing_support::ReadFileBytes(FixturePath(L"rgb24_3x2.jxr"));
-    const char signature[] = "WMPHOTO";
-    std::size_t at = 0;
-    while (at + 16 <= bytes.size() && std::memcmp(bytes.data() + at, signature, 7) != 0) ++at;
-    EXPECT_LE(at + 16, bytes.size());
-    if (at + 16 > bytes.size()) return {};
+    const std::size_t at = testing_support::ImageHeaderOffset(bytes);
+    EXPECT_LT(at, bytes.size());
+    if (at == bytes.size()) return {};
     bytes[at + 12] = static_cast<std::uint8_t>((width - 1) >> 8);
     bytes[at + 13] = static_cast<std::uint8_t>(width - 1);
     bytes[at + 14] = static_cast<std::uint8_t>((height - 1) >> 8);
     bytes[at + 15] = static_cast<std::uint8_t>(height - 1);
     // Container tags 0xBC80 (width) and 0xBC81 (height), LONG values.
-    std::uint32_t ifd = 0;
-    std::memcpy(&ifd, bytes.data() + 4, 4);
-    std::uint16_t entries = 0;
-    std::memcpy(&entries, bytes.data() + ifd, 2);
-    for (std::uint16_t i = 0; i < entries; ++i) {
-        std::uint8_t* entry = bytes.data() + ifd + 2 + 12 * i;
-        std::uint16_t tag = 0;
-        std::memcpy(&tag, entry, 2);
-        if (tag == 0xBC80) std::memcpy(entry + 8, &width, 4);
-        if (tag == 0xBC81) std::memcpy(entry + 8, &height, 4);
-    }
-    const std::wstring path = testing_support::ScratchDirectory() + L"/stated_" + std::to_wstring(width) + L"x" +
-                              std::to_wstring(height) + L".jxr";
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    EXPECT_TRUE(::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-    ::CloseHandle(file);
-    return path;
+    if (std::uint8_t* entry = testing_support::DirectoryEntry(bytes, 0xBC80)) std::memcpy(entry + 8, &width, 4);
+    if (std::uint8_t* entry = testing_support::DirectoryEntry(bytes, 0xBC81)) std::memcpy(entry + 8, &height, 4);
+    return testing_support::WriteScratchFile(
+        L"stated_" + std::to_wstring(width) + L"x" + std::to_wstring(height) + L".jxr", bytes);
 }
 
 TEST_F(GetPictureTest, ImageTooLargeToCopyInOneCallGivesOutOfMemory) {

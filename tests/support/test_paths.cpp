@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace testing_support {
 namespace {
 std::wstring Widen(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
@@ -42,6 +44,39 @@ std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path) {
     ::CloseHandle(file);
     EXPECT_EQ(read, bytes.size());
     return bytes;
+}
+
+std::uint8_t* DirectoryEntry(std::vector<std::uint8_t>& bytes, std::uint16_t tag) {
+    std::uint32_t ifd = 0;
+    std::uint16_t entries = 0;
+    if (bytes.size() < 8) return nullptr;
+    std::memcpy(&ifd, bytes.data() + 4, 4);
+    if (std::uint64_t{ifd} + 2 > bytes.size()) return nullptr;
+    std::memcpy(&entries, bytes.data() + ifd, 2);
+    for (std::uint32_t i = 0; i < entries && std::uint64_t{ifd} + 2 + 12 * (i + 1) <= bytes.size(); ++i) {
+        std::uint8_t* entry = bytes.data() + ifd + 2 + 12 * i;
+        std::uint16_t found = 0;
+        std::memcpy(&found, entry, 2);
+        if (found == tag) return entry;
+    }
+    return nullptr;
+}
+
+std::size_t ImageHeaderOffset(const std::vector<std::uint8_t>& bytes) {
+    for (std::size_t at = 0; at + 16 <= bytes.size(); ++at) {
+        if (std::memcmp(bytes.data() + at, "WMPHOTO", 7) == 0) return at;
+    }
+    return bytes.size();
+}
+
+std::wstring WriteScratchFile(const std::wstring& name, const std::vector<std::uint8_t>& bytes) {
+    const std::wstring path = ScratchDirectory() + L"/" + name;
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    EXPECT_TRUE(::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    EXPECT_EQ(written, bytes.size());
+    ::CloseHandle(file);
+    return path;
 }
 
 std::wstring ScratchDirectory() {

@@ -16,6 +16,14 @@ std::wstring FixturePath(const std::wstring& name);
 std::string FixturePathA(const std::string& name);
 // The whole file; fails the current test when it cannot be read.
 std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path);
+// The 12-byte directory entry with the given tag in a JPEG XR file's bytes
+// (tag, type, count, value or offset), or null when there is none.
+std::uint8_t* DirectoryEntry(std::vector<std::uint8_t>& bytes, std::uint16_t tag);
+// Where the image header ("WMPHOTO", with at least 16 bytes) starts in those
+// bytes; the size of the bytes when there is none.
+std::size_t ImageHeaderOffset(const std::vector<std::uint8_t>& bytes);
+// Writes bytes to a file of that name in ScratchDirectory(); returns its path.
+std::wstring WriteScratchFile(const std::wstring& name, const std::vector<std::uint8_t>& bytes);
 // A fresh folder for a test's own files (deleted by nobody: it lives in the
 // build folder's temp area).
 std::wstring ScratchDirectory();
