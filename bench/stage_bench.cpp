@@ -90,7 +90,7 @@ void StageRow(const char* name, std::uint32_t width, std::uint32_t height, std::
         std::memcpy(buffer.data, copy.data(), bytes);
     };
     const Medians stages = Measure(runs, reset, [&] {
-        if (bits == 32) rorurera::ReduceTo24Bits(buffer, spare, 1, rorurera::BgrColor{0xFF, 0xFF, 0xFF});
+        if (bits == 32) rorurera::ReduceTo24Bits(buffer, 1, rorurera::BgrColor{0xFF, 0xFF, 0xFF});
         rorurera::FlipToBottomUp(buffer, spare);
     });
     // In memcpy passes, by wall time: CPU times come in 10 ms steps under Wine.

@@ -44,46 +44,41 @@ bool ConverterRefused(HRESULT hr) noexcept {
     return hr == WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT || hr == WINCODEC_ERR_UNSUPPORTEDOPERATION;
 }
 
-PluginResult PrepareFrameSource(IWICImagingFactory* factory, IWICBitmapDecoder* decoder,
-                                ComPtr<IWICBitmapSource>& source, HRESULT* failure) {
+PluginResult PrepareFrameSource(IWICImagingFactory* factory, const StoredFrame& frame,
+                                ComPtr<IWICBitmapSource>& source, const PixelFormatEntry** output, HRESULT* failure) {
     source.Reset();
     if (failure != nullptr) *failure = S_OK;
-    if (decoder == nullptr || factory == nullptr) return PluginResult::InternalError;
+    if (!frame.frame || factory == nullptr) return PluginResult::InternalError;
     const auto failed = [failure](HRESULT hr) noexcept {
         if (failure != nullptr) *failure = hr;
         return ResultFromHresult(hr);
     };
-
-    ComPtr<IWICBitmapFrameDecode> frame;
-    HRESULT hr = decoder->GetFrame(0, frame.GetAddressOf());
-    if (FAILED(hr)) return failed(hr);
-    if (!frame) return PluginResult::InternalError;
-
-    WICPixelFormatGUID frameFormat{};
-    hr = frame->GetPixelFormat(&frameFormat);
-    if (FAILED(hr)) return failed(hr);
-    const PixelFormatEntry& entry = LookupPixelFormat(frameFormat);
+    const PixelFormatEntry& entry = *frame.entry;
 
     // Formats of 8 bits or less (and unknown ones) may have a palette, whose
     // transparent entries make the image one with alpha.
     bool hasAlpha = entry.hasAlpha;
     if (entry.bitsPerPixel <= 8) {
-        const ComPtr<IWICPalette> palette = FramePalette(factory, frame.Get());
+        const ComPtr<IWICPalette> palette = FramePalette(factory, frame.frame.Get());
         if (!hasAlpha && palette) hasAlpha = PaletteHasAlpha(palette.Get());
     }
 
     const WICPixelFormatGUID& outputFormat = hasAlpha ? GUID_WICPixelFormat32bppBGRA : entry.target;
-    if (SameFormat(outputFormat, frameFormat)) return AsSource(frame.Get(), source);
-
-    ComPtr<IWICFormatConverter> converter;
-    hr = factory->CreateFormatConverter(converter.GetAddressOf());
-    if (FAILED(hr)) return failed(hr);
-    if (!converter) return PluginResult::InternalError;
-
-    hr = converter->Initialize(frame.Get(), outputFormat, WICBitmapDitherTypeNone, nullptr, 0.0,
-                               WICBitmapPaletteTypeMedianCut);
-    if (FAILED(hr)) return failed(hr);
-    return AsSource(converter.Get(), source);
+    PluginResult result = PluginResult::Success;
+    if (SameFormat(outputFormat, frame.format)) {
+        result = AsSource(frame.frame.Get(), source);
+    } else {
+        ComPtr<IWICFormatConverter> converter;
+        HRESULT hr = factory->CreateFormatConverter(converter.GetAddressOf());
+        if (FAILED(hr)) return failed(hr);
+        if (!converter) return PluginResult::InternalError;
+        hr = converter->Initialize(frame.frame.Get(), outputFormat, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                   WICBitmapPaletteTypeMedianCut);
+        if (FAILED(hr)) return failed(hr);
+        result = AsSource(converter.Get(), source);
+    }
+    if (result == PluginResult::Success && output != nullptr) *output = &LookupPixelFormat(outputFormat);
+    return result;
 }
 
 }  // namespace rorurera

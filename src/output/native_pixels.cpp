@@ -11,55 +11,6 @@ namespace {
 using enum NumericKind;
 using enum ChannelOrder;
 
-// The formats we convert, one row each: bits per pixel, stored samples,
-// numeric kind, channel order, alpha, premultiplied.
-constexpr NativeFormat kNativeFormats[] = {
-    // format                                    bits samples kind           order  alpha  premult
-    {GUID_WICPixelFormat24bppRGB,                  24, 3, Unsigned8,      Rgb,  false, false},  // sRGB bytes
-    {GUID_WICPixelFormat24bppBGR,                  24, 3, Unsigned8,      Bgr,  false, false},  // sRGB bytes
-    {GUID_WICPixelFormat32bppBGR,                  32, 4, Unsigned8,      Bgr,  false, false},  // fourth byte unused
-    {GUID_WICPixelFormat32bppRGBA,                 32, 4, Unsigned8,      Rgb,  true,  false},  // straight alpha
-    {GUID_WICPixelFormat32bppBGRA,                 32, 4, Unsigned8,      Bgr,  true,  false},  // straight alpha
-    {GUID_WICPixelFormat32bppPRGBA,                32, 4, Unsigned8,      Rgb,  true,  true },  // premultiplied alpha
-    {GUID_WICPixelFormat32bppPBGRA,                32, 4, Unsigned8,      Bgr,  true,  true },  // premultiplied alpha
-    {GUID_WICPixelFormat32bppCMYK,                 32, 4, Unsigned8,      Cmyk, false, false},  // C, M, Y, K bytes
-    {GUID_WICPixelFormat40bppCMYKAlpha,            40, 5, Unsigned8,      Cmyk, true,  false},  // C, M, Y, K, A bytes
-    {GUID_WICPixelFormat16bppBGR555,               16, 3, Packed555,      Bgr,  false, false},  // R<<10 | G<<5 | B
-    {GUID_WICPixelFormat16bppBGRA5551,             16, 4, Packed555,      Bgr,  true,  false},  // A<<15 | R<<10 | G<<5 | B
-    {GUID_WICPixelFormat16bppBGR565,               16, 3, Packed565,      Bgr,  false, false},  // R<<11 | G<<5 | B
-    {GUID_WICPixelFormat32bppBGR101010,            32, 3, Packed101010,   Bgr,  false, false},  // R<<20 | G<<10 | B
-    {GUID_WICPixelFormat32bppRGBA1010102,          32, 4, Packed101010,   Rgb,  true,  false},  // A<<30 | B<<20 | G<<10 | R
-    {GUID_WICPixelFormat32bppRGBA1010102XR,        32, 4, Packed101010XR, Rgb,  true,  false},  // the same, biased by 384
-    {GUID_WICPixelFormat16bppGray,                 16, 1, Unsigned16,     Gray, false, false},  // linear words
-    {GUID_WICPixelFormat48bppRGB,                  48, 3, Unsigned16,     Rgb,  false, false},  // linear words
-    {GUID_WICPixelFormat48bppBGR,                  48, 3, Unsigned16,     Bgr,  false, false},  // linear words
-    {GUID_WICPixelFormat64bppRGBA,                 64, 4, Unsigned16,     Rgb,  true,  false},  // linear words, straight alpha
-    {GUID_WICPixelFormat64bppBGRA,                 64, 4, Unsigned16,     Bgr,  true,  false},  // linear words, straight alpha
-    {GUID_WICPixelFormat64bppPRGBA,                64, 4, Unsigned16,     Rgb,  true,  true },  // linear words, premultiplied
-    {GUID_WICPixelFormat64bppPBGRA,                64, 4, Unsigned16,     Bgr,  true,  true },  // linear words, premultiplied
-    {GUID_WICPixelFormat64bppCMYK,                 64, 4, Unsigned16,     Cmyk, false, false},  // C, M, Y, K words
-    {GUID_WICPixelFormat80bppCMYKAlpha,            80, 5, Unsigned16,     Cmyk, true,  false},  // C, M, Y, K, A words
-    {GUID_WICPixelFormat16bppGrayFixedPoint,       16, 1, Fixed16,        Gray, false, false},  // s2.13
-    {GUID_WICPixelFormat48bppRGBFixedPoint,        48, 3, Fixed16,        Rgb,  false, false},  // s2.13
-    {GUID_WICPixelFormat48bppBGRFixedPoint,        48, 3, Fixed16,        Bgr,  false, false},  // s2.13
-    {GUID_WICPixelFormat64bppRGBFixedPoint,        64, 4, Fixed16,        Rgb,  false, false},  // s2.13, fourth unused
-    {GUID_WICPixelFormat64bppRGBAFixedPoint,       64, 4, Fixed16,        Rgb,  true,  false},  // s2.13 with alpha
-    {GUID_WICPixelFormat64bppBGRAFixedPoint,       64, 4, Fixed16,        Bgr,  true,  false},  // s2.13 with alpha
-    {GUID_WICPixelFormat32bppGrayFixedPoint,       32, 1, Fixed32,        Gray, false, false},  // s7.24
-    {GUID_WICPixelFormat96bppRGBFixedPoint,        96, 3, Fixed32,        Rgb,  false, false},  // s7.24
-    {GUID_WICPixelFormat128bppRGBFixedPoint,      128, 4, Fixed32,        Rgb,  false, false},  // s7.24, fourth unused
-    {GUID_WICPixelFormat128bppRGBAFixedPoint,     128, 4, Fixed32,        Rgb,  true,  false},  // s7.24 with alpha
-    {GUID_WICPixelFormat16bppGrayHalf,             16, 1, Half,           Gray, false, false},  // half float
-    {GUID_WICPixelFormat48bppRGBHalf,              48, 3, Half,           Rgb,  false, false},  // half float
-    {GUID_WICPixelFormat64bppRGBHalf,              64, 4, Half,           Rgb,  false, false},  // half float, fourth unused
-    {GUID_WICPixelFormat64bppRGBAHalf,             64, 4, Half,           Rgb,  true,  false},  // half float with alpha
-    {GUID_WICPixelFormat32bppGrayFloat,            32, 1, Float,          Gray, false, false},  // float
-    {GUID_WICPixelFormat128bppRGBFloat,           128, 4, Float,          Rgb,  false, false},  // float, fourth unused
-    {GUID_WICPixelFormat128bppRGBAFloat,          128, 4, Float,          Rgb,  true,  false},  // float with alpha
-    {GUID_WICPixelFormat128bppPRGBAFloat,         128, 4, Float,          Rgb,  true,  true },  // float, premultiplied
-    {GUID_WICPixelFormat32bppRGBE,                 32, 4, SharedExponent, Rgb,  false, false},  // R, G, B mantissas, exponent
-};
-
 // --- the sRGB transfer curve, as a table built by the compiler -------------
 
 // Natural logarithm and exponential good to about 1e-15, usable in
@@ -271,7 +222,7 @@ inline void Store(std::uint8_t* out, std::uint8_t red, std::uint8_t green, std::
 
 // --- rows by kind -----------------------------------------------------------
 
-void ConvertUnsigned8Row(const NativeFormat& f, const std::uint8_t* in, std::uint8_t* out,
+void ConvertUnsigned8Row(const PixelFormatEntry& f, const std::uint8_t* in, std::uint8_t* out,
                          std::uint32_t width) noexcept {
     const std::uint32_t inBytes = f.bitsPerPixel / 8;
     const std::uint32_t outBytes = f.hasAlpha ? 4 : 3;
@@ -292,7 +243,7 @@ void ConvertUnsigned8Row(const NativeFormat& f, const std::uint8_t* in, std::uin
     }
 }
 
-void ConvertUnsigned16Row(const NativeFormat& f, const std::uint8_t* in, std::uint8_t* out,
+void ConvertUnsigned16Row(const PixelFormatEntry& f, const std::uint8_t* in, std::uint8_t* out,
                           std::uint32_t width) noexcept {
     const std::uint32_t inBytes = f.bitsPerPixel / 8;
     const std::uint32_t outBytes = f.hasAlpha ? 4 : 3;
@@ -321,7 +272,7 @@ void ConvertUnsigned16Row(const NativeFormat& f, const std::uint8_t* in, std::ui
     }
 }
 
-void ConvertPackedRow(const NativeFormat& f, const std::uint8_t* in, std::uint8_t* out,
+void ConvertPackedRow(const PixelFormatEntry& f, const std::uint8_t* in, std::uint8_t* out,
                       std::uint32_t width) noexcept {
     const std::uint32_t inBytes = f.bitsPerPixel / 8;
     const std::uint32_t outBytes = f.hasAlpha ? 4 : 3;
@@ -364,31 +315,9 @@ void ConvertPackedRow(const NativeFormat& f, const std::uint8_t* in, std::uint8_
 
 }  // namespace
 
-const NativeFormat* FindNativeFormat(const WICPixelFormatGUID& format) noexcept {
-    for (const NativeFormat& row : kNativeFormats) {
-        if (std::memcmp(&row.format, &format, sizeof(GUID)) == 0) return &row;
-    }
-    return nullptr;
-}
+std::uint32_t ConvertedBytesPerPixel(const PixelFormatEntry& format) noexcept { return format.hasAlpha ? 4 : 3; }
 
-bool IsScRgb(const NativeFormat& format) noexcept {
-    switch (format.kind) {
-    case Fixed16:
-    case Fixed32:
-    case Half:
-    case Float:
-    case SharedExponent:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool HasSixteenBitIntegers(const NativeFormat& format) noexcept { return format.kind == Unsigned16; }
-
-std::uint32_t ConvertedBytesPerPixel(const NativeFormat& format) noexcept { return format.hasAlpha ? 4 : 3; }
-
-void DecodeLinearRow(const NativeFormat& f, const std::uint8_t* in, float* rgba, std::uint32_t width) noexcept {
+void DecodeLinearRow(const PixelFormatEntry& f, const std::uint8_t* in, float* rgba, std::uint32_t width) noexcept {
     if (!IsScRgb(f)) return;
     const std::uint32_t inBytes = f.bitsPerPixel / 8;
     for (std::uint32_t x = 0; x < width; ++x, in += inBytes, rgba += 4) {
@@ -426,7 +355,7 @@ void EncodeLinearRowSrgb(const float* rgba, std::uint8_t* out, std::uint32_t wid
     }
 }
 
-void ConvertNativeRow(const NativeFormat& f, const std::uint8_t* in, std::uint8_t* out,
+void ConvertNativeRow(const PixelFormatEntry& f, const std::uint8_t* in, std::uint8_t* out,
                       std::uint32_t width) noexcept {
     switch (f.kind) {
     case Unsigned8:

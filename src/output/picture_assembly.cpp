@@ -2,37 +2,19 @@
 
 #include <wrl/client.h>
 
-#include <climits>
-#include <limits>
-
 #include "decode/container.h"
 #include "decode/frame_source.h"
-#include "decode/pixel_format_table.h"
-#include "output/lost_alpha.h"
+#include "decode/stored_frame.h"
 #include "output/native_copy.h"
 #include "output/palette.h"
+#include "output/picture_path.h"
 #include "output/pixel_stages.h"
 #include "output/tone_mapped_frame.h"
+#include "settings/settings_store.h"
 
 namespace rorurera {
 
 using Microsoft::WRL::ComPtr;
-
-bool PackedCopySize(std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel, UINT& pitch,
-                    UINT& bufferSize) noexcept {
-    constexpr std::uint64_t kMaxUint = std::numeric_limits<UINT>::max();
-    // The rectangle's sides are INT.
-    if (width > static_cast<std::uint32_t>(INT_MAX) || height > static_cast<std::uint32_t>(INT_MAX)) {
-        return false;
-    }
-    const std::uint64_t rowBytes = PackedRowBytes(width, bitsPerPixel);
-    if (rowBytes > kMaxUint) return false;
-    const std::uint64_t total = rowBytes * height;  // below 2^64: both factors below 2^32
-    if (total > kMaxUint) return false;
-    pitch = static_cast<UINT>(rowBytes);
-    bufferSize = static_cast<UINT>(total);
-    return true;
-}
 
 PluginResult CopySourcePixels(IWICBitmapSource* source, std::uint32_t width, std::uint32_t height,
                               std::uint32_t bitsPerPixel, const std::vector<std::uint32_t>& palette,
@@ -63,59 +45,54 @@ PluginResult CopySourcePixels(IWICBitmapSource* source, std::uint32_t width, std
 
 namespace {
 
-// The usual path (reports 50): frame 0 through the imaging component's
-// converter, or, where it refuses the frame's format (as Wine's does for the
-// 16-bit, half, float, fixed-point, RGBE, 10-10-10 and CMYK formats) or
-// would convert it wrongly (PreferOwnConversion), our own conversion of the
-// stored pixels; `hasAlpha` for 32-bit rows with alpha.
-PluginResult CopyFramePixels(IWICImagingFactory* factory, IWICBitmapDecoder* decoder,
-                             const ProgressReporter& progress, PixelBuffer& picture, UniqueHlocal& spare,
-                             bool& hasAlpha) {
-    PluginResult result = PluginResult::Success;
+// The picture through the platform's converter; 50 is reported once the
+// source is prepared (or refused). `refused` tells that the converter
+// refused the frame's format, at Initialize or at CopyPixels (as Wine's does
+// for the 16-bit, half, float, fixed-point, RGBE, 10-10-10 and CMYK
+// formats): the frame can still be read in its own format then.
+PluginResult CopyThroughConverter(IWICImagingFactory* factory, const StoredFrame& frame,
+                                  const ProgressReporter& progress, PixelBuffer& picture, UniqueHlocal& spare,
+                                  bool& refused) {
+    refused = false;
     ComPtr<IWICBitmapSource> source;
+    const PixelFormatEntry* output = nullptr;
     HRESULT failure = S_OK;
-    bool refused = PreferOwnConversion(decoder);
-    if (refused) {
-        result = PluginResult::InternalError;
-    } else {
-        result = PrepareFrameSource(factory, decoder, source, &failure);
-        refused = result != PluginResult::Success && ConverterRefused(failure);
-        if (result != PluginResult::Success && !refused) return result;
-        if (!refused && !source) return PluginResult::InternalError;
-    }
+    PluginResult result = PrepareFrameSource(factory, frame, source, &output, &failure);
+    if (result != PluginResult::Success && !ConverterRefused(failure)) return result;
     if (progress.StopRequestedAt(50)) return PluginResult::Aborted;
-
-    if (!refused) {
-        UINT width = 0;
-        UINT height = 0;
-        HRESULT hr = source->GetSize(&width, &height);
-        if (FAILED(hr)) return ResultFromHresult(hr);
-        double dpiX = 0;
-        double dpiY = 0;
-        hr = source->GetResolution(&dpiX, &dpiY);  // must answer; the bitmap carries no resolution
-        if (FAILED(hr)) return ResultFromHresult(hr);
-        WICPixelFormatGUID format{};
-        hr = source->GetPixelFormat(&format);
-        if (FAILED(hr)) return ResultFromHresult(hr);
-        const PixelFormatEntry& entry = LookupPixelFormat(format);
-        if (entry.bitsPerPixel <= 0) return PluginResult::InternalError;
-        const auto bitsPerPixel = static_cast<std::uint32_t>(entry.bitsPerPixel);
-        hasAlpha = entry.hasAlpha;
-
+    if (result == PluginResult::Success) {
+        if (output->bitsPerPixel <= 0) return PluginResult::InternalError;
+        const auto bitsPerPixel = static_cast<std::uint32_t>(output->bitsPerPixel);
         std::vector<std::uint32_t> palette;
         if (bitsPerPixel <= 8) palette = CompletePalette(factory, source.Get(), bitsPerPixel);
+        result = CopySourcePixels(source.Get(), frame.width, frame.height, bitsPerPixel, palette, picture, spare,
+                                  &failure);
+    }
+    refused = result != PluginResult::Success && ConverterRefused(failure);
+    return result;
+}
 
-        result = CopySourcePixels(source.Get(), width, height, bitsPerPixel, palette, picture, spare, &failure);
-        refused = result != PluginResult::Success && ConverterRefused(failure);
-        if (result != PluginResult::Success && !refused) return result;
-    }
-    if (refused) {
-        source.Reset();
-        result = CopyNativePixels(decoder, result, picture, spare);
+// The top-down picture the way the path says (reports 50).
+PluginResult MakeTopDownPicture(IWICImagingFactory* factory, const StoredFrame& frame, const PicturePath& path,
+                                const HdrSettings& hdr, const ProgressReporter& progress, PixelBuffer& picture,
+                                UniqueHlocal& spare) {
+    PictureRoute route = path.route;
+    if (route == PictureRoute::ToneMap) {
+        bool made = false;
+        const PluginResult result =
+            ToneMapFrame(factory, frame, path.floatsFromPlatform, hdr, picture, spare, made);
         if (result != PluginResult::Success) return result;
-        hasAlpha = picture.layout->bitsPerPixel == 32;
+        if (made) return progress.StopRequestedAt(50) ? PluginResult::Aborted : PluginResult::Success;
+        route = path.withinSdr;
     }
-    return PluginResult::Success;
+    if (route == PictureRoute::Converter) {
+        bool refused = false;
+        const PluginResult result = CopyThroughConverter(factory, frame, progress, picture, spare, refused);
+        if (!refused || !OwnConversionTakes(*frame.entry)) return result;
+    } else if (progress.StopRequestedAt(50)) {
+        return PluginResult::Aborted;
+    }
+    return CopyNativePixels(frame, picture, spare);
 }
 
 }  // namespace
@@ -128,27 +105,30 @@ PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* dec
     if (result != PluginResult::Success) return result;
     if (progress.StopRequestedAt(30)) return PluginResult::Aborted;
 
+    StoredFrame frame;
+    result = ReadStoredFrame(decoder, frame);
+    if (result != PluginResult::Success) return result;
+    const PictureSettings settings = ReadPictureSettings();
+    const PicturePath path = ChoosePicturePath(*frame.entry, settings.hdr);
+
     // The request's blocks: the working picture and the spare, freed on every
     // path unless handed over.
     UniqueHlocal spare;
     PixelBuffer picture;
-    bool hasAlpha = false;
-    bool made = false;  // by the tone-mapping path
-    result = ToneMapFrame(factory, decoder, picture, spare, made, hasAlpha);
+    result = MakeTopDownPicture(factory, frame, path, settings.hdr, progress, picture, spare);
     if (result != PluginResult::Success) return result;
-    if (made) {
-        if (progress.StopRequestedAt(50)) return PluginResult::Aborted;
-    } else {
-        result = CopyFramePixels(factory, decoder, progress, picture, spare, hasAlpha);
-        if (result != PluginResult::Success) return result;
-    }
+    frame.frame.Reset();  // the stages need nothing more of it
     if (progress.StopRequestedAt(60) || progress.StopRequestedAt(70)) return PluginResult::Aborted;
 
     // Both stages work in the copy's own block. Pictures with alpha shrink
-    // to 24 bits first, so that fewer bytes change places in the flip.
-    if (hasAlpha) {
-        result = AlphaLostByPlatform(picture) ? ReduceTo24Bits(picture, spare, Discard, BgrColor{})
-                                              : ReduceTo24Bits(picture, spare);
+    // to 24 bits first, so that fewer bytes change places in the flip. Every
+    // 32-bit picture has alpha: the converter's one 32-bit output is
+    // 32bppBGRA, and our own conversion and tone mapping give 32 bits only
+    // for formats with alpha.
+    if (picture.layout->bitsPerPixel == 32) {
+        result = path.zeroAlphaIsLost && AlphaAllZero(picture)
+                     ? ReduceTo24Bits(picture, Discard, BgrColor{})
+                     : ReduceTo24Bits(picture, settings.alphaMode, settings.background);
         if (result != PluginResult::Success) return result;
     }
     if (progress.StopRequestedAt(80)) return PluginResult::Aborted;

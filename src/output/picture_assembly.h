@@ -13,20 +13,15 @@
 namespace rorurera {
 
 // Turns frame 0 of an opened decoder into the host's bitmap: a BITMAPINFO
-// block and a pixel block (where the imaging component's converter refuses
-// the frame's format, the frame is read in that format and converted by us), stored into the host's handles only on success
-// (or when the host stops at the very last report). Reports 30, 50, 60, 70,
+// block and a pixel block, made the way the picture's path says
+// (picture_path.h), stored into the host's handles only on success (or when
+// the host stops at the very last report). The frame is read once, and so
+// are the settings. Reports 30, 50, 60, 70,
 // 80, 90 and 100 of 100; a stop before 100 frees everything and leaves the
 // handles alone. May throw std::bad_alloc; everything acquired is owned, so
 // unwinding releases it.
 PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, HLOCAL* header,
                              HLOCAL* bits, const ProgressReporter& progress);
-
-// The row pitch and buffer size of one full-width CopyPixels at the packed
-// pitch, ceil(width * bits / 8): false when the rectangle, the pitch or the
-// buffer size does not fit the call's 32-bit arguments.
-bool PackedCopySize(std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel, UINT& pitch,
-                    UINT& bufferSize) noexcept;
 
 // Copies the whole source, top row first, at the packed pitch into a new
 // buffer (rows packed, not yet DIB rows). OutOfMemory when the copy cannot

@@ -1,6 +1,7 @@
 #include "output/pixel_buffer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -24,6 +25,22 @@ std::uint32_t ColorTableEntries(std::uint32_t bitsPerPixel) noexcept {
 }
 
 }  // namespace
+
+bool PackedCopySize(std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel, UINT& pitch,
+                    UINT& bufferSize) noexcept {
+    constexpr std::uint64_t kMaxUint = std::numeric_limits<UINT>::max();
+    // The rectangle's sides are INT.
+    if (width > static_cast<std::uint32_t>(INT_MAX) || height > static_cast<std::uint32_t>(INT_MAX)) {
+        return false;
+    }
+    const std::uint64_t rowBytes = PackedRowBytes(width, bitsPerPixel);
+    if (rowBytes > kMaxUint) return false;
+    const std::uint64_t total = rowBytes * height;  // below 2^64: both factors below 2^32
+    if (total > kMaxUint) return false;
+    pitch = static_cast<UINT>(rowBytes);
+    bufferSize = static_cast<UINT>(total);
+    return true;
+}
 
 bool PixelBlockSize(std::uint32_t height, std::uint64_t stride, std::uint64_t& size) noexcept {
     constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();

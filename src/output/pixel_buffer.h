@@ -36,6 +36,12 @@ constexpr std::uint64_t DibStride(std::uint32_t width, std::uint32_t bitsPerPixe
     return (PackedRowBytes(width, bitsPerPixel) + 3) / 4 * 4;
 }
 
+// The row pitch and buffer size of one full-width CopyPixels at the packed
+// pitch, ceil(width * bits / 8): false when the rectangle, the pitch or the
+// buffer size does not fit the call's 32-bit arguments.
+bool PackedCopySize(std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel, UINT& pitch,
+                    UINT& bufferSize) noexcept;
+
 // height * stride + kSpareBytes, or false when it does not fit in 64 bits.
 bool PixelBlockSize(std::uint32_t height, std::uint64_t stride, std::uint64_t& size) noexcept;
 

@@ -224,21 +224,25 @@ PluginResult FlipToBottomUp(PixelBuffer& buffer, UniqueHlocal& spare) {
     return PluginResult::Success;
 }
 
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare) {
-    if (!HasPixels(buffer) || buffer.layout->bitsPerPixel != 32) return PluginResult::InternalError;
-    BgrColor background{0xFF, 0xFF, 0xFF};
-    const std::int32_t mode = ReadOutputSettings(background);
-    return ReduceTo24Bits(buffer, spare, mode, background);
-}
-
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare, std::int32_t alphaMode,
-                            BgrColor background) {
-    return ReduceTo24Bits(buffer, spare, alphaMode, background,
+PluginResult ReduceTo24Bits(PixelBuffer& buffer, std::int32_t alphaMode, BgrColor background) {
+    return ReduceTo24Bits(buffer, alphaMode, background,
                           RowsOnThreads() ? ReducePartition::InSlots : ReducePartition::Forward);
 }
 
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& /*spare*/, std::int32_t alphaMode,
-                            BgrColor background, ReducePartition partition) {
+bool AlphaAllZero(const PixelBuffer& buffer) noexcept {
+    if (!HasPixels(buffer) || buffer.layout->bitsPerPixel != 32) return false;
+    const PixelLayout& layout = *buffer.layout;
+    for (std::uint32_t row = 0; row < layout.height; ++row) {
+        const std::uint8_t* pixel = buffer.data + std::size_t{row} * layout.stride;
+        for (std::uint32_t x = 0; x < layout.width; ++x, pixel += 4) {
+            if (pixel[3] != 0) return false;
+        }
+    }
+    return true;
+}
+
+PluginResult ReduceTo24Bits(PixelBuffer& buffer, std::int32_t alphaMode, BgrColor background,
+                            ReducePartition partition) {
     if (!HasPixels(buffer) || buffer.layout->bitsPerPixel != 32) return PluginResult::InternalError;
     PixelLayout& layout = *buffer.layout;
     const std::uint32_t width = layout.width;

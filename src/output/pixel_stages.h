@@ -2,8 +2,10 @@
 
 // The pixel stages of a picture request. They rewrite the rows in the
 // working buffer's own block (the packed copy's block has room for the DIB
-// rows), with a few rows of scratch at most: no second picture-sized block. The working buffer always describes the pixels it
-// holds; on failure it is left as it was.
+// rows), with a few rows of scratch at most; only a buffer whose block has
+// no room for its DIB rows is flipped into a second block. The working
+// buffer always describes the pixels it holds; on failure it is left as it
+// was.
 
 #include <cstdint>
 
@@ -24,18 +26,16 @@ namespace rorurera {
 PluginResult FlipToBottomUp(PixelBuffer& buffer, UniqueHlocal& spare);
 
 // Turns 32-bit blue-green-red-alpha rows (straight alpha) into 24-bit rows:
-// alpha mode and background from the settings, read once.
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare);
+// mode 1 blends every pixel over the background,
+// out = (src * A + bg * (255 - A)) / 255 truncated; every other mode drops
+// the alpha byte. The 24-bit DIB rows are written over the 32-bit rows in the
+// same block. InternalError for a buffer without layout or pixels, of
+// another depth than 32 or with rows too short for 32-bit pixels. Row
+// padding of the result is zero.
+PluginResult ReduceTo24Bits(PixelBuffer& buffer, std::int32_t alphaMode, BgrColor background);
 
-// The same with the mode and background given: mode 1 blends every pixel
-// over the background, out = (src * A + bg * (255 - A)) / 255 truncated;
-// every other mode drops the alpha byte. The 24-bit DIB rows are written
-// over the 32-bit rows in the same block (the spare is not needed).
-// InternalError for a buffer without layout or pixels, of another depth than
-// 32 or with rows too short for 32-bit pixels. Row padding of the result is
-// zero.
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare, std::int32_t alphaMode,
-                            BgrColor background);
+// True for a 32-bit picture whose alpha bytes are all 0.
+bool AlphaAllZero(const PixelBuffer& buffer) noexcept;
 
 // How the reduction divides its work. Forward: one pass from the first row
 // on the calling thread (the 64-bit module's choice). InSlots: each row
@@ -43,7 +43,7 @@ PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare, std::int32
 // threads, then one pass moves them to the DIB pitch (the 32-bit module's
 // choice, whose row loops use the thread pool). Both give the same bytes.
 enum class ReducePartition { Forward, InSlots };
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, UniqueHlocal& spare, std::int32_t alphaMode,
-                            BgrColor background, ReducePartition partition);
+PluginResult ReduceTo24Bits(PixelBuffer& buffer, std::int32_t alphaMode, BgrColor background,
+                            ReducePartition partition);
 
 }  // namespace rorurera

@@ -5,22 +5,15 @@
 #include <memory>
 #include <new>
 
-#include "decode/pixel_format_table.h"
 #include "output/native_copy.h"
-#include "output/picture_assembly.h"
 #include "output/row_loop.h"
 #include "output/tone_map.h"
-#include "settings/settings_store.h"
 
 namespace rorurera {
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
-
-// GUID_WICPixelFormat128bppRGBAFloat: linear R, G, B, A floats.
-constexpr WICPixelFormatGUID kFormat128bppRGBAFloat = {
-    0x6FDDC324, 0x4E03, 0x4BFE, {0xB1, 0x85, 0x3D, 0x77, 0x76, 0x8D, 0xC9, 0x19}};
 
 constexpr std::uint64_t kFloatPixelBytes = 4 * sizeof(float);
 // Rows are read in bands of about this many bytes of floats.
@@ -44,26 +37,13 @@ std::uint32_t BandRows(std::uint32_t width, std::uint32_t height) noexcept {
 
 }  // namespace
 
-bool IsScRgbFrame(IWICBitmapFrameDecode* frame) noexcept {
-    WICPixelFormatGUID format{};
-    if (frame == nullptr || FAILED(frame->GetPixelFormat(&format))) return false;
-    const NativeFormat* native = FindNativeFormat(format);
-    return native != nullptr && IsScRgb(*native);
-}
-
-PluginResult LinearFrameReader::Open(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame,
+PluginResult LinearFrameReader::Open(IWICImagingFactory* factory, const StoredFrame& frame,
                                      bool platformConverter) {
-    if (factory == nullptr || frame == nullptr) return PluginResult::InternalError;
-    WICPixelFormatGUID format{};
-    HRESULT hr = frame->GetPixelFormat(&format);
-    if (FAILED(hr)) return ResultFromHresult(hr);
-    const NativeFormat* native = FindNativeFormat(format);
-    if (native == nullptr || !IsScRgb(*native)) return PluginResult::InternalError;
-
-    UINT width = 0;
-    UINT height = 0;
-    hr = frame->GetSize(&width, &height);
-    if (FAILED(hr)) return ResultFromHresult(hr);
+    if (factory == nullptr || !frame.frame) return PluginResult::InternalError;
+    const PixelFormatEntry& stored = *frame.entry;
+    if (!IsScRgb(stored)) return PluginResult::InternalError;
+    const std::uint32_t width = frame.width;
+    const std::uint32_t height = frame.height;
     // A band of float rows must fit one CopyPixels call.
     if (std::uint64_t{width} * kFloatPixelBytes * BandRows(width, height) > UINT_MAX ||
         width > static_cast<UINT>(INT_MAX) || height > static_cast<UINT>(INT_MAX)) {
@@ -71,16 +51,15 @@ PluginResult LinearFrameReader::Open(IWICImagingFactory* factory, IWICBitmapFram
     }
     width_ = width;
     height_ = height;
-    hasAlpha_ = LookupPixelFormat(format).hasAlpha;
+    hasAlpha_ = stored.hasAlpha;
 
-    // The platform's converter gives the floats on Windows; under Wine (or
-    // should a converter be refused) the frame's own rows are decoded here:
-    // Wine's converter refuses most of these formats and wraps grey floats
-    // above 1.0 around.
+    // The platform's converter gives the floats where the picture's path
+    // says so; otherwise, or should the converter refuse, the frame's own
+    // rows are decoded here.
     ComPtr<IWICFormatConverter> converter;
     if (platformConverter && SUCCEEDED(factory->CreateFormatConverter(converter.GetAddressOf())) && converter &&
-        SUCCEEDED(converter->Initialize(frame, kFormat128bppRGBAFloat, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                        WICBitmapPaletteTypeCustom)) &&
+        SUCCEEDED(converter->Initialize(frame.frame.Get(), GUID_WICPixelFormat128bppRGBAFloat,
+                                        WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom)) &&
         SUCCEEDED(converter.As(&converter_))) {
         return PluginResult::Success;
     }
@@ -89,11 +68,10 @@ PluginResult LinearFrameReader::Open(IWICImagingFactory* factory, IWICBitmapFram
     // One full-width copy at the packed pitch, the only first copy Wine's
     // frames make correctly; the rows may be deeper than any bitmap's.
     UINT pitch = 0;
-    const PluginResult copied = CopyStoredRows(frame, *native, width, height, nativeRows_, pitch);
+    const PluginResult copied = CopyStoredRows(frame, nativeRows_, pitch);
     if (copied != PluginResult::Success) return copied;
     nativePitch_ = pitch;
-    native_ = native;
-    hasAlpha_ = native->hasAlpha;  // as the native-pixel path decides it
+    native_ = &stored;
     return PluginResult::Success;
 }
 
@@ -121,7 +99,7 @@ PluginResult LinearFrameReader::ReadRows(std::uint32_t first, std::uint32_t coun
         return PluginResult::Success;
     }
     if (native_ == nullptr || !nativeRows_) return PluginResult::InternalError;
-    const NativeFormat& native = *native_;
+    const PixelFormatEntry& native = *native_;
     const std::size_t stride = nativePitch_;
     const std::uint8_t* source = StoredRows() + std::size_t{first} * stride;
     const std::size_t sourceStep = stride * step;
@@ -179,7 +157,7 @@ PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve,
     const std::size_t outStride = mapped.layout->stride;
     if (reader.HasStoredRows()) {
         // The frame's own rows: decoded, mapped and encoded a stretch at a
-        // time, which stays in the cache, as the native-pixel path does.
+        // time, which stays in the cache, as our own conversion does.
         const std::uint32_t outBytes = withAlpha ? 4 : 3;
         std::uint8_t* out = mapped.data;
         const LinearFrameReader& rows = reader;
@@ -222,20 +200,11 @@ PluginResult LinearFrameReader::ConvertStoredRows(PixelBuffer& picture, UniqueHl
                                        picture, spare);
 }
 
-PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, PixelBuffer& picture,
-                          UniqueHlocal& spare, bool& made, bool& hasAlpha) {
+PluginResult ToneMapFrame(IWICImagingFactory* factory, const StoredFrame& frame, bool floatsFromPlatform,
+                          const HdrSettings& settings, PixelBuffer& picture, UniqueHlocal& spare, bool& made) {
     made = false;
-    if (decoder == nullptr) return PluginResult::InternalError;
-    ComPtr<IWICBitmapFrameDecode> frame;
-    const HRESULT hr = decoder->GetFrame(0, frame.GetAddressOf());
-    if (FAILED(hr)) return ResultFromHresult(hr);
-    // The settings are read only for the pictures they concern.
-    if (!IsScRgbFrame(frame.Get())) return PluginResult::Success;
-    const HdrSettings settings = ReadHdrSettings();
-    if (!settings.toneMap) return PluginResult::Success;
-
     LinearFrameReader reader;
-    PluginResult result = reader.Open(factory, frame.Get(), !PreferOwnConversion(decoder));
+    PluginResult result = reader.Open(factory, frame, floatsFromPlatform);
     if (result != PluginResult::Success) return result;
     FrameLevels levels;
     result = MeasureFrame(reader, levels);
@@ -244,9 +213,9 @@ PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decode
     const ToneCurve curve = MakeToneCurve(levels.peak, white);
     if (levels.largestChannel <= 1.0f || (white == 1.0f && !curve.compress)) {
         // Within SDR range as stored: the picture as without tone mapping.
-        // The frame's own rows, when they were read, are converted as the
-        // native-pixel path converts them, which spares a second copy of
-        // the frame.
+        // The frame's own rows, when they were read, are converted as our
+        // own conversion converts them, which spares a second copy of the
+        // frame.
         if (!reader.HasStoredRows()) return PluginResult::Success;
         result = reader.ConvertStoredRows(picture, spare);
     } else {
@@ -254,7 +223,6 @@ PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decode
     }
     if (result != PluginResult::Success) return result;
     made = true;
-    hasAlpha = picture.layout->bitsPerPixel == 32;
     return PluginResult::Success;
 }
 

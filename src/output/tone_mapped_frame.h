@@ -19,15 +19,13 @@
 
 #include "common/owners.h"
 #include "common/plugin_result.h"
+#include "decode/stored_frame.h"
 #include "output/native_pixels.h"
 #include "output/pixel_buffer.h"
 #include "output/tone_map.h"
+#include "settings/settings_store.h"
 
 namespace rorurera {
-
-// Whether the frame is stored as scRGB: half, float, fixed point or shared
-// exponent, grey and alpha included.
-bool IsScRgbFrame(IWICBitmapFrameDecode* frame) noexcept;
 
 // Linear R, G, B, A floats of a frame, read in bands of rows: through the
 // platform's converter to 128bppRGBAFloat (Windows), or from one copy of the
@@ -38,10 +36,10 @@ public:
     LinearFrameReader(const LinearFrameReader&) = delete;
     LinearFrameReader& operator=(const LinearFrameReader&) = delete;
 
-    // Prepares to read a frame stored as scRGB (IsScRgbFrame): through the
-    // platform's converter, or else from one copy of the frame's own rows
-    // (PreferOwnConversion says which). May throw std::bad_alloc.
-    PluginResult Open(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, bool platformConverter);
+    // Prepares to read a frame stored as scRGB: through the platform's
+    // converter, or else from one copy of the frame's own rows (the
+    // picture's path says which). May throw std::bad_alloc.
+    PluginResult Open(IWICImagingFactory* factory, const StoredFrame& frame, bool platformConverter);
 
     std::uint32_t Width() const noexcept { return width_; }
     std::uint32_t Height() const noexcept { return height_; }
@@ -53,7 +51,7 @@ public:
 
     // Whether the frame's own rows were copied (the platform's converter is
     // not used), and those rows converted without tone mapping into tight
-    // 24bppBGR or 32bppBGRA rows, byte for byte as the native-pixel path
+    // 24bppBGR or 32bppBGRA rows, byte for byte as our own conversion
     // (CopyNativePixels) makes them.
     bool HasStoredRows() const noexcept { return native_ != nullptr; }
     // `count` pixels of stored row `row` from pixel `x` on, as DecodeLinearRow
@@ -63,7 +61,7 @@ public:
 
 private:
     Microsoft::WRL::ComPtr<IWICBitmapSource> converter_;  // to 128bppRGBAFloat, when the platform has it
-    const NativeFormat* native_ = nullptr;                 // otherwise the frame's own rows, decoded here
+    const PixelFormatEntry* native_ = nullptr;                // otherwise the frame's own rows, decoded here
     const std::uint8_t* StoredRows() const noexcept {
         return static_cast<const std::uint8_t*>(nativeRows_.get());
     }
@@ -96,14 +94,13 @@ float ChosenSdrWhite(const FrameLevels& levels, DWORD nits) noexcept;
 PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve, PixelBuffer& picture,
                               UniqueHlocal& spare);
 
-// The whole decision for one picture request: `made` true when `picture`
-// now holds the top-down rows (tone mapped, or for a peak of 1.0 or below
-// the frame's own rows converted as the native-pixel path does), `hasAlpha`
-// saying whether they are 32-bit with alpha; false when the frame is not
-// scRGB or the switch is off, or for a picture within SDR range on the
-// platform's converter: the usual path must make the picture then. The
-// settings are read once. May throw std::bad_alloc.
-PluginResult ToneMapFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, PixelBuffer& picture,
-                          UniqueHlocal& spare, bool& made, bool& hasAlpha);
+// The picture of a frame stored as scRGB with tone mapping on: `made` true
+// when `picture` now holds the top-down rows (tone mapped, or for a peak of
+// 1.0 or below the frame's own rows converted as our own conversion does),
+// false for a picture within SDR range read through the platform's
+// converter: the picture's path for such pictures must make it then. May
+// throw std::bad_alloc.
+PluginResult ToneMapFrame(IWICImagingFactory* factory, const StoredFrame& frame, bool floatsFromPlatform,
+                          const HdrSettings& settings, PixelBuffer& picture, UniqueHlocal& spare, bool& made);
 
 }  // namespace rorurera

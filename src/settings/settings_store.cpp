@@ -50,6 +50,21 @@ void WriteColorList(const RegistryKey& key, const wchar_t* name, const std::arra
                      static_cast<DWORD>(N * sizeof(COLORREF)));
 }
 
+// The alpha mode, and for Composite the background colour (left untouched
+// otherwise).
+std::int32_t ReadOutput(const RegistryKey& key, BgrColor& background) noexcept {
+    DWORD alpha = Composite;
+    if (ReadDwordValue(key, kAlphaValue, alpha) && alpha != static_cast<DWORD>(Composite)) {
+        return static_cast<std::int32_t>(alpha);
+    }
+    DWORD color = kDefaultColor;
+    if (!ReadDwordValue(key, kColorValue, color)) color = kDefaultColor;
+    background.blue = static_cast<std::uint8_t>(color >> 16);
+    background.green = static_cast<std::uint8_t>(color >> 8);
+    background.red = static_cast<std::uint8_t>(color);
+    return Composite;
+}
+
 }  // namespace
 
 RegistryKey RegistryKey::OpenForRead(const wchar_t* path) noexcept {
@@ -97,20 +112,18 @@ bool ReadBinaryValue(const RegistryKey& key, const wchar_t* name, std::vector<st
 }
 
 std::int32_t ReadOutputSettings(BgrColor& background) {
-    const RegistryKey key = RegistryKey::OpenForRead(kSettingsKeyPath);
-    DWORD alpha = Composite;
-    if (ReadDwordValue(key, kAlphaValue, alpha) && alpha != static_cast<DWORD>(Composite)) {
-        return static_cast<std::int32_t>(alpha);
-    }
-    DWORD color = kDefaultColor;
-    if (!ReadDwordValue(key, kColorValue, color)) color = kDefaultColor;
-    background.blue = static_cast<std::uint8_t>(color >> 16);
-    background.green = static_cast<std::uint8_t>(color >> 8);
-    background.red = static_cast<std::uint8_t>(color);
-    return Composite;
+    return ReadOutput(RegistryKey::OpenForRead(kSettingsKeyPath), background);
 }
 
 HdrSettings ReadHdrSettings() noexcept { return ReadHdr(RegistryKey::OpenForRead(kSettingsKeyPath)); }
+
+PictureSettings ReadPictureSettings() noexcept {
+    const RegistryKey key = RegistryKey::OpenForRead(kSettingsKeyPath);
+    PictureSettings settings;
+    settings.alphaMode = ReadOutput(key, settings.background);
+    settings.hdr = ReadHdr(key);
+    return settings;
+}
 
 DialogSettings LoadDialogSettings(const wchar_t* keyPath) {
     DialogSettings settings;

@@ -71,8 +71,17 @@ struct HdrSettings {
 inline constexpr DWORD kLowestSdrWhiteNits = 80;
 inline constexpr DWORD kHighestSdrWhiteNits = 480;
 
-// Both values with one opening of the key; read once per such picture.
+// Both values with one opening of the key.
 HdrSettings ReadHdrSettings() noexcept;
+
+// All that one picture request needs of the settings, read once, with one
+// opening of the key, and handed down.
+struct PictureSettings {
+    std::int32_t alphaMode = Composite;  // as ReadOutputSettings gives it
+    BgrColor background{0xFF, 0xFF, 0xFF};
+    HdrSettings hdr;
+};
+PictureSettings ReadPictureSettings() noexcept;
 
 // What the settings dialog edits.
 struct DialogSettings {

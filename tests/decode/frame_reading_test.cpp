@@ -92,8 +92,14 @@ protected:
         return decoder;
     }
 
+    // The frame read as a request reads it, then prepared; nothing is left
+    // in `source` on failure.
     PluginResult Prepare(IWICBitmapDecoder* decoder, ComPtr<IWICBitmapSource>& source) {
-        return rorurera::PrepareFrameSource(scope.Factory(), decoder, source);
+        rorurera::StoredFrame frame;
+        const PluginResult read = rorurera::ReadStoredFrame(decoder, frame);
+        if (read == PluginResult::Success) return rorurera::PrepareFrameSource(scope.Factory(), frame, source);
+        source.Reset();
+        return read;
     }
 
     rorurera::ComScope scope;

@@ -14,14 +14,22 @@
 #include <limits>
 #include <vector>
 
+#include "decode/table_environment.h"
 #include "output/native_pixels.h"
+
+DECODE_TESTING_ATTACH_PIXEL_FORMAT_TABLE();
 
 namespace {
 
 using rorurera::ConvertNativeRow;
-using rorurera::FindNativeFormat;
-using rorurera::NativeFormat;
+using rorurera::PixelFormatEntry;
 using Bytes = std::vector<std::uint8_t>;
+
+// The table's row of a format that our own conversion takes, or nullptr.
+const PixelFormatEntry* FindNativeFormat(const GUID& format) {
+    const PixelFormatEntry& entry = rorurera::LookupPixelFormat(format);
+    return rorurera::OwnConversionTakes(entry) ? &entry : nullptr;
+}
 
 template <typename T>
 Bytes Stored(std::initializer_list<T> samples) {
@@ -60,9 +68,9 @@ const RowCase kRows[] = {
 
 TEST(NativePixels, EachKindOfFormatConvertsOnePixel) {
     for (const RowCase& c : kRows) {
-        const NativeFormat* format = FindNativeFormat(c.format);
+        const PixelFormatEntry* format = FindNativeFormat(c.format);
         ASSERT_NE(format, nullptr) << c.name;
-        ASSERT_EQ(c.stored.size() * 8, format->bitsPerPixel) << c.name;
+        ASSERT_EQ(c.stored.size() * 8, static_cast<std::size_t>(format->bitsPerPixel)) << c.name;
         // Two pixels, so that the step from one pixel to the next counts.
         Bytes stored = c.stored;
         stored.insert(stored.end(), c.stored.begin(), c.stored.end());

@@ -169,7 +169,7 @@ Bytes ReduceOne(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t a, 
                 BgrColor background) {
     PixelBuffer buffer = MakeBuffer(1, 1, 32, 4, {b, g, r, a});
     UniqueHlocal spare;
-    EXPECT_EQ(ReduceTo24Bits(buffer, spare, mode, background), PluginResult::Success);
+    EXPECT_EQ(ReduceTo24Bits(buffer, mode, background), PluginResult::Success);
     return BufferBytes(buffer, 3);
 }
 
@@ -224,7 +224,7 @@ TEST(ReduceTo24Bits, FiveWidePictureGetsPitchSixteen) {
     }
     PixelBuffer buffer = MakeBuffer(5, 2, 32, 20, rows);
     UniqueHlocal spare;
-    ASSERT_EQ(ReduceTo24Bits(buffer, spare, 0, kWhite), PluginResult::Success);
+    ASSERT_EQ(ReduceTo24Bits(buffer, 0, kWhite), PluginResult::Success);
     ASSERT_TRUE(buffer.layout);
     EXPECT_EQ(buffer.layout->bitsPerPixel, 24u);
     EXPECT_EQ(buffer.layout->stride, 16u);
@@ -243,7 +243,7 @@ TEST(ReduceTo24Bits, ReducesAndFlipsInTheOneBlock) {
     PixelBuffer buffer = MakeBuffer(2, 2, 32, 8, {1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12, 255});
     const HLOCAL block = buffer.block.get();
     UniqueHlocal spare;
-    ASSERT_EQ(ReduceTo24Bits(buffer, spare, 1, kWhite), PluginResult::Success);
+    ASSERT_EQ(ReduceTo24Bits(buffer, 1, kWhite), PluginResult::Success);
     ASSERT_EQ(FlipToBottomUp(buffer, spare), PluginResult::Success);
     EXPECT_EQ(buffer.block.get(), block);
     EXPECT_FALSE(spare);
@@ -260,7 +260,7 @@ TEST(ReduceTo24Bits, ManyRowsShrinkInPlace) {
             for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<std::uint8_t>(i * 13 + i / 7);
             PixelBuffer buffer = MakeBuffer(width, height, 32, std::size_t{width} * 4, rows);
             UniqueHlocal spare;
-            ASSERT_EQ(ReduceTo24Bits(buffer, spare, 1, BgrColor{0x10, 0x80, 0xF0}, partition), PluginResult::Success);
+            ASSERT_EQ(ReduceTo24Bits(buffer, 1, BgrColor{0x10, 0x80, 0xF0}, partition), PluginResult::Success);
             const std::size_t stride = (std::size_t{width} * 3 + 3) / 4 * 4;
             ASSERT_EQ(buffer.layout->stride, stride);
             for (std::uint32_t y = 0; y < height; y += 6) {
@@ -282,19 +282,19 @@ TEST(ReduceTo24Bits, OtherDepthsAreRefusedAndLeftAlone) {
     UniqueHlocal spare;
     PixelBuffer rgb = MakeBuffer(1, 1, 24, 4, {1, 2, 3, 0});
     const HLOCAL rgbBlock = rgb.block.get();
-    EXPECT_EQ(ReduceTo24Bits(rgb, spare, 1, kWhite), PluginResult::InternalError);
-    EXPECT_EQ(ReduceTo24Bits(rgb, spare), PluginResult::InternalError);
+    EXPECT_EQ(ReduceTo24Bits(rgb, 1, kWhite), PluginResult::InternalError);
+    EXPECT_EQ(ReduceTo24Bits(rgb, rorurera::Discard, kWhite), PluginResult::InternalError);
     EXPECT_EQ(rgb.block.get(), rgbBlock);
     EXPECT_EQ(rgb.layout->bitsPerPixel, 24u);
     EXPECT_EQ(BufferBytes(rgb, 4), (Bytes{1, 2, 3, 0}));
 
     PixelBuffer grey = MakeBuffer(4, 1, 8, 4, {9, 8, 7, 6}, std::vector<std::uint32_t>(256));
-    EXPECT_EQ(ReduceTo24Bits(grey, spare, 1, kWhite), PluginResult::InternalError);
+    EXPECT_EQ(ReduceTo24Bits(grey, 1, kWhite), PluginResult::InternalError);
     EXPECT_EQ(grey.layout->bitsPerPixel, 8u);
     EXPECT_EQ(BufferBytes(grey, 4), (Bytes{9, 8, 7, 6}));
 
     PixelBuffer empty;
-    EXPECT_EQ(ReduceTo24Bits(empty, spare, 1, kWhite), PluginResult::InternalError);
+    EXPECT_EQ(ReduceTo24Bits(empty, 1, kWhite), PluginResult::InternalError);
     EXPECT_FALSE(spare);
 }
 
@@ -303,7 +303,7 @@ TEST(ReduceTo24Bits, NewBufferThatCannotBeHadGivesOutOfMemoryAndChangesNothing) 
     buffer.layout->width = 0xFFFFFFFFu;
     buffer.layout->height = 0x40000000u;
     UniqueHlocal spare;
-    EXPECT_EQ(ReduceTo24Bits(buffer, spare, 0, kWhite), PluginResult::OutOfMemory);
+    EXPECT_EQ(ReduceTo24Bits(buffer, 0, kWhite), PluginResult::OutOfMemory);
     EXPECT_EQ(buffer.layout->bitsPerPixel, 32u);
     EXPECT_EQ(BufferBytes(buffer, 4), (Bytes{1, 2, 3, 4}));
 }
@@ -317,8 +317,8 @@ protected:
     // Pixel B 200, G 100, R 50 at alpha 128, reduced as the settings say.
     static Bytes Reduced() {
         PixelBuffer buffer = MakeBuffer(1, 1, 32, 4, {200, 100, 50, 128});
-        UniqueHlocal spare;
-        EXPECT_EQ(ReduceTo24Bits(buffer, spare), PluginResult::Success);
+        const rorurera::PictureSettings settings = rorurera::ReadPictureSettings();
+        EXPECT_EQ(ReduceTo24Bits(buffer, settings.alphaMode, settings.background), PluginResult::Success);
         return BufferBytes(buffer, 3);
     }
 };

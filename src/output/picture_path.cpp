@@ -1,0 +1,30 @@
+#include "output/picture_path.h"
+
+#include "common/wine_detection.h"
+
+namespace rorurera {
+
+PicturePath ChoosePicturePath(const PixelFormatEntry& stored, const HdrSettings& hdr) noexcept {
+    const bool wine = RunningUnderWine();
+    PicturePath path;
+    path.zeroAlphaIsLost = wine;
+    if (wine && IsScRgb(stored)) {
+        path.route = PictureRoute::OwnConversion;
+        path.why = L"samples beyond white, which Wine's converter refuses or wraps around: our own conversion";
+    } else if (wine && HasSixteenBitIntegers(stored)) {
+        path.route = PictureRoute::OwnConversion;
+        path.why = L"16-bit linear samples, whose high byte Wine's converter keeps: our own conversion";
+    } else {
+        path.why = L"the platform's converter, our own conversion where it refuses";
+    }
+    if (IsScRgb(stored) && hdr.toneMap) {
+        path.withinSdr = path.route;
+        path.route = PictureRoute::ToneMap;
+        path.floatsFromPlatform = !wine;
+        path.why = wine ? L"tone mapping of the floats decoded from the stored rows (Wine's converter refuses them)"
+                        : L"tone mapping of the floats from the platform's converter";
+    }
+    return path;
+}
+
+}  // namespace rorurera
