@@ -31,7 +31,6 @@ using bench::Now;
 using bench::ProcessCpuSeconds;
 
 using rorurera::PixelBuffer;
-using rorurera::UniqueHlocal;
 
 
 
@@ -60,15 +59,14 @@ Medians Measure(int runs, const Prepare& prepare, const Work& work) {
 // A working picture as the packed copy leaves it, filled with a pattern
 // (alpha 128 for 32-bit pictures, so that the blend does its arithmetic).
 bool MakePicture(PixelBuffer& buffer, std::uint32_t width, std::uint32_t height, std::uint32_t bits) {
-    UniqueHlocal spare;
-    if (rorurera::CreatePixelBuffer(buffer, width, height, bits, {}, spare, rorurera::RowPacking::Tight) !=
+    if (rorurera::CreatePixelBuffer(buffer, width, height, bits, {}, buffer.spare, rorurera::RowPacking::Tight) !=
         rorurera::PluginResult::Success) {
         return false;
     }
     const std::size_t bytes = buffer.layout->stride * height;
-    for (std::size_t i = 0; i < bytes; ++i) buffer.data[i] = static_cast<std::uint8_t>(i * 7);
+    for (std::size_t i = 0; i < bytes; ++i) buffer.data()[i] = static_cast<std::uint8_t>(i * 7);
     if (bits == 32) {
-        for (std::size_t i = 3; i < bytes; i += 4) buffer.data[i] = 128;
+        for (std::size_t i = 3; i < bytes; i += 4) buffer.data()[i] = 128;
     }
     return true;
 }
@@ -81,21 +79,21 @@ void StageRow(const char* name, std::uint32_t width, std::uint32_t height, std::
     }
     const std::size_t bytes = buffer.layout->stride * height;
     std::vector<std::uint8_t> copy(bytes);
-    const Medians pass = Measure(runs, [] {}, [&] { std::memcpy(copy.data(), buffer.data, bytes); });
-    UniqueHlocal spare;
+    const Medians pass = Measure(runs, [] {}, [&] { std::memcpy(copy.data(), buffer.data(), bytes); });
     // Each run starts from the packed rows again (untimed).
     auto reset = [&] {
         buffer.layout->bitsPerPixel = bits;
         buffer.layout->stride = static_cast<std::size_t>(rorurera::PackedRowBytes(width, bits));
-        std::memcpy(buffer.data, copy.data(), bytes);
+        std::memcpy(buffer.data(), copy.data(), bytes);
     };
     const Medians stages = Measure(runs, reset, [&] {
         if (bits == 32) rorurera::ReduceTo24Bits(buffer, 1, rorurera::BgrColor{0xFF, 0xFF, 0xFF});
-        rorurera::FlipToBottomUp(buffer, spare);
+        rorurera::FlipToBottomUp(buffer);
     });
     // In memcpy passes, by wall time: CPU times come in 10 ms steps under Wine.
     std::printf("%-22s %8.1f %8.1f %8.1f %8.1f %7.2f %s\n", name, pass.wallMs, pass.cpuMs, stages.wallMs,
-                stages.cpuMs, pass.wallMs > 0 ? stages.wallMs / pass.wallMs : 0.0, spare ? "SECOND BLOCK" : "");
+                stages.cpuMs, pass.wallMs > 0 ? stages.wallMs / pass.wallMs : 0.0,
+                buffer.spare ? "SECOND BLOCK" : "");
 }
 
 // Row bodies for the thread question.
@@ -135,7 +133,7 @@ void ThreadRow(const char* name, std::uint32_t width, std::uint32_t height, std:
                rorurera::RowRangeFn fn, bool pairs, int runs) {
     PixelBuffer buffer;
     if (!MakePicture(buffer, width, height, bits)) return;
-    SwapJob job{buffer.data, height, buffer.layout->stride};
+    SwapJob job{buffer.data(), height, buffer.layout->stride};
     const std::uint32_t rows = pairs ? height / 2 : height;
     const Medians one = Measure(runs, [] {}, [&] { rorurera::RunRowsOnCallingThread(rows, fn, &job); });
     const Medians pool = Measure(runs, [] {}, [&] { rorurera::RunRowsOnThreadPool(rows, fn, &job); });

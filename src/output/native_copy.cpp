@@ -23,31 +23,32 @@ PluginResult CopyStoredRows(const StoredFrame& frame, UniqueHlocal& rows, UINT& 
 }
 
 PluginResult ConvertStoredRows(const PixelFormatEntry& format, const std::uint8_t* rows, UINT pitch, UINT width,
-                               UINT height, PixelBuffer& picture, UniqueHlocal& spare) {
+                               UINT height, PixelBuffer& picture) {
     PixelBuffer converted;
     const PluginResult result =
-        CreatePixelBuffer(converted, width, height, ConvertedBytesPerPixel(format) * 8, {}, spare, RowPacking::Tight);
+        CreatePixelBuffer(converted, width, height, ConvertedBytesPerPixel(format) * 8, {}, picture.spare,
+                          RowPacking::Tight);
     if (result != PluginResult::Success) return result;
-    std::uint8_t* out = converted.data;
+    std::uint8_t* out = converted.data();
     const std::size_t outStride = converted.layout->stride;
     const PixelFormatEntry* stored = &format;
     ForEachRow(height, [=](std::uint32_t row) noexcept {
         ConvertNativeRow(*stored, rows + std::size_t{row} * pitch, out + std::size_t{row} * outStride, width);
     });
-    AdoptPixelBuffer(picture, converted, spare);
+    AdoptPixelBuffer(picture, converted);
     return PluginResult::Success;
 }
 
-PluginResult CopyNativePixels(const StoredFrame& frame, PixelBuffer& buffer, UniqueHlocal& spare) {
+PluginResult CopyNativePixels(const StoredFrame& frame, PixelBuffer& buffer) {
     if (!OwnConversionTakes(*frame.entry)) return PluginResult::InternalError;
     UniqueHlocal stored;
     UINT pitch = 0;
     PluginResult result = CopyStoredRows(frame, stored, pitch);
     if (result != PluginResult::Success) return result;
     result = ConvertStoredRows(*frame.entry, static_cast<const std::uint8_t*>(stored.get()), pitch, frame.width,
-                               frame.height, buffer, spare);
+                               frame.height, buffer);
     if (result != PluginResult::Success) return result;
-    if (!spare || ::LocalSize(spare.get()) < ::LocalSize(stored.get())) spare = std::move(stored);
+    if (!buffer.spare || ::LocalSize(buffer.spare.get()) < ::LocalSize(stored.get())) buffer.spare = std::move(stored);
     return PluginResult::Success;
 }
 

@@ -26,13 +26,14 @@ PluginResult CopyStoredRows(const StoredFrame& frame, UniqueHlocal& rows, UINT& 
 // 24bppBGR or 32bppBGRA, adopted into `picture`; `picture` is unchanged when
 // the new buffer cannot be made.
 PluginResult ConvertStoredRows(const PixelFormatEntry& format, const std::uint8_t* rows, UINT pitch, UINT width,
-                               UINT height, PixelBuffer& picture, UniqueHlocal& spare);
+                               UINT height, PixelBuffer& picture);
 
 // The picture of a frame whose format our own conversion takes
 // (OwnConversionTakes; InternalError otherwise): its stored rows copied and
-// converted; their block becomes the spare when it is the larger one.
+// converted; their block becomes the picture's spare when it is the
+// larger one.
 // OutOfMemory when the picture cannot be held, the mapped failure of an
 // imaging call otherwise; `buffer` is then unchanged.
-PluginResult CopyNativePixels(const StoredFrame& frame, PixelBuffer& buffer, UniqueHlocal& spare);
+PluginResult CopyNativePixels(const StoredFrame& frame, PixelBuffer& buffer);
 
 }  // namespace rorurera

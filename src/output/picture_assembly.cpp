@@ -18,7 +18,7 @@ using Microsoft::WRL::ComPtr;
 
 PluginResult CopySourcePixels(IWICBitmapSource* source, std::uint32_t width, std::uint32_t height,
                               std::uint32_t bitsPerPixel, const std::vector<std::uint32_t>& palette,
-                              PixelBuffer& buffer, UniqueHlocal& spare, HRESULT* failure) {
+                              PixelBuffer& buffer, HRESULT* failure) {
     if (failure != nullptr) *failure = S_OK;
     if (source == nullptr) return PluginResult::InternalError;
     UINT pitch = 0;
@@ -27,19 +27,19 @@ PluginResult CopySourcePixels(IWICBitmapSource* source, std::uint32_t width, std
 
     PixelBuffer copied;
     PluginResult result =
-        CreatePixelBuffer(copied, width, height, bitsPerPixel, palette, spare, RowPacking::Tight);
+        CreatePixelBuffer(copied, width, height, bitsPerPixel, palette, buffer.spare, RowPacking::Tight);
     if (result != PluginResult::Success) return result;
 
     // One full-width copy at the packed pitch: the imaging component's JPEG XR
     // frames decode correctly only when their first copy is made this way.
     const WICRect all{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
-    const HRESULT hr = source->CopyPixels(&all, pitch, bufferSize, copied.data);
+    const HRESULT hr = source->CopyPixels(&all, pitch, bufferSize, copied.data());
     if (FAILED(hr)) {
         if (failure != nullptr) *failure = hr;
         return ResultFromHresult(hr);
     }
 
-    AdoptPixelBuffer(buffer, copied, spare);
+    AdoptPixelBuffer(buffer, copied);
     return PluginResult::Success;
 }
 
@@ -51,8 +51,7 @@ namespace {
 // for the 16-bit, half, float, fixed-point, RGBE, 10-10-10 and CMYK
 // formats): the frame can still be read in its own format then.
 PluginResult CopyThroughConverter(IWICImagingFactory* factory, const StoredFrame& frame,
-                                  const ProgressReporter& progress, PixelBuffer& picture, UniqueHlocal& spare,
-                                  bool& refused) {
+                                  const ProgressReporter& progress, PixelBuffer& picture, bool& refused) {
     refused = false;
     ComPtr<IWICBitmapSource> source;
     const PixelFormatEntry* output = nullptr;
@@ -65,8 +64,7 @@ PluginResult CopyThroughConverter(IWICImagingFactory* factory, const StoredFrame
         const auto bitsPerPixel = static_cast<std::uint32_t>(output->bitsPerPixel);
         std::vector<std::uint32_t> palette;
         if (bitsPerPixel <= 8) palette = CompletePalette(factory, source.Get(), bitsPerPixel);
-        result = CopySourcePixels(source.Get(), frame.width, frame.height, bitsPerPixel, palette, picture, spare,
-                                  &failure);
+        result = CopySourcePixels(source.Get(), frame.width, frame.height, bitsPerPixel, palette, picture, &failure);
     }
     refused = result != PluginResult::Success && ConverterRefused(failure);
     return result;
@@ -74,25 +72,23 @@ PluginResult CopyThroughConverter(IWICImagingFactory* factory, const StoredFrame
 
 // The top-down picture the way the path says (reports 50).
 PluginResult MakeTopDownPicture(IWICImagingFactory* factory, const StoredFrame& frame, const PicturePath& path,
-                                const HdrSettings& hdr, const ProgressReporter& progress, PixelBuffer& picture,
-                                UniqueHlocal& spare) {
+                                const HdrSettings& hdr, const ProgressReporter& progress, PixelBuffer& picture) {
     PictureRoute route = path.route;
     if (route == PictureRoute::ToneMap) {
         bool made = false;
-        const PluginResult result =
-            ToneMapFrame(factory, frame, path.floatsFromPlatform, hdr, picture, spare, made);
+        const PluginResult result = ToneMapFrame(factory, frame, path.floatsFromPlatform, hdr, picture, made);
         if (result != PluginResult::Success) return result;
         if (made) return progress.StopRequestedAt(50) ? PluginResult::Aborted : PluginResult::Success;
         route = path.withinSdr;
     }
     if (route == PictureRoute::Converter) {
         bool refused = false;
-        const PluginResult result = CopyThroughConverter(factory, frame, progress, picture, spare, refused);
+        const PluginResult result = CopyThroughConverter(factory, frame, progress, picture, refused);
         if (!refused || !OwnConversionTakes(*frame.entry)) return result;
     } else if (progress.StopRequestedAt(50)) {
         return PluginResult::Aborted;
     }
-    return CopyNativePixels(frame, picture, spare);
+    return CopyNativePixels(frame, picture);
 }
 
 }  // namespace
@@ -111,11 +107,10 @@ PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* dec
     const PictureSettings settings = ReadPictureSettings();
     const PicturePath path = ChoosePicturePath(*frame.entry, settings.hdr);
 
-    // The request's blocks: the working picture and the spare, freed on every
+    // The request's blocks: the working picture and its spare, freed on every
     // path unless handed over.
-    UniqueHlocal spare;
     PixelBuffer picture;
-    result = MakeTopDownPicture(factory, frame, path, settings.hdr, progress, picture, spare);
+    result = MakeTopDownPicture(factory, frame, path, settings.hdr, progress, picture);
     if (result != PluginResult::Success) return result;
     frame.frame.Reset();  // the stages need nothing more of it
     if (progress.StopRequestedAt(60) || progress.StopRequestedAt(70)) return PluginResult::Aborted;
@@ -133,7 +128,7 @@ PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* dec
     }
     if (progress.StopRequestedAt(80)) return PluginResult::Aborted;
 
-    result = FlipToBottomUp(picture, spare);
+    result = FlipToBottomUp(picture);
     if (result != PluginResult::Success) return result;
     if (progress.StopRequestedAt(90)) return PluginResult::Aborted;
 

@@ -30,6 +30,6 @@ PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* dec
 // std::bad_alloc (palette).
 PluginResult CopySourcePixels(IWICBitmapSource* source, std::uint32_t width, std::uint32_t height,
                               std::uint32_t bitsPerPixel, const std::vector<std::uint32_t>& palette,
-                              PixelBuffer& buffer, UniqueHlocal& spare, HRESULT* failure = nullptr);
+                              PixelBuffer& buffer, HRESULT* failure = nullptr);
 
 }  // namespace rorurera

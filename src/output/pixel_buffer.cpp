@@ -85,29 +85,25 @@ PluginResult CreatePixelBuffer(PixelBuffer& buffer, std::uint32_t width, std::ui
         buffer.block = std::move(block);
     }
     buffer.layout = std::move(layout);
-    buffer.data = static_cast<std::uint8_t*>(buffer.block.get());
     return PluginResult::Success;
 }
 
-void AdoptPixelBuffer(PixelBuffer& target, PixelBuffer& source, UniqueHlocal& spare) noexcept {
+void AdoptPixelBuffer(PixelBuffer& target, PixelBuffer& source) noexcept {
     // Keep the larger of the target's old block and the spare.
-    if (target.block && (!spare || ::LocalSize(spare.get()) < ::LocalSize(target.block.get()))) {
-        spare = std::move(target.block);
+    if (target.block && (!target.spare || ::LocalSize(target.spare.get()) < ::LocalSize(target.block.get()))) {
+        target.spare = std::move(target.block);
     }
     if (&target != &source) {
         target.layout = std::move(source.layout);
         target.block = std::move(source.block);
     }
-    target.data = static_cast<std::uint8_t*>(target.block.get());
-    source.data = static_cast<std::uint8_t*>(source.block.get());
 }
 
 PluginResult HandOverBitmap(UniqueHlocal& header, UniqueHlocal& bits, PixelBuffer& buffer) noexcept {
-    if (!buffer.layout || buffer.data == nullptr) return PluginResult::InternalError;
+    if (!buffer.layout || !buffer.block) return PluginResult::InternalError;
     const PixelLayout& layout = *buffer.layout;
 
     bits = std::move(buffer.block);
-    buffer.data = nullptr;
 
     // The header and at least one colour entry (zero for deep pictures).
     const std::uint32_t entries = ColorTableEntries(layout.bitsPerPixel);

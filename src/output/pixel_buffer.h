@@ -1,8 +1,8 @@
 #pragma once
 
-// The working picture of a picture request: its shape (PixelLayout) and a
-// fixed local-memory block holding its rows (PixelBuffer), and the spare
-// block that lets one stage reuse the block another stage has finished with.
+// The working picture of a picture request: its shape (PixelLayout), a
+// fixed local-memory block holding its rows, and the spare block that lets
+// one stage reuse the block another stage has finished with (PixelBuffer).
 
 #include <windows.h>
 
@@ -56,18 +56,19 @@ struct PixelLayout {
     std::vector<std::uint32_t> palette;
 };
 
-// A working picture: its layout and the fixed block with its rows. `data`
-// always points at the block's first byte (or is null with it).
+// A working picture: its layout, the fixed block with its rows, and the
+// spare: the larger block that an earlier stage left behind, if any.
 struct PixelBuffer {
     std::unique_ptr<PixelLayout> layout;
     UniqueHlocal block;
-    std::uint8_t* data = nullptr;
+    UniqueHlocal spare;
+    std::uint8_t* data() const noexcept { return static_cast<std::uint8_t*>(block.get()); }
 };
 
 // Gives `buffer` a new layout and a block of at least height * stride + 4
 // bytes (packed rows: height * the larger of the two pitches + 4), taking
-// the spare block when it is large enough (the spare slot then receives the
-// buffer's previous block) and allocating one otherwise. The
+// the block in `spare` (usually the working picture's spare) when it is
+// large enough (that slot then receives the buffer's previous block) and allocating one otherwise. The
 // palette is cut to, or padded with white to, 2^bitsPerPixel entries for 8
 // bits or less. Returns OutOfMemory when the size cannot be represented or
 // allocated, InternalError for a depth that no bitmap has (0 or above 32);
@@ -78,9 +79,9 @@ PluginResult CreatePixelBuffer(PixelBuffer& buffer, std::uint32_t width, std::ui
                                UniqueHlocal& spare, RowPacking packing = RowPacking::Dib);
 
 // Moves the layout and block of `source` into `target`; the target's old
-// block becomes the spare when it is larger than the spare (or there is
+// block becomes its spare when it is larger than the spare (or there is
 // none), otherwise it is freed. `source` is left empty.
-void AdoptPixelBuffer(PixelBuffer& target, PixelBuffer& source, UniqueHlocal& spare) noexcept;
+void AdoptPixelBuffer(PixelBuffer& target, PixelBuffer& source) noexcept;
 
 // Moves the pixel block out of `buffer` into `bits` and makes the header
 // block (BITMAPINFOHEADER and colour table, 44 + 4n bytes, zero-filled) in

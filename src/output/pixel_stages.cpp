@@ -11,7 +11,7 @@
 namespace rorurera {
 namespace {
 
-bool HasPixels(const PixelBuffer& buffer) noexcept { return buffer.layout && buffer.data != nullptr; }
+bool HasPixels(const PixelBuffer& buffer) noexcept { return buffer.layout && buffer.block; }
 
 // Whether the buffer's own block can hold `height` rows at `stride` plus the
 // spare bytes: then a stage rewrites the rows where they are.
@@ -171,17 +171,17 @@ bool ReverseAndWidenRows(std::uint8_t* data, std::uint32_t height, std::size_t f
 
 // The flip into a second block, for a buffer whose own block has no room
 // for the DIB rows (one not made by the packed copy).
-PluginResult FlipIntoNewBlock(PixelBuffer& buffer, UniqueHlocal& spare) {
+PluginResult FlipIntoNewBlock(PixelBuffer& buffer) {
     const PixelLayout& from = *buffer.layout;
     PixelBuffer flipped;
     const PluginResult result =
-        CreatePixelBuffer(flipped, from.width, from.height, from.bitsPerPixel, from.palette, spare);
+        CreatePixelBuffer(flipped, from.width, from.height, from.bitsPerPixel, from.palette, buffer.spare);
     if (result != PluginResult::Success) return result;
 
     const std::size_t rowBytes = static_cast<std::size_t>(PackedRowBytes(from.width, from.bitsPerPixel));
-    const std::uint8_t* source = buffer.data;
+    const std::uint8_t* source = buffer.data();
     const std::size_t sourceStride = from.stride;
-    std::uint8_t* target = flipped.data;
+    std::uint8_t* target = flipped.data();
     const std::size_t targetStride = flipped.layout->stride;
     const std::uint32_t height = from.height;
     ForEachRow(height, [=](std::uint32_t row) noexcept {
@@ -190,18 +190,18 @@ PluginResult FlipIntoNewBlock(PixelBuffer& buffer, UniqueHlocal& spare) {
         std::memset(out + rowBytes, 0, targetStride - rowBytes);
     });
 
-    AdoptPixelBuffer(buffer, flipped, spare);
+    AdoptPixelBuffer(buffer, flipped);
     return PluginResult::Success;
 }
 
 }  // namespace
 
-PluginResult FlipToBottomUp(PixelBuffer& buffer, UniqueHlocal& spare) {
+PluginResult FlipToBottomUp(PixelBuffer& buffer) {
     if (!HasPixels(buffer)) return PluginResult::InternalError;
     PixelLayout& layout = *buffer.layout;
     const std::uint64_t dibStride = DibStride(layout.width, layout.bitsPerPixel);
     if (!BlockHolds(buffer, layout.height, std::max<std::uint64_t>(dibStride, layout.stride))) {
-        return FlipIntoNewBlock(buffer, spare);
+        return FlipIntoNewBlock(buffer);
     }
 
     // In place: rows at the DIB pitch already change places pairwise (pairs
@@ -210,15 +210,15 @@ PluginResult FlipToBottomUp(PixelBuffer& buffer, UniqueHlocal& spare) {
     const std::size_t rowBytes = static_cast<std::size_t>(PackedRowBytes(layout.width, layout.bitsPerPixel));
     const auto target = static_cast<std::size_t>(dibStride);
     if (layout.stride == target) {
-        ReverseRows(buffer.data, layout.height, target, rowBytes);
+        ReverseRows(buffer.data(), layout.height, target, rowBytes);
     } else if (layout.stride < target) {
-        if (!ReverseAndWidenRows(buffer.data, layout.height, layout.stride, target, rowBytes)) {
-            ReverseRows(buffer.data, layout.height, layout.stride, rowBytes);
-            RepitchRows(buffer.data, layout.height, layout.stride, target, rowBytes);
+        if (!ReverseAndWidenRows(buffer.data(), layout.height, layout.stride, target, rowBytes)) {
+            ReverseRows(buffer.data(), layout.height, layout.stride, rowBytes);
+            RepitchRows(buffer.data(), layout.height, layout.stride, target, rowBytes);
         }
     } else {
-        RepitchRows(buffer.data, layout.height, layout.stride, target, rowBytes);
-        ReverseRows(buffer.data, layout.height, target, rowBytes);
+        RepitchRows(buffer.data(), layout.height, layout.stride, target, rowBytes);
+        ReverseRows(buffer.data(), layout.height, target, rowBytes);
     }
     layout.stride = target;
     return PluginResult::Success;
@@ -233,7 +233,7 @@ bool AlphaAllZero(const PixelBuffer& buffer) noexcept {
     if (!HasPixels(buffer) || buffer.layout->bitsPerPixel != 32) return false;
     const PixelLayout& layout = *buffer.layout;
     for (std::uint32_t row = 0; row < layout.height; ++row) {
-        const std::uint8_t* pixel = buffer.data + std::size_t{row} * layout.stride;
+        const std::uint8_t* pixel = buffer.data() + std::size_t{row} * layout.stride;
         for (std::uint32_t x = 0; x < layout.width; ++x, pixel += 4) {
             if (pixel[3] != 0) return false;
         }
@@ -262,7 +262,7 @@ PluginResult ReduceTo24Bits(PixelBuffer& buffer, std::int32_t alphaMode, BgrColo
             DropAlphaRow(in, out, width);
         }
     };
-    std::uint8_t* data = buffer.data;
+    std::uint8_t* data = buffer.data();
     const std::size_t from = layout.stride;
     const auto to = static_cast<std::size_t>(dibStride);
     const std::size_t rowBytes = std::size_t{width} * 3;

@@ -19,11 +19,11 @@ namespace rorurera {
 // Reverses the row order and lays the rows out at the DIB pitch: the rows
 // may come in at any pitch (the imaging component's packed rows), they go
 // out padded to a multiple of 4 bytes, padding bytes zero. In place when the
-// block holds the DIB rows; otherwise into a new buffer (the spare when it
-// is large enough). InternalError for a buffer without layout or pixels,
+// block holds the DIB rows; otherwise into a new buffer (the buffer's spare
+// when it is large enough). InternalError for a buffer without layout or pixels,
 // OutOfMemory when a new buffer is needed and cannot be had. May throw
 // std::bad_alloc (the palette copy of a new buffer).
-PluginResult FlipToBottomUp(PixelBuffer& buffer, UniqueHlocal& spare);
+PluginResult FlipToBottomUp(PixelBuffer& buffer);
 
 // Turns 32-bit blue-green-red-alpha rows (straight alpha) into 24-bit rows:
 // mode 1 blends every pixel over the background,

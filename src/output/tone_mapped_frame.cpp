@@ -145,13 +145,12 @@ float ChosenSdrWhite(const FrameLevels& levels, DWORD nits) noexcept {
     return levels.foundWhite > 0.0f ? levels.foundWhite : 1.0f;
 }
 
-PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve, PixelBuffer& picture,
-                              UniqueHlocal& spare) {
+PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve, PixelBuffer& picture) {
     const std::uint32_t width = reader.Width();
     const std::uint32_t height = reader.Height();
     const bool withAlpha = reader.HasAlpha();
     PixelBuffer mapped;
-    PluginResult result = CreatePixelBuffer(mapped, width, height, withAlpha ? 32 : 24, {}, spare, RowPacking::Tight);
+    PluginResult result = CreatePixelBuffer(mapped, width, height, withAlpha ? 32 : 24, {}, picture.spare, RowPacking::Tight);
     if (result != PluginResult::Success) return result;
 
     const std::size_t outStride = mapped.layout->stride;
@@ -159,7 +158,7 @@ PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve,
         // The frame's own rows: decoded, mapped and encoded a stretch at a
         // time, which stays in the cache, as our own conversion does.
         const std::uint32_t outBytes = withAlpha ? 4 : 3;
-        std::uint8_t* out = mapped.data;
+        std::uint8_t* out = mapped.data();
         const LinearFrameReader& rows = reader;
         ForEachRow(height, [=, &curve, &rows](std::uint32_t row) noexcept {
             constexpr std::uint32_t kStretch = 256;
@@ -171,7 +170,7 @@ PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve,
                 EncodeLinearRowSrgb(linear, out + row * outStride + std::size_t{x} * outBytes, count, withAlpha);
             }
         });
-        AdoptPixelBuffer(picture, mapped, spare);
+        AdoptPixelBuffer(picture, mapped);
         return PluginResult::Success;
     }
     const std::uint32_t bandRows = BandRows(width, height);
@@ -183,25 +182,25 @@ PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve,
         result = reader.ReadRows(first, count, band.get());
         if (result != PluginResult::Success) return result;
         float* rows = band.get();
-        std::uint8_t* out = mapped.data + std::size_t{first} * outStride;
+        std::uint8_t* out = mapped.data() + std::size_t{first} * outStride;
         ForEachRow(count, [=, &curve](std::uint32_t row) noexcept {
             float* rgba = rows + row * rowFloats;
             ToneMapRow(rgba, width, curve);
             EncodeLinearRowSrgb(rgba, out + row * outStride, width, withAlpha);
         });
     }
-    AdoptPixelBuffer(picture, mapped, spare);
+    AdoptPixelBuffer(picture, mapped);
     return PluginResult::Success;
 }
 
-PluginResult LinearFrameReader::ConvertStoredRows(PixelBuffer& picture, UniqueHlocal& spare) {
+PluginResult LinearFrameReader::ConvertStoredRows(PixelBuffer& picture) {
     if (native_ == nullptr || !nativeRows_) return PluginResult::InternalError;
     return rorurera::ConvertStoredRows(*native_, StoredRows(), static_cast<UINT>(nativePitch_), width_, height_,
-                                       picture, spare);
+                                       picture);
 }
 
 PluginResult ToneMapFrame(IWICImagingFactory* factory, const StoredFrame& frame, bool floatsFromPlatform,
-                          const HdrSettings& settings, PixelBuffer& picture, UniqueHlocal& spare, bool& made) {
+                          const HdrSettings& settings, PixelBuffer& picture, bool& made) {
     made = false;
     LinearFrameReader reader;
     PluginResult result = reader.Open(factory, frame, floatsFromPlatform);
@@ -217,9 +216,9 @@ PluginResult ToneMapFrame(IWICImagingFactory* factory, const StoredFrame& frame,
         // own conversion converts them, which spares a second copy of the
         // frame.
         if (!reader.HasStoredRows()) return PluginResult::Success;
-        result = reader.ConvertStoredRows(picture, spare);
+        result = reader.ConvertStoredRows(picture);
     } else {
-        result = ToneMapFrameRows(reader, curve, picture, spare);
+        result = ToneMapFrameRows(reader, curve, picture);
     }
     if (result != PluginResult::Success) return result;
     made = true;

@@ -57,7 +57,7 @@ public:
     // `count` pixels of stored row `row` from pixel `x` on, as DecodeLinearRow
     // gives them; only with HasStoredRows, for a stretch inside the frame.
     void DecodeStoredStretch(std::uint32_t row, std::uint32_t x, std::uint32_t count, float* rgba) const noexcept;
-    PluginResult ConvertStoredRows(PixelBuffer& picture, UniqueHlocal& spare);
+    PluginResult ConvertStoredRows(PixelBuffer& picture);
 
 private:
     Microsoft::WRL::ComPtr<IWICBitmapSource> converter_;  // to 128bppRGBAFloat, when the platform has it
@@ -91,8 +91,7 @@ float ChosenSdrWhite(const FrameLevels& levels, DWORD nits) noexcept;
 // Every row mapped by `curve` into a new top-down buffer with tight rows:
 // 32-bit B, G, R, A for a frame with alpha, 24-bit B, G, R otherwise. May
 // throw std::bad_alloc.
-PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve, PixelBuffer& picture,
-                              UniqueHlocal& spare);
+PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve, PixelBuffer& picture);
 
 // The picture of a frame stored as scRGB with tone mapping on: `made` true
 // when `picture` now holds the top-down rows (tone mapped, or for a peak of
@@ -101,6 +100,6 @@ PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve,
 // converter: the picture's path for such pictures must make it then. May
 // throw std::bad_alloc.
 PluginResult ToneMapFrame(IWICImagingFactory* factory, const StoredFrame& frame, bool floatsFromPlatform,
-                          const HdrSettings& settings, PixelBuffer& picture, UniqueHlocal& spare, bool& made);
+                          const HdrSettings& settings, PixelBuffer& picture, bool& made);
 
 }  // namespace rorurera

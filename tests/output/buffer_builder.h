@@ -26,18 +26,18 @@ inline rorurera::PixelBuffer MakeBuffer(std::uint32_t width, std::uint32_t heigh
     buffer.layout->stride = stride;
     buffer.layout->palette = std::move(palette);
     buffer.block.reset(::LocalAlloc(LMEM_FIXED, rows.size() + 4));
-    buffer.data = static_cast<std::uint8_t*>(buffer.block.get());
-    if (buffer.data != nullptr) {
-        std::memcpy(buffer.data, rows.data(), rows.size());
-        std::memset(buffer.data + rows.size(), 0xEE, 4);
+    if (std::uint8_t* data = buffer.data()) {
+        std::memcpy(data, rows.data(), rows.size());
+        std::memset(data + rows.size(), 0xEE, 4);
     }
     return buffer;
 }
 
 // The first `size` bytes of a buffer's block.
 inline std::vector<std::uint8_t> BufferBytes(const rorurera::PixelBuffer& buffer, std::size_t size) {
-    if (buffer.data == nullptr) return {};
-    return std::vector<std::uint8_t>(buffer.data, buffer.data + size);
+    const std::uint8_t* data = buffer.data();
+    if (data == nullptr) return {};
+    return std::vector<std::uint8_t>(data, data + size);
 }
 
 }  // namespace testing_support

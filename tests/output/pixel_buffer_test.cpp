@@ -78,7 +78,6 @@ TEST(CreatePixelBuffer, MakesAFixedBlockOfHeightTimesStridePlusFour) {
     EXPECT_TRUE(buffer.layout->palette.empty());
     ASSERT_TRUE(buffer.block);
     EXPECT_GE(::LocalSize(buffer.block.get()), 28u);
-    EXPECT_EQ(buffer.data, buffer.block.get());
     // A fixed block: its handle is its address.
     EXPECT_EQ(::LocalLock(buffer.block.get()), buffer.block.get());
     ::LocalUnlock(buffer.block.get());
@@ -119,7 +118,6 @@ TEST(CreatePixelBuffer, TakesTheSpareWhenItIsLargeEnough) {
     const HLOCAL spareBlock = spare.get();
     ASSERT_EQ(CreatePixelBuffer(buffer, 3, 2, 24, {}, spare), PluginResult::Success);
     EXPECT_EQ(buffer.block.get(), spareBlock);
-    EXPECT_EQ(buffer.data, spareBlock);
     EXPECT_FALSE(spare);  // it receives the buffer's previous block: none
 
     // A buffer that had a block hands it to the spare slot.
@@ -174,7 +172,7 @@ TEST(CreatePixelBuffer, SizesBeyondReachGiveOutOfMemoryAndChangeNothing) {
         EXPECT_EQ(CreatePixelBuffer(buffer, c.width, c.height, c.bits, {}, spare), PluginResult::OutOfMemory)
             << c.width << " x " << c.height;
         EXPECT_EQ(buffer.block.get(), block);
-        EXPECT_EQ(buffer.data, block);
+        EXPECT_EQ(buffer.data(), block);
         EXPECT_EQ(buffer.layout->width, 1u);
         EXPECT_EQ(spare.get(), spareBlock);
     }
@@ -187,28 +185,28 @@ TEST(AdoptPixelBuffer, LargerOldBlockBecomesTheSpare) {
     PixelBuffer source = MakeBuffer(2, 2, 24, 8, std::vector<std::uint8_t>(16, 7));
     const HLOCAL targetBlock = target.block.get();
     const HLOCAL sourceBlock = source.block.get();
-    UniqueHlocal spare(::LocalAlloc(LMEM_FIXED, 8));
+    target.spare.reset(::LocalAlloc(LMEM_FIXED, 8));
 
-    AdoptPixelBuffer(target, source, spare);
-    EXPECT_EQ(spare.get(), targetBlock);
+    AdoptPixelBuffer(target, source);
+    EXPECT_EQ(target.spare.get(), targetBlock);
     EXPECT_EQ(target.block.get(), sourceBlock);
-    EXPECT_EQ(target.data, sourceBlock);
+    EXPECT_EQ(target.data(), sourceBlock);
     EXPECT_EQ(target.layout->width, 2u);
     EXPECT_EQ(target.layout->bitsPerPixel, 24u);
     EXPECT_FALSE(source.layout);
     EXPECT_FALSE(source.block);
-    EXPECT_EQ(source.data, nullptr);
+    EXPECT_EQ(source.data(), nullptr);
 }
 
 TEST(AdoptPixelBuffer, SmallerOldBlockIsFreedAndTheSpareKept) {
     PixelBuffer target = MakeBuffer(1, 1, 24, 4, std::vector<std::uint8_t>(4));
     PixelBuffer source = MakeBuffer(2, 2, 24, 8, std::vector<std::uint8_t>(16));
-    UniqueHlocal spare(::LocalAlloc(LMEM_FIXED, 4096));
-    const HLOCAL spareBlock = spare.get();
+    target.spare.reset(::LocalAlloc(LMEM_FIXED, 4096));
+    const HLOCAL spareBlock = target.spare.get();
     const HLOCAL sourceBlock = source.block.get();
 
-    AdoptPixelBuffer(target, source, spare);
-    EXPECT_EQ(spare.get(), spareBlock);
+    AdoptPixelBuffer(target, source);
+    EXPECT_EQ(target.spare.get(), spareBlock);
     EXPECT_EQ(target.block.get(), sourceBlock);
 }
 
@@ -216,15 +214,15 @@ TEST(AdoptPixelBuffer, WithoutSpareTheOldBlockBecomesIt) {
     PixelBuffer target = MakeBuffer(1, 1, 24, 4, std::vector<std::uint8_t>(4));
     PixelBuffer source = MakeBuffer(2, 2, 24, 8, std::vector<std::uint8_t>(16));
     const HLOCAL targetBlock = target.block.get();
-    UniqueHlocal spare;
-    AdoptPixelBuffer(target, source, spare);
-    EXPECT_EQ(spare.get(), targetBlock);
+    AdoptPixelBuffer(target, source);
+    EXPECT_EQ(target.spare.get(), targetBlock);
 
     // A target without a block leaves the spare alone.
     PixelBuffer empty;
     PixelBuffer next = MakeBuffer(2, 2, 24, 8, std::vector<std::uint8_t>(16));
-    AdoptPixelBuffer(empty, next, spare);
-    EXPECT_EQ(spare.get(), targetBlock);
+    empty.spare = std::move(target.spare);
+    AdoptPixelBuffer(empty, next);
+    EXPECT_EQ(empty.spare.get(), targetBlock);
     EXPECT_TRUE(empty.block);
 }
 
@@ -245,7 +243,7 @@ TEST(HandOverBitmap, TwentyFourBitHeaderIsFortyFourBytes) {
     EXPECT_EQ(bits.get(), pixels);  // handed over without a copy
     EXPECT_FALSE(buffer.block);
     EXPECT_FALSE(buffer.layout);
-    EXPECT_EQ(buffer.data, nullptr);
+    EXPECT_EQ(buffer.data(), nullptr);
     ASSERT_TRUE(header);
     EXPECT_EQ(::LocalSize(header.get()), 44u);
 

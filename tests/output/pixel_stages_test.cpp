@@ -25,7 +25,6 @@ using rorurera::FlipToBottomUp;
 using rorurera::PixelBuffer;
 using rorurera::PluginResult;
 using rorurera::ReduceTo24Bits;
-using rorurera::UniqueHlocal;
 using testing_support::BufferBytes;
 using testing_support::MakeBuffer;
 using Bytes = std::vector<std::uint8_t>;
@@ -38,19 +37,16 @@ constexpr BgrColor kBlack{0x00, 0x00, 0x00};
 TEST(FlipToBottomUp, TwoRowsChangePlacesInTheirOwnBlock) {
     PixelBuffer buffer = MakeBuffer(2, 2, 24, 8, {1, 2, 3, 4, 5, 6, 9, 9, 11, 12, 13, 14, 15, 16, 9, 9});
     const HLOCAL oldBlock = buffer.block.get();
-    UniqueHlocal spare;
-    ASSERT_EQ(FlipToBottomUp(buffer, spare), PluginResult::Success);
+    ASSERT_EQ(FlipToBottomUp(buffer), PluginResult::Success);
     EXPECT_EQ(BufferBytes(buffer, 16), (Bytes{11, 12, 13, 14, 15, 16, 0, 0, 1, 2, 3, 4, 5, 6, 0, 0}));
     EXPECT_EQ(buffer.block.get(), oldBlock);
-    EXPECT_EQ(buffer.data, buffer.block.get());
-    EXPECT_FALSE(spare);  // no second block
+    EXPECT_FALSE(buffer.spare);  // no second block
 }
 
 TEST(FlipToBottomUp, OneRowStaysAsItWas) {
     PixelBuffer buffer = MakeBuffer(3, 1, 8, 4, {7, 8, 9, 0});
     const HLOCAL oldBlock = buffer.block.get();
-    UniqueHlocal spare;
-    ASSERT_EQ(FlipToBottomUp(buffer, spare), PluginResult::Success);
+    ASSERT_EQ(FlipToBottomUp(buffer), PluginResult::Success);
     EXPECT_EQ(BufferBytes(buffer, 4), (Bytes{7, 8, 9, 0}));
     EXPECT_EQ(buffer.block.get(), oldBlock);
 }
@@ -73,20 +69,19 @@ TEST(FlipToBottomUp, PackedRowsBecomeDibRowsInTheirOwnBlock) {
     };
     for (const Case& c : cases) {
         PixelBuffer buffer;
-        UniqueHlocal spare;
-        ASSERT_EQ(rorurera::CreatePixelBuffer(buffer, c.width, c.height, c.bits, {}, spare,
+        ASSERT_EQ(rorurera::CreatePixelBuffer(buffer, c.width, c.height, c.bits, {}, buffer.spare,
                                               rorurera::RowPacking::Tight),
                   PluginResult::Success);
         const std::size_t packed = buffer.layout->stride;
-        for (std::size_t i = 0; i < packed * c.height; ++i) buffer.data[i] = static_cast<std::uint8_t>(i * 7 + 1);
+        for (std::size_t i = 0; i < packed * c.height; ++i) buffer.data()[i] = static_cast<std::uint8_t>(i * 7 + 1);
         const Bytes before = BufferBytes(buffer, packed * c.height);
         const HLOCAL block = buffer.block.get();
 
-        ASSERT_EQ(FlipToBottomUp(buffer, spare), PluginResult::Success);
+        ASSERT_EQ(FlipToBottomUp(buffer), PluginResult::Success);
         const std::size_t stride = (packed + 3) / 4 * 4;
         EXPECT_EQ(buffer.layout->stride, stride);
         EXPECT_EQ(buffer.block.get(), block) << c.width << "x" << c.height;
-        EXPECT_FALSE(spare);
+        EXPECT_FALSE(buffer.spare);
         Bytes expected;
         for (std::uint32_t row = c.height; row-- > 0;) {
             expected.insert(expected.end(), before.begin() + row * packed, before.begin() + (row + 1) * packed);
@@ -102,8 +97,7 @@ TEST(FlipToBottomUp, PackedRowsComeOutAtTheDibPitch) {
                                     {1, 2, 3, 4, 5, 6, 7, 8, 9,                   //
                                      21, 22, 23, 24, 25, 26, 27, 28, 29,          //
                                      41, 42, 43, 44, 45, 46, 47, 48, 49});
-    UniqueHlocal spare;
-    ASSERT_EQ(FlipToBottomUp(buffer, spare), PluginResult::Success);
+    ASSERT_EQ(FlipToBottomUp(buffer), PluginResult::Success);
     EXPECT_EQ(buffer.layout->stride, 12u);
     EXPECT_EQ(buffer.layout->width, 3u);
     EXPECT_EQ(buffer.layout->height, 3u);
@@ -117,8 +111,7 @@ TEST(FlipToBottomUp, PackedRowsComeOutAtTheDibPitch) {
 TEST(FlipToBottomUp, OneBitRowsOfThirtyThreePixelsBecomeEightBytes) {
     PixelBuffer buffer = MakeBuffer(33, 2, 1, 5, {0xB1, 0x0F, 0x00, 0xFF, 0x80, 0x80, 0x00, 0x55, 0x01, 0x00},
                                     {0x00000000, 0x00FFFFFF});
-    UniqueHlocal spare;
-    ASSERT_EQ(FlipToBottomUp(buffer, spare), PluginResult::Success);
+    ASSERT_EQ(FlipToBottomUp(buffer), PluginResult::Success);
     EXPECT_EQ(buffer.layout->stride, 8u);
     EXPECT_EQ(buffer.layout->palette, (std::vector<std::uint32_t>{0x00000000, 0x00FFFFFF}));
     EXPECT_EQ(BufferBytes(buffer, 16), (Bytes{0x80, 0x00, 0x55, 0x01, 0x00, 0, 0, 0,  //
@@ -129,23 +122,22 @@ TEST(FlipToBottomUp, OneBitRowsOfThirtyThreePixelsBecomeEightBytes) {
 TEST(FlipToBottomUp, UsesTheSpareWhenItIsLargeEnough) {
     PixelBuffer buffer = MakeBuffer(1, 2, 24, 3, {1, 2, 3, 5, 6, 7});
     const HLOCAL oldBlock = buffer.block.get();
-    UniqueHlocal spare(::LocalAlloc(LMEM_FIXED, 256));
-    const HLOCAL spareBlock = spare.get();
-    ASSERT_EQ(FlipToBottomUp(buffer, spare), PluginResult::Success);
+    buffer.spare.reset(::LocalAlloc(LMEM_FIXED, 256));
+    const HLOCAL spareBlock = buffer.spare.get();
+    ASSERT_EQ(FlipToBottomUp(buffer), PluginResult::Success);
     EXPECT_EQ(buffer.block.get(), spareBlock);
     EXPECT_EQ(BufferBytes(buffer, 8), (Bytes{5, 6, 7, 0, 1, 2, 3, 0}));
     // The swap left the spare slot empty, so the old block goes there.
-    EXPECT_EQ(spare.get(), oldBlock);
+    EXPECT_EQ(buffer.spare.get(), oldBlock);
 }
 
 TEST(FlipToBottomUp, BufferWithoutLayoutOrPixelsGivesInternalError) {
-    UniqueHlocal spare;
     PixelBuffer empty;
-    EXPECT_EQ(FlipToBottomUp(empty, spare), PluginResult::InternalError);
+    EXPECT_EQ(FlipToBottomUp(empty), PluginResult::InternalError);
     PixelBuffer noLayout = MakeBuffer(1, 1, 24, 4, {1, 2, 3, 0});
     noLayout.layout.reset();
-    EXPECT_EQ(FlipToBottomUp(noLayout, spare), PluginResult::InternalError);
-    EXPECT_FALSE(spare);
+    EXPECT_EQ(FlipToBottomUp(noLayout), PluginResult::InternalError);
+    EXPECT_FALSE(empty.spare || noLayout.spare);
 }
 
 TEST(FlipToBottomUp, NewBufferThatCannotBeHadGivesOutOfMemoryAndChangesNothing) {
@@ -153,13 +145,13 @@ TEST(FlipToBottomUp, NewBufferThatCannotBeHadGivesOutOfMemoryAndChangesNothing) 
     buffer.layout->width = 0xFFFFFFFFu;  // a shape no block can hold
     buffer.layout->height = 0x10000000u;
     const HLOCAL block = buffer.block.get();
-    UniqueHlocal spare(::LocalAlloc(LMEM_FIXED, 16));
-    const HLOCAL spareBlock = spare.get();
-    EXPECT_EQ(FlipToBottomUp(buffer, spare), PluginResult::OutOfMemory);
+    buffer.spare.reset(::LocalAlloc(LMEM_FIXED, 16));
+    const HLOCAL spareBlock = buffer.spare.get();
+    EXPECT_EQ(FlipToBottomUp(buffer), PluginResult::OutOfMemory);
     EXPECT_EQ(buffer.block.get(), block);
     EXPECT_EQ(buffer.layout->width, 0xFFFFFFFFu);
     EXPECT_EQ(BufferBytes(buffer, 6), (Bytes{1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(spare.get(), spareBlock);
+    EXPECT_EQ(buffer.spare.get(), spareBlock);
 }
 
 // --- ReduceTo24Bits: the arithmetic ------------------------------------------------
@@ -168,7 +160,6 @@ TEST(FlipToBottomUp, NewBufferThatCannotBeHadGivesOutOfMemoryAndChangesNothing) 
 Bytes ReduceOne(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t a, std::int32_t mode,
                 BgrColor background) {
     PixelBuffer buffer = MakeBuffer(1, 1, 32, 4, {b, g, r, a});
-    UniqueHlocal spare;
     EXPECT_EQ(ReduceTo24Bits(buffer, mode, background), PluginResult::Success);
     return BufferBytes(buffer, 3);
 }
@@ -223,7 +214,6 @@ TEST(ReduceTo24Bits, FiveWidePictureGetsPitchSixteen) {
         }
     }
     PixelBuffer buffer = MakeBuffer(5, 2, 32, 20, rows);
-    UniqueHlocal spare;
     ASSERT_EQ(ReduceTo24Bits(buffer, 0, kWhite), PluginResult::Success);
     ASSERT_TRUE(buffer.layout);
     EXPECT_EQ(buffer.layout->bitsPerPixel, 24u);
@@ -242,11 +232,10 @@ TEST(ReduceTo24Bits, FiveWidePictureGetsPitchSixteen) {
 TEST(ReduceTo24Bits, ReducesAndFlipsInTheOneBlock) {
     PixelBuffer buffer = MakeBuffer(2, 2, 32, 8, {1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12, 255});
     const HLOCAL block = buffer.block.get();
-    UniqueHlocal spare;
     ASSERT_EQ(ReduceTo24Bits(buffer, 1, kWhite), PluginResult::Success);
-    ASSERT_EQ(FlipToBottomUp(buffer, spare), PluginResult::Success);
+    ASSERT_EQ(FlipToBottomUp(buffer), PluginResult::Success);
     EXPECT_EQ(buffer.block.get(), block);
-    EXPECT_FALSE(spare);
+    EXPECT_FALSE(buffer.spare);
     EXPECT_EQ(BufferBytes(buffer, 16), (Bytes{7, 8, 9, 10, 11, 12, 0, 0, 1, 2, 3, 4, 5, 6, 0, 0}));
 }
 
@@ -259,7 +248,6 @@ TEST(ReduceTo24Bits, ManyRowsShrinkInPlace) {
             Bytes rows(std::size_t{width} * 4 * height);
             for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<std::uint8_t>(i * 13 + i / 7);
             PixelBuffer buffer = MakeBuffer(width, height, 32, std::size_t{width} * 4, rows);
-            UniqueHlocal spare;
             ASSERT_EQ(ReduceTo24Bits(buffer, 1, BgrColor{0x10, 0x80, 0xF0}, partition), PluginResult::Success);
             const std::size_t stride = (std::size_t{width} * 3 + 3) / 4 * 4;
             ASSERT_EQ(buffer.layout->stride, stride);
@@ -267,10 +255,10 @@ TEST(ReduceTo24Bits, ManyRowsShrinkInPlace) {
                 for (std::uint32_t x = 0; x < width; x += (width > 9 ? 97 : 1)) {
                     const std::uint8_t* p = &rows[(std::size_t{y} * width + x) * 4];
                     const Bytes one = ReduceOne(p[0], p[1], p[2], p[3], 1, BgrColor{0x10, 0x80, 0xF0});
-                    const std::uint8_t* out = buffer.data + std::size_t{y} * stride + std::size_t{x} * 3;
+                    const std::uint8_t* out = buffer.data() + std::size_t{y} * stride + std::size_t{x} * 3;
                     EXPECT_EQ(Bytes(out, out + 3), one) << width << ": " << x << "," << y;
                 }
-                const std::uint8_t* pad = buffer.data + std::size_t{y} * stride + std::size_t{width} * 3;
+                const std::uint8_t* pad = buffer.data() + std::size_t{y} * stride + std::size_t{width} * 3;
                 const std::size_t padding = stride - std::size_t{width} * 3;
                 EXPECT_EQ(Bytes(pad, pad + padding), Bytes(padding, 0)) << width;
             }
@@ -279,7 +267,6 @@ TEST(ReduceTo24Bits, ManyRowsShrinkInPlace) {
 }
 
 TEST(ReduceTo24Bits, OtherDepthsAreRefusedAndLeftAlone) {
-    UniqueHlocal spare;
     PixelBuffer rgb = MakeBuffer(1, 1, 24, 4, {1, 2, 3, 0});
     const HLOCAL rgbBlock = rgb.block.get();
     EXPECT_EQ(ReduceTo24Bits(rgb, 1, kWhite), PluginResult::InternalError);
@@ -295,14 +282,12 @@ TEST(ReduceTo24Bits, OtherDepthsAreRefusedAndLeftAlone) {
 
     PixelBuffer empty;
     EXPECT_EQ(ReduceTo24Bits(empty, 1, kWhite), PluginResult::InternalError);
-    EXPECT_FALSE(spare);
 }
 
 TEST(ReduceTo24Bits, NewBufferThatCannotBeHadGivesOutOfMemoryAndChangesNothing) {
     PixelBuffer buffer = MakeBuffer(1, 1, 32, 4, {1, 2, 3, 4});
     buffer.layout->width = 0xFFFFFFFFu;
     buffer.layout->height = 0x40000000u;
-    UniqueHlocal spare;
     EXPECT_EQ(ReduceTo24Bits(buffer, 0, kWhite), PluginResult::OutOfMemory);
     EXPECT_EQ(buffer.layout->bitsPerPixel, 32u);
     EXPECT_EQ(BufferBytes(buffer, 4), (Bytes{1, 2, 3, 4}));

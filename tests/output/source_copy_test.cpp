@@ -22,7 +22,6 @@ using Microsoft::WRL::ComPtr;
 using rorurera::CopySourcePixels;
 using rorurera::PixelBuffer;
 using rorurera::PluginResult;
-using rorurera::UniqueHlocal;
 
 // An image source that states any size and records how it is asked for its
 // pixels; it fills the buffer with a counting pattern, row by row.
@@ -116,8 +115,7 @@ TEST(PackedCopySize, RefusesWhatOneCallCannotTake) {
 TEST(CopySourcePixels, OneFullWidthCopyAtThePackedPitch) {
     RecordingSource source(5, 3);
     PixelBuffer buffer;
-    UniqueHlocal spare;
-    ASSERT_EQ(CopySourcePixels(&source, 5, 3, 24, {}, buffer, spare), PluginResult::Success);
+    ASSERT_EQ(CopySourcePixels(&source, 5, 3, 24, {}, buffer), PluginResult::Success);
     EXPECT_EQ(source.copies, 1);
     EXPECT_EQ(source.lastRect.X, 0);
     EXPECT_EQ(source.lastRect.Y, 0);
@@ -144,13 +142,12 @@ TEST(CopySourcePixels, SizesOneCallCannotTakeGiveOutOfMemoryWithoutACopy) {
         RecordingSource source(c.width, c.height);
         PixelBuffer buffer = testing_support::MakeBuffer(1, 1, 24, 4, {1, 2, 3, 0});
         const HLOCAL block = buffer.block.get();
-        UniqueHlocal spare;
-        EXPECT_EQ(CopySourcePixels(&source, c.width, c.height, c.bits, {}, buffer, spare), PluginResult::OutOfMemory)
+        EXPECT_EQ(CopySourcePixels(&source, c.width, c.height, c.bits, {}, buffer), PluginResult::OutOfMemory)
             << c.width << " x " << c.height << " x " << c.bits;
         EXPECT_EQ(source.copies, 0);
         EXPECT_EQ(buffer.block.get(), block);
         EXPECT_EQ(buffer.layout->width, 1u);
-        EXPECT_FALSE(spare);
+        EXPECT_FALSE(buffer.spare);
     }
 }
 
@@ -160,8 +157,7 @@ TEST(CopySourcePixels, BufferThatCannotBeAllocatedGivesOutOfMemory) {
     if (sizeof(void*) != 4) GTEST_SKIP() << "a 64-bit process can allocate 2.7 GB";
     RecordingSource source(30000, 30000);
     PixelBuffer buffer;
-    UniqueHlocal spare;
-    EXPECT_EQ(CopySourcePixels(&source, 30000, 30000, 24, {}, buffer, spare), PluginResult::OutOfMemory);
+    EXPECT_EQ(CopySourcePixels(&source, 30000, 30000, 24, {}, buffer), PluginResult::OutOfMemory);
     EXPECT_EQ(source.copies, 0);
     EXPECT_FALSE(buffer.block);
 }
@@ -177,16 +173,14 @@ TEST(CopySourcePixels, FailedCopyIsMappedAndLeavesTheBufferAlone) {
         RecordingSource source(3, 2);
         source.answer = c.hr;
         PixelBuffer buffer;
-        UniqueHlocal spare;
-        EXPECT_EQ(CopySourcePixels(&source, 3, 2, 24, {}, buffer, spare), c.expected);
+        EXPECT_EQ(CopySourcePixels(&source, 3, 2, 24, {}, buffer), c.expected);
         EXPECT_EQ(source.copies, 1);
         EXPECT_FALSE(buffer.layout);
         EXPECT_FALSE(buffer.block);
-        EXPECT_FALSE(spare);
+        EXPECT_FALSE(buffer.spare);
     }
     PixelBuffer buffer;
-    UniqueHlocal spare;
-    EXPECT_EQ(CopySourcePixels(nullptr, 3, 2, 24, {}, buffer, spare), PluginResult::InternalError);
+    EXPECT_EQ(CopySourcePixels(nullptr, 3, 2, 24, {}, buffer), PluginResult::InternalError);
 }
 
 // --- palette completion -------------------------------------------------------
