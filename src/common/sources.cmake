@@ -1,5 +1,4 @@
 target_sources(rorurera_parts PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/plugin_result.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/wine_detection.cpp
   ${CMAKE_CURRENT_LIST_DIR}/module_identity.cpp
 )
