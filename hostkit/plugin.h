@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "susie_api.h"
+#include "common/host_types.h"
 
 namespace susie {
 
