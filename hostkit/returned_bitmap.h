@@ -1,68 +1,72 @@
 #pragma once
 
 // The picture a plug-in's GetPicture hands to its host: two local-memory
-// blocks, the BITMAPINFO (header and colour table) and the pixel rows of a
+// blocks, the BITMAPINFO (header and colour table) and the rows of a
 // bottom-up DIB. The host owns them from then on; this owner reads them as a
-// host does and frees both with LocalFree.
+// host does (LocalLock of fixed blocks, which stay put until freed) and frees
+// both with LocalFree.
 
 #include <windows.h>
 
 #include <cstdint>
 #include <span>
+#include <utility>
+
+#include "common/host_types.h"
 
 namespace hostkit {
 
 class ReturnedBitmap {
 public:
     // The slots start with the given values: a host's own, which a request
-    // that hands nothing over must leave alone. They are never freed.
+    // that hands nothing over must leave alone; they are never freed.
     explicit ReturnedBitmap(HLOCAL headerStart = nullptr, HLOCAL bitsStart = nullptr) noexcept
-        : header(headerStart), bits(bitsStart), headerStart_(headerStart), bitsStart_(bitsStart) {}
+        : header(headerStart), bits(bitsStart), start_{headerStart, bitsStart} {}
     ~ReturnedBitmap() { Free(); }
     ReturnedBitmap(const ReturnedBitmap&) = delete;
     ReturnedBitmap& operator=(const ReturnedBitmap&) = delete;
 
-    // The slots GetPicture stores the two blocks into (pass &header, &bits).
-    HLOCAL header;
+    HLOCAL header;  // the slots GetPicture stores the blocks into
     HLOCAL bits;
 
-    // Both slots still hold their start values.
-    bool Untouched() const noexcept { return header == headerStart_ && bits == bitsStart_; }
-
-    // Frees each block the plug-in stored, once, and puts the start values
-    // back; says for each whether LocalFree worked (true where there was none).
+    bool Untouched() const noexcept { return header == start_[0] && bits == start_[1]; }
+    // Frees each block stored, once, and puts the start values back; true
+    // for each slot whose LocalFree worked or that held no block.
     struct Freed {
-        bool header = true;
-        bool bits = true;
+        bool header, bits;
     };
-    Freed Free() noexcept;
+    Freed Free() noexcept { return {FreeSlot(header, start_[0]), FreeSlot(bits, start_[1])}; }
     // Puts the start values back without freeing anything (a lost picture).
-    void Abandon() noexcept {
-        header = headerStart_;
-        bits = bitsStart_;
+    void Abandon() noexcept { header = start_[0]; bits = start_[1]; }
+
+    // The whole blocks; a null span for no block or one that cannot be locked.
+    std::span<const std::uint8_t> HeaderBlock() const noexcept { return Block(header, start_[0]); }
+    std::span<const std::uint8_t> PixelBlock() const noexcept { return Block(bits, start_[1]); }
+    // The header, or null when the header block is too small for one.
+    const BITMAPINFOHEADER* Header() const noexcept {
+        const auto block = HeaderBlock();
+        return block.size() >= sizeof(BITMAPINFOHEADER) ? reinterpret_cast<const BITMAPINFOHEADER*>(block.data())
+                                                        : nullptr;
+    }
+    // Bytes from one row to the next; 0 without a header or a positive width.
+    std::uint64_t Stride() const noexcept {
+        const BITMAPINFOHEADER* info = Header();
+        return info != nullptr && info->biWidth > 0 ? susie::DibStride(info->biWidth, info->biBitCount) : 0;
     }
 
-    // The whole blocks, as LocalLock gives them (fixed blocks, which stay
-    // where they are until freed); a null span for a slot holding no block
-    // or a block that cannot be locked.
-    std::span<const std::uint8_t> HeaderBlock() const noexcept { return BlockBytes(header, headerStart_); }
-    std::span<const std::uint8_t> PixelBlock() const noexcept { return BlockBytes(bits, bitsStart_); }
-
-    // The header, or null when the header block is too small for one.
-    const BITMAPINFOHEADER* Header() const noexcept;
-    // Bytes from one row to the next by the header; 0 without a header or
-    // with a width that is not positive.
-    std::uint64_t Stride() const noexcept;
-    // Row `fromBottom` in block order (the picture's bottom row is 0), the
-    // stride's bytes of it; empty when the picture has no such row or the
-    // pixel block does not hold it.
-    std::span<const std::uint8_t> Row(std::uint64_t fromBottom) const noexcept;
-
 private:
-    static std::span<const std::uint8_t> BlockBytes(HLOCAL block, HLOCAL start) noexcept;
+    static bool FreeSlot(HLOCAL& slot, HLOCAL start) noexcept {
+        const HLOCAL block = std::exchange(slot, start);
+        return block == start || block == nullptr || ::LocalFree(block) == nullptr;
+    }
+    static std::span<const std::uint8_t> Block(HLOCAL block, HLOCAL start) noexcept {
+        const void* first = block != start && block != nullptr ? ::LocalLock(block) : nullptr;
+        if (first == nullptr) return {};
+        ::LocalUnlock(block);
+        return {static_cast<const std::uint8_t*>(first), ::LocalSize(block)};
+    }
 
-    HLOCAL headerStart_;
-    HLOCAL bitsStart_;
+    HLOCAL start_[2];
 };
 
 }  // namespace hostkit

@@ -6,7 +6,6 @@
 
 #include <new>
 #include <string>
-#include <type_traits>
 
 #include "common/host_types.h"
 #include "common/plugin_result.h"
@@ -152,15 +151,3 @@ int WINAPI ConfigurationDlg(HWND parent, int function) {
 }
 
 }  // extern "C"
-
-// Each export has the prototype the hosts call it through.
-static_assert(std::is_same_v<decltype(&GetPluginInfo), susie::GetPluginInfoFn> &&
-              std::is_same_v<decltype(&GetPluginInfoW), susie::GetPluginInfoWFn> &&
-              std::is_same_v<decltype(&IsSupported), susie::IsSupportedFn> &&
-              std::is_same_v<decltype(&IsSupportedW), susie::IsSupportedWFn> &&
-              std::is_same_v<decltype(&GetPictureInfo), susie::GetPictureInfoFn> &&
-              std::is_same_v<decltype(&GetPictureInfoW), susie::GetPictureInfoWFn> &&
-              std::is_same_v<decltype(&GetPicture), susie::GetPictureFn> &&
-              std::is_same_v<decltype(&GetPictureW), susie::GetPictureWFn> &&
-              std::is_same_v<decltype(&GetPreview), susie::GetPictureFn> &&
-              std::is_same_v<decltype(&ConfigurationDlg), susie::ConfigurationDlgFn>);

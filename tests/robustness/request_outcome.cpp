@@ -67,9 +67,10 @@ Outcome TakePicture(int result, hostkit::ReturnedBitmap& picture) {
             const std::uint64_t rowBits = std::uint64_t(info->biWidth) * info->biBitCount;
             const std::uint64_t fullBytes = rowBits / 8;
             const unsigned restBits = static_cast<unsigned>(rowBits % 8);
-            if (!picture.Row(info->biHeight - 1).empty()) {
+            const std::uint64_t stride = picture.Stride();
+            if (picture.PixelBlock().size() >= stride * info->biHeight) {
                 for (LONG y = 0; y < info->biHeight; ++y) {
-                    const std::uint8_t* row = picture.Row(y).data();
+                    const std::uint8_t* row = picture.PixelBlock().data() + stride * y;
                     outcome.pixels.insert(outcome.pixels.end(), row, row + fullBytes);
                     if (restBits != 0) {
                         outcome.pixels.push_back(row[fullBytes] & static_cast<std::uint8_t>(0xFF00 >> restBits));
