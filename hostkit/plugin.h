@@ -16,16 +16,13 @@ class Plugin {
 public:
     explicit Plugin(const std::wstring& path)
         : module_(::LoadLibraryW(path.c_str())), loadError_(module_ == nullptr ? ::GetLastError() : 0) {}
-    ~Plugin() {
-        if (module_ != nullptr) ::FreeLibrary(module_);
-    }
+    ~Plugin() { if (module_ != nullptr) ::FreeLibrary(module_); }
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
 
     bool Loaded() const { return module_ != nullptr; }
     DWORD LoadError() const { return loadError_; }
     HMODULE Module() const { return module_; }
-    FARPROC Resolve(const char* name) const { return module_ != nullptr ? ::GetProcAddress(module_, name) : nullptr; }
 
     GetPluginInfoFn GetPluginInfo = Export<GetPluginInfoFn>("GetPluginInfo");
     GetPluginInfoWFn GetPluginInfoW = Export<GetPluginInfoWFn>("GetPluginInfoW");
@@ -42,7 +39,8 @@ public:
 private:
     template <typename Fn>
     Fn Export(const char* name) const {
-        return reinterpret_cast<Fn>(reinterpret_cast<void*>(Resolve(name)));
+        return module_ != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module_, name)))
+                                  : nullptr;
     }
 };
 

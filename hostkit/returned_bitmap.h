@@ -1,10 +1,7 @@
 #pragma once
 
-// The picture a plug-in's GetPicture hands to its host: two local-memory
-// blocks, the BITMAPINFO (header and colour table) and the rows of a
-// bottom-up DIB. The host owns them from then on; this owner reads them as a
-// host does (LocalLock of fixed blocks, which stay put until freed) and frees
-// both with LocalFree.
+// The picture GetPicture hands to the host, which owns it: the BITMAPINFO block and the bottom-up DIB
+// rows, read as a host reads them (LocalLock of fixed blocks, which stay put) and freed with LocalFree.
 
 #include <windows.h>
 
@@ -29,15 +26,10 @@ public:
     HLOCAL header;  // the slots GetPicture stores the blocks into
     HLOCAL bits;
 
-    bool Untouched() const noexcept { return header == start_[0] && bits == start_[1]; }
     // Frees each block stored, once, and puts the start values back; true
     // for each slot whose LocalFree worked or that held no block.
-    struct Freed {
-        bool header, bits;
-    };
+    struct Freed { bool header, bits; };
     Freed Free() noexcept { return {FreeSlot(header, start_[0]), FreeSlot(bits, start_[1])}; }
-    // Puts the start values back without freeing anything (a lost picture).
-    void Abandon() noexcept { header = start_[0]; bits = start_[1]; }
 
     // The whole blocks; a null span for no block or one that cannot be locked.
     std::span<const std::uint8_t> HeaderBlock() const noexcept { return Block(header, start_[0]); }
@@ -61,9 +53,9 @@ private:
     }
     static std::span<const std::uint8_t> Block(HLOCAL block, HLOCAL start) noexcept {
         const void* first = block != start && block != nullptr ? ::LocalLock(block) : nullptr;
-        if (first == nullptr) return {};
-        ::LocalUnlock(block);
-        return {static_cast<const std::uint8_t*>(first), ::LocalSize(block)};
+        if (first != nullptr) ::LocalUnlock(block);
+        return first != nullptr ? std::span{static_cast<const std::uint8_t*>(first), ::LocalSize(block)}
+                                : std::span<const std::uint8_t>{};
     }
 
     HLOCAL start_[2];

@@ -1,11 +1,10 @@
 #pragma once
 
-// The Susie import plug-in interface, as the hosts declare it: the packed
-// picture information record, the progress callback, the exports'
-// prototypes (stdcall, pointer-sized arguments where hosts pass them), the
-// input modes and the row pitch of the bitmap handed back. The module
-// implements these; our command-line host, the tests and the benchmark call
-// plug-ins only through them.
+// The Susie import plug-in interface as the hosts declare it: the packed
+// records, the callback, the exports' prototypes (stdcall, pointer-sized
+// arguments where hosts pass them), the input modes and the returned bitmap's
+// row pitch. The module implements it; hostkit, the CLI, the tests and the
+// benchmark call plug-ins only through it.
 
 #include <windows.h>
 
@@ -47,8 +46,7 @@ using GetPluginInfoWFn = int(WINAPI*)(int number, LPWSTR buffer, int size);
 using IsSupportedFn = int(WINAPI*)(LPCSTR name, ULONG_PTR headerOrHandle);
 using IsSupportedWFn = int(WINAPI*)(LPCWSTR name, ULONG_PTR headerOrHandle);
 using GetPictureInfoFn = int(WINAPI*)(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, PictureInfo* info);
-using GetPictureInfoWFn = int(WINAPI*)(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag,
-                                       PictureInfo* info);
+using GetPictureInfoWFn = int(WINAPI*)(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag, PictureInfo* info);
 using GetPictureFn = int(WINAPI*)(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header,
                                   HLOCAL* bits, ProgressCallback callback, LONG_PTR user);
 using GetPictureWFn = int(WINAPI*)(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header,
@@ -59,8 +57,7 @@ using ConfigurationDlgFn = int(WINAPI*)(HWND parent, int function);
 constexpr unsigned int kFromFile = 0;
 constexpr unsigned int kFromMemory = 1;
 
-// Bytes from one row of the handed-back bitmap to the next: the row's bits
-// rounded up to a multiple of 32.
+// Bytes from one row of the returned bitmap to the next (bits padded to 32).
 constexpr std::uint64_t DibStride(std::uint64_t width, std::uint32_t bitsPerPixel) noexcept {
     return (width * bitsPerPixel + 31) / 32 * 4;
 }
@@ -68,8 +65,6 @@ constexpr std::uint64_t DibStride(std::uint64_t width, std::uint32_t bitsPerPixe
 }  // namespace susie
 
 namespace rorurera {
-
 using susie::PictureInfo;
 using susie::ProgressCallback;
-
 }  // namespace rorurera

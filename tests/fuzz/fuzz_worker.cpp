@@ -594,7 +594,7 @@ private:
         }
         CheckBitmap(index, step, picture);
         if (injection_.kind == "leak-plugin-block") {  // kept, as if the plug-in had lost them
-            picture.Abandon();
+            header = bits = nullptr;
             return;
         }
         const hostkit::ReturnedBitmap::Freed freed = HostFree(picture);

@@ -19,6 +19,7 @@ inline const HLOCAL kUntouchedBits = reinterpret_cast<HLOCAL>(static_cast<std::u
 struct HostSlots : hostkit::ReturnedBitmap {
     HostSlots() : ReturnedBitmap(kUntouchedHeader, kUntouchedBits) {}
 
+    bool Untouched() const { return header == kUntouchedHeader && bits == kUntouchedBits; }
     BITMAPINFOHEADER Info() const { return *Header(); }
     // The first `size` bytes of the pixel block.
     std::vector<std::uint8_t> PixelBytes(std::size_t size) const {
