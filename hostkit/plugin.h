@@ -23,6 +23,7 @@ public:
     bool Loaded() const { return module_ != nullptr; }
     DWORD LoadError() const { return loadError_; }
     HMODULE Module() const { return module_; }
+    FARPROC Resolve(const char* name) const { return module_ != nullptr ? ::GetProcAddress(module_, name) : nullptr; }
 
     GetPluginInfoFn GetPluginInfo = Export<GetPluginInfoFn>("GetPluginInfo");
     GetPluginInfoWFn GetPluginInfoW = Export<GetPluginInfoWFn>("GetPluginInfoW");
@@ -39,8 +40,7 @@ public:
 private:
     template <typename Fn>
     Fn Export(const char* name) const {
-        return module_ != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module_, name)))
-                                  : nullptr;
+        return reinterpret_cast<Fn>(reinterpret_cast<void*>(Resolve(name)));
     }
 };
 
