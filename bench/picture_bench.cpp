@@ -48,6 +48,7 @@
 
 #include "plugin.h"
 #include "process_usage.h"
+#include "returned_bitmap.h"
 #include "bench_clock.h"
 
 namespace {
@@ -184,23 +185,19 @@ struct PluginRun {
 
 PluginRun PluginDecode(const susie::Plugin& plugin, const Input& input) {
     PluginRun run;
-    HLOCAL header = nullptr;
-    HLOCAL bits = nullptr;
+    hostkit::ReturnedBitmap picture;  // freed as a host frees it
     if (input.Memory()) {
         run.result = plugin.GetPictureW(reinterpret_cast<LPCWSTR>(input.bytes.data()),
-                                        static_cast<LONG_PTR>(input.bytes.size()), susie::kFromMemory, &header,
-                                        &bits, nullptr, 0);
+                                        static_cast<LONG_PTR>(input.bytes.size()), susie::kFromMemory,
+                                        &picture.header, &picture.bits, nullptr, 0);
     } else {
-        run.result = plugin.GetPictureW(input.path.c_str(), 0, susie::kFromFile, &header, &bits, nullptr, 0);
+        run.result =
+            plugin.GetPictureW(input.path.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
     }
-    if (run.result == 0) {
-        const auto* info = static_cast<const BITMAPINFOHEADER*>(::LocalLock(header));
+    if (const BITMAPINFOHEADER* info = picture.Header(); run.result == 0 && info != nullptr) {
         run.bitCount = info->biBitCount;
-        run.pixelBytes = (std::uint64_t(info->biWidth) * info->biBitCount + 31) / 32 * 4 * info->biHeight;
-        ::LocalUnlock(header);
+        run.pixelBytes = picture.Stride() * info->biHeight;
     }
-    if (bits != nullptr) ::LocalFree(bits);
-    if (header != nullptr) ::LocalFree(header);
     return run;
 }
 

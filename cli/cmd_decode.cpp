@@ -8,11 +8,13 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "cli_output.h"
 #include "commands.h"
+#include "returned_bitmap.h"
 
 namespace cli {
 namespace {
@@ -74,43 +76,39 @@ std::uint32_t ColorTableEntries(const BITMAPINFOHEADER& info) {
 
 // Writes a BMP file from the host's two blocks; false with a message when
 // the blocks do not describe a bitmap or the file cannot be written.
-bool WriteBmp(const std::wstring& path, HLOCAL header, HLOCAL bits, BITMAPINFOHEADER& shown) {
-    const auto* info = static_cast<const BITMAPINFOHEADER*>(::LocalLock(header));
-    const auto* pixels = static_cast<const std::uint8_t*>(::LocalLock(bits));
-    bool ok = false;
-    if (info == nullptr || pixels == nullptr || info->biSize < sizeof(BITMAPINFOHEADER) || info->biWidth <= 0 ||
-        info->biHeight == 0) {
+bool WriteBmp(const std::wstring& path, const hostkit::ReturnedBitmap& picture, BITMAPINFOHEADER& shown) {
+    const BITMAPINFOHEADER* info = picture.Header();
+    const std::span<const std::uint8_t> pixels = picture.PixelBlock();
+    if (info == nullptr || pixels.data() == nullptr || info->biSize < sizeof(BITMAPINFOHEADER) ||
+        info->biWidth <= 0 || info->biHeight == 0) {
         Print(L"the plug-in returned blocks that are not a bitmap\n");
-    } else {
-        shown = *info;
-        const std::uint64_t stride = (std::uint64_t(info->biWidth) * info->biBitCount + 31) / 32 * 4;
-        const std::uint64_t height = info->biHeight < 0 ? -std::int64_t{info->biHeight} : info->biHeight;
-        const std::uint64_t pixelBytes = stride * height;
-        const std::uint64_t infoBytes = info->biSize + 4ull * ColorTableEntries(*info);
-        const std::uint64_t fileBytes = sizeof(BITMAPFILEHEADER) + infoBytes + pixelBytes;
-        if (::LocalSize(bits) < pixelBytes || ::LocalSize(header) < infoBytes || fileBytes > 0xFFFFFFFFull) {
-            Print(L"the plug-in's blocks are smaller than the bitmap they describe\n");
-        } else {
-            BITMAPFILEHEADER file{};
-            file.bfType = 0x4D42;  // "BM"
-            file.bfSize = static_cast<DWORD>(fileBytes);
-            file.bfOffBits = static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + infoBytes);
-            HANDLE out = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (out == INVALID_HANDLE_VALUE) {
-                Print(Format(L"cannot create %ls (error %lu)\n", path.c_str(), ::GetLastError()));
-            } else {
-                DWORD written = 0;
-                ok = ::WriteFile(out, &file, sizeof(file), &written, nullptr) &&
-                     ::WriteFile(out, info, static_cast<DWORD>(infoBytes), &written, nullptr) &&
-                     ::WriteFile(out, pixels, static_cast<DWORD>(pixelBytes), &written, nullptr);
-                ok = ::CloseHandle(out) && ok;
-                if (!ok) Print(Format(L"cannot write %ls (error %lu)\n", path.c_str(), ::GetLastError()));
-            }
-        }
+        return false;
     }
-    if (pixels != nullptr) ::LocalUnlock(bits);
-    if (info != nullptr) ::LocalUnlock(header);
+    shown = *info;
+    const std::uint64_t height = info->biHeight < 0 ? -std::int64_t{info->biHeight} : info->biHeight;
+    const std::uint64_t pixelBytes = picture.Stride() * height;
+    const std::uint64_t infoBytes = info->biSize + 4ull * ColorTableEntries(*info);
+    const std::uint64_t fileBytes = sizeof(BITMAPFILEHEADER) + infoBytes + pixelBytes;
+    if (pixels.size() < pixelBytes || picture.HeaderBlock().size() < infoBytes || fileBytes > 0xFFFFFFFFull) {
+        Print(L"the plug-in's blocks are smaller than the bitmap they describe\n");
+        return false;
+    }
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfSize = static_cast<DWORD>(fileBytes);
+    file.bfOffBits = static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + infoBytes);
+    HANDLE out =
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) {
+        Print(Format(L"cannot create %ls (error %lu)\n", path.c_str(), ::GetLastError()));
+        return false;
+    }
+    DWORD written = 0;
+    bool ok = ::WriteFile(out, &file, sizeof(file), &written, nullptr) &&
+              ::WriteFile(out, info, static_cast<DWORD>(infoBytes), &written, nullptr) &&
+              ::WriteFile(out, pixels.data(), static_cast<DWORD>(pixelBytes), &written, nullptr);
+    ok = ::CloseHandle(out) && ok;
+    if (!ok) Print(Format(L"cannot write %ls (error %lu)\n", path.c_str(), ::GetLastError()));
     return ok;
 }
 
@@ -141,17 +139,17 @@ int RunDecode(const susie::Plugin& plugin, const std::vector<std::wstring>& args
     }
 
     ProgressBar bar;
-    HLOCAL header = nullptr;
-    HLOCAL bits = nullptr;
+    // The blocks are the host's: freed when it goes, whatever happened.
+    hostkit::ReturnedBitmap picture;
     LARGE_INTEGER frequency{};
     LARGE_INTEGER start{};
     LARGE_INTEGER end{};
     ::QueryPerformanceFrequency(&frequency);
     ::QueryPerformanceCounter(&start);
     const int result =
-        memory ? plugin.GetPicture(bytes.data(), static_cast<LONG_PTR>(bytes.size()), susie::kFromMemory, &header,
-                                   &bits, ShowProgress, reinterpret_cast<LONG_PTR>(&bar))
-               : plugin.GetPictureW(input.c_str(), 0, susie::kFromFile, &header, &bits, ShowProgress,
+        memory ? plugin.GetPicture(bytes.data(), static_cast<LONG_PTR>(bytes.size()), susie::kFromMemory,
+                                   &picture.header, &picture.bits, ShowProgress, reinterpret_cast<LONG_PTR>(&bar))
+               : plugin.GetPictureW(input.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, ShowProgress,
                                     reinterpret_cast<LONG_PTR>(&bar));
     ::QueryPerformanceCounter(&end);
     const double milliseconds = double(end.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
@@ -162,15 +160,12 @@ int RunDecode(const susie::Plugin& plugin, const std::vector<std::wstring>& args
         Print(Format(L"GetPicture: %d (%ls)\n", result, ResultName(result)));
     } else {
         BITMAPINFOHEADER info{};
-        if (WriteBmp(output, header, bits, info)) {
+        if (WriteBmp(output, picture, info)) {
             Print(Format(L"%ls: %ld x %ld, %u bits per pixel, %.1f ms (%ls mode)\n", output.c_str(), info.biWidth,
                          info.biHeight, unsigned{info.biBitCount}, milliseconds, memory ? L"memory" : L"file"));
             code = 0;
         }
     }
-    // The blocks are the host's: freed here whatever happened.
-    if (bits != nullptr) ::LocalFree(bits);
-    if (header != nullptr) ::LocalFree(header);
     return code;
 }
 

@@ -1,14 +1,17 @@
 #pragma once
 
-// Records and callback types of the host's plug-in interface, laid out as the
-// hosts declare them.
+// The Susie import plug-in interface as the hosts declare it: the packed
+// records, the callback, the exports' prototypes (stdcall, pointer-sized
+// arguments where hosts pass them), the input modes and the returned bitmap's
+// row pitch. The module implements it; hostkit, the CLI, the tests and the
+// benchmark call plug-ins only through it.
 
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
 
-namespace rorurera {
+namespace susie {
 
 #pragma pack(push, 1)
 // The picture information record. 32-bit hosts pack it to 26 bytes (hInfo at
@@ -38,4 +41,30 @@ static_assert(offsetof(PictureInfo, hInfo) == 22 && sizeof(PictureInfo) == 26);
 // the host's own value; a non-zero answer asks the request to stop.
 using ProgressCallback = int(WINAPI*)(int numerator, int denominator, LONG_PTR user);
 
+using GetPluginInfoFn = int(WINAPI*)(int number, LPSTR buffer, int size);
+using GetPluginInfoWFn = int(WINAPI*)(int number, LPWSTR buffer, int size);
+using IsSupportedFn = int(WINAPI*)(LPCSTR name, ULONG_PTR headerOrHandle);
+using IsSupportedWFn = int(WINAPI*)(LPCWSTR name, ULONG_PTR headerOrHandle);
+using GetPictureInfoFn = int(WINAPI*)(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, PictureInfo* info);
+using GetPictureInfoWFn = int(WINAPI*)(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag, PictureInfo* info);
+using GetPictureFn = int(WINAPI*)(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header,
+                                  HLOCAL* bits, ProgressCallback callback, LONG_PTR user);
+using GetPictureWFn = int(WINAPI*)(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header,
+                                   HLOCAL* bits, ProgressCallback callback, LONG_PTR user);
+using ConfigurationDlgFn = int(WINAPI*)(HWND parent, int function);
+
+// Input modes of the flag argument.
+constexpr unsigned int kFromFile = 0;
+constexpr unsigned int kFromMemory = 1;
+
+// Bytes from one row of the returned bitmap to the next (bits padded to 32).
+constexpr std::uint64_t DibStride(std::uint64_t width, std::uint32_t bitsPerPixel) noexcept {
+    return (width * bitsPerPixel + 31) / 32 * 4;
+}
+
+}  // namespace susie
+
+namespace rorurera {
+using susie::PictureInfo;
+using susie::ProgressCallback;
 }  // namespace rorurera

@@ -6,26 +6,6 @@ using Microsoft::WRL::ComPtr;
 
 // --- WrappedFrame ------------------------------------------------------------
 
-HRESULT WrappedFrame::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IWICBitmapFrameDecode ||
-        (iid == IID_IWICBitmapSource && !refuseSourceInterface)) {
-        *object = static_cast<IWICBitmapFrameDecode*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return E_NOINTERFACE;
-}
-
-ULONG WrappedFrame::AddRef() { return ++references_; }
-
-ULONG WrappedFrame::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT WrappedFrame::GetSize(UINT* width, UINT* height) {
     return FAILED(sizeResult) ? sizeResult : real_->GetSize(width, height);
 }
@@ -75,25 +55,6 @@ WrappedDecoder::WrappedDecoder(ComPtr<IWICBitmapDecoder> real) : real_(std::move
         // own one by assignment through the address instead.
         *frame_.ReleaseAndGetAddressOf() = new WrappedFrame(std::move(frame));
     }
-}
-
-HRESULT WrappedDecoder::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IWICBitmapDecoder) {
-        *object = static_cast<IWICBitmapDecoder*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return E_NOINTERFACE;
-}
-
-ULONG WrappedDecoder::AddRef() { return ++references_; }
-
-ULONG WrappedDecoder::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
 }
 
 HRESULT WrappedDecoder::QueryCapability(IStream* stream, DWORD* capability) {

@@ -13,9 +13,12 @@
 #include <utility>
 #include <vector>
 
+#include "support/fake_com.h"
+
 namespace decode_testing {
 
-class WrappedFrame final : public IWICBitmapFrameDecode {
+class WrappedFrame final
+    : public testing_support::FakeCom<IWICBitmapFrameDecode, testing_support::FakeLifetime::EndsAtLastRelease> {
 public:
     explicit WrappedFrame(Microsoft::WRL::ComPtr<IWICBitmapFrameDecode> real) : real_(std::move(real)) {}
 
@@ -33,12 +36,7 @@ public:
     int copyPaletteCalls = 0;
     Microsoft::WRL::ComPtr<IWICPalette> lastPalette;
 
-    ULONG References() const { return references_; }
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    ULONG References() const { return references; }
 
     // IWICBitmapSource
     HRESULT STDMETHODCALLTYPE GetSize(UINT* width, UINT* height) override;
@@ -53,12 +51,13 @@ public:
     HRESULT STDMETHODCALLTYPE GetThumbnail(IWICBitmapSource** thumbnail) override;
 
 private:
-    ~WrappedFrame() = default;
+    ~WrappedFrame() override = default;
+    bool Offers(REFIID iid) const override { return iid == IID_IWICBitmapSource && !refuseSourceInterface; }
     Microsoft::WRL::ComPtr<IWICBitmapFrameDecode> real_;
-    ULONG references_ = 1;
 };
 
-class WrappedDecoder final : public IWICBitmapDecoder {
+class WrappedDecoder final
+    : public testing_support::FakeCom<IWICBitmapDecoder, testing_support::FakeLifetime::EndsAtLastRelease> {
 public:
     // Takes the real decoder's frame 0 at once and wraps it.
     explicit WrappedDecoder(Microsoft::WRL::ComPtr<IWICBitmapDecoder> real);
@@ -69,11 +68,6 @@ public:
 
     // The one frame 0 handed out (this decoder keeps one reference to it).
     WrappedFrame& Frame() const { return *frame_.Get(); }
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // IWICBitmapDecoder
     HRESULT STDMETHODCALLTYPE QueryCapability(IStream* stream, DWORD* capability) override;
@@ -89,10 +83,9 @@ public:
     HRESULT STDMETHODCALLTYPE GetFrame(UINT index, IWICBitmapFrameDecode** frame) override;
 
 private:
-    ~WrappedDecoder() = default;
+    ~WrappedDecoder() override = default;
     Microsoft::WRL::ComPtr<IWICBitmapDecoder> real_;
     Microsoft::WRL::ComPtr<WrappedFrame> frame_;
-    ULONG references_ = 1;
 };
 
 // A new wrapped decoder over a real one, owned by the returned pointer.

@@ -17,6 +17,7 @@
 #include "fuzz/fuzz_steps.h"
 #include "plugin.h"
 #include "process_usage.h"
+#include "returned_bitmap.h"
 #include "support/test_paths.h"
 
 namespace fuzz {
@@ -553,8 +554,9 @@ private:
         g_progress = Progress{};
         g_progress.exitInside = exitInside;
         if (kind >= 8) g_progress.stopAt = static_cast<int>(r.Between(1, 10));
-        HLOCAL header = nullptr;
-        HLOCAL bits = nullptr;
+        hostkit::ReturnedBitmap picture;
+        HLOCAL& header = picture.header;
+        HLOCAL& bits = picture.bits;
         Begin(index, step);
         int result = 0;
         if (memory) {
@@ -580,46 +582,47 @@ private:
             if (header != nullptr || bits != nullptr) {
                 Violation(index, step, "result %d but the handles were written (%p, %p)", result, static_cast<void*>(header),
                           static_cast<void*>(bits));
-                HostFree(header);
-                HostFree(bits);
+                HostFree(picture);
             }
             return;
         }
         if (header == nullptr || bits == nullptr) {
             Violation(index, step, "result %d with a null handle (%p, %p)", result, static_cast<void*>(header),
                       static_cast<void*>(bits));
-            HostFree(header);
-            HostFree(bits);
+            HostFree(picture);
             return;
         }
-        CheckBitmap(index, step, header, bits);
-        if (injection_.kind == "leak-plugin-block") return;  // kept, as if the plug-in had lost them
-        if (!HostFree(header)) Violation(index, step, "LocalFree of the header block failed");
-        if (!HostFree(bits)) Violation(index, step, "LocalFree of the pixel block failed");
+        CheckBitmap(index, step, picture);
+        if (injection_.kind == "leak-plugin-block") {  // kept, as if the plug-in had lost them
+            header = bits = nullptr;
+            return;
+        }
+        const hostkit::ReturnedBitmap::Freed freed = HostFree(picture);
+        if (!freed.header) Violation(index, step, "LocalFree of the header block failed");
+        if (!freed.bits) Violation(index, step, "LocalFree of the pixel block failed");
     }
 
-    // The host's LocalFree of a block it was given; true when it worked.
-    static bool HostFree(HLOCAL block) {
-        if (block == nullptr) return true;
-        ForgetTracked(block);
-        return ::LocalFree(block) == nullptr;
+    // The host's LocalFree of the blocks it was given; says which worked.
+    static hostkit::ReturnedBitmap::Freed HostFree(hostkit::ReturnedBitmap& picture) {
+        for (HLOCAL block : {picture.header, picture.bits}) {
+            if (block != nullptr) ForgetTracked(block);
+        }
+        return picture.Free();
     }
 
     // The two blocks as a host reads them.
-    void CheckBitmap(long long index, int step, HLOCAL header, HLOCAL bits) {
-        const SIZE_T headerSize = ::LocalSize(header);
-        const SIZE_T bitsSize = ::LocalSize(bits);
+    void CheckBitmap(long long index, int step, const hostkit::ReturnedBitmap& picture) {
+        const SIZE_T headerSize = ::LocalSize(picture.header);
+        const SIZE_T bitsSize = ::LocalSize(picture.bits);
         if (headerSize < sizeof(BITMAPINFOHEADER)) {
             Violation(index, step, "header block of %zu bytes", static_cast<std::size_t>(headerSize));
             return;
         }
-        const auto* bih = static_cast<const BITMAPINFOHEADER*>(::LocalLock(header));
-        if (bih == nullptr) {
+        if (picture.Header() == nullptr) {
             Violation(index, step, "LocalLock of the header block failed");
             return;
         }
-        const BITMAPINFOHEADER h = *bih;
-        ::LocalUnlock(header);
+        const BITMAPINFOHEADER h = *picture.Header();
         if (h.biSize != sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight <= 0 || h.biPlanes != 1) {
             Violation(index, step, "BITMAPINFOHEADER size %lu, %ld x %ld, planes %u", static_cast<unsigned long>(h.biSize),
                       static_cast<long>(h.biWidth), static_cast<long>(h.biHeight), h.biPlanes);
@@ -646,8 +649,7 @@ private:
             Violation(index, step, "header block of %zu bytes, needs %llu", static_cast<std::size_t>(headerSize),
                       static_cast<unsigned long long>(need));
         }
-        const std::uint64_t stride = (static_cast<std::uint64_t>(h.biWidth) * bpp + 31) / 32 * 4;
-        const std::uint64_t pixels = stride * static_cast<std::uint64_t>(h.biHeight);
+        const std::uint64_t pixels = picture.Stride() * static_cast<std::uint64_t>(h.biHeight);
         if (bitsSize < pixels) {
             Violation(index, step, "pixel block of %zu bytes for %ld x %ld at %u bits (needs %llu)",
                       static_cast<std::size_t>(bitsSize), static_cast<long>(h.biWidth), static_cast<long>(h.biHeight), bpp,

@@ -18,6 +18,7 @@
 #include "output/fake_decoder.h"
 #include "output/picture_assembly.h"
 #include "output/settings_key_guard.h"
+#include "support/host_slots.h"
 #include "support/platform.h"
 
 // The module's attach and detach, stood in for.
@@ -31,8 +32,8 @@ using rorurera::ProgressReporter;
 using testing_support::SettingsKeyGuard;
 using Bytes = std::vector<std::uint8_t>;
 
-const HLOCAL kUntouchedHeader = reinterpret_cast<HLOCAL>(static_cast<std::uintptr_t>(0x5A5A0010));
-const HLOCAL kUntouchedBits = reinterpret_cast<HLOCAL>(static_cast<std::uintptr_t>(0x5A5A0020));
+using testing_support::kUntouchedBits;
+using testing_support::kUntouchedHeader;
 
 std::vector<int> g_reports;
 int g_stopAt = -1;
@@ -41,7 +42,8 @@ int WINAPI Record(int numerator, int, LONG_PTR) {
     return numerator == g_stopAt ? 1 : 0;
 }
 
-class AssemblePictureTest : public testing::Test {
+// The fixture stands as the host: it holds the two slots the request fills.
+class AssemblePictureTest : public testing::Test, protected testing_support::HostSlots {
 protected:
     void SetUp() override {
         initialised_ = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) == S_OK;
@@ -51,7 +53,7 @@ protected:
         g_stopAt = -1;
     }
     void TearDown() override {
-        FreeBlocks();
+        Free();
         // Whatever the request took from the decoder it gave back.
         EXPECT_EQ(decoder.references, 1u);
         EXPECT_EQ(decoder.frame.references, 1u);
@@ -59,29 +61,11 @@ protected:
         if (initialised_) ::CoUninitialize();
     }
 
-    void FreeBlocks() {
-        if (header != kUntouchedHeader && header != nullptr) ::LocalFree(header);
-        if (bits != kUntouchedBits && bits != nullptr) ::LocalFree(bits);
-        header = kUntouchedHeader;
-        bits = kUntouchedBits;
-    }
     PluginResult Assemble() {
         return rorurera::AssemblePicture(factory_.Get(), &decoder, &header, &bits, ProgressReporter(Record, 0));
     }
-    bool Untouched() const { return header == kUntouchedHeader && bits == kUntouchedBits; }
-    Bytes PixelBytes(std::size_t size) const {
-        const auto* p = static_cast<const std::uint8_t*>(bits);
-        return Bytes(p, p + size);
-    }
-    BITMAPINFOHEADER Info() const {
-        BITMAPINFOHEADER info{};
-        std::memcpy(&info, header, sizeof(info));
-        return info;
-    }
 
     testing_support::FakeDecoder decoder;
-    HLOCAL header = kUntouchedHeader;
-    HLOCAL bits = kUntouchedBits;
     SettingsKeyGuard settings;
 
 private:
@@ -281,7 +265,7 @@ TEST_F(AssemblePictureTest, OwnConversionWhereTheConverterRefusesOrMisreads) {
             EXPECT_EQ(decoder.frame.copies, 1);
             EXPECT_EQ(decoder.frame.lastStride, c.stored.size());  // the packed pitch
         }
-        FreeBlocks();
+        Free();
     }
 }
 
@@ -296,7 +280,7 @@ TEST_F(AssemblePictureTest, AlphaAllZeroCountsAsLostUnderWineOnly) {
     decoder.frame.content = {10, 20, 30, 0, 40, 50, 60, 0};
     ASSERT_EQ(Assemble(), PluginResult::Success);
     EXPECT_EQ(PixelBytes(6), (lost ? Bytes{10, 20, 30, 40, 50, 60} : Bytes(6, 255)));
-    FreeBlocks();
+    Free();
     decoder.frame.content[7] = 255;
     ASSERT_EQ(Assemble(), PluginResult::Success);
     EXPECT_EQ(PixelBytes(6), (Bytes{255, 255, 255, 40, 50, 60}));

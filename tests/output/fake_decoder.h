@@ -14,10 +14,16 @@
 #include <cstring>
 #include <vector>
 
+#include "support/fake_com.h"
+
 namespace testing_support {
 
-class FakeFrame final : public IWICBitmapFrameDecode {
+class FakeFrame final
+    : public FakeCom<IWICBitmapFrameDecode, FakeLifetime::OwnedByTest, IWICBitmapSource> {
 public:
+    FakeFrame() = default;
+    FakeFrame(UINT frameWidth, UINT frameHeight) : width(frameWidth), height(frameHeight) {}
+
     UINT width = 0;
     UINT height = 0;
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
@@ -31,21 +37,6 @@ public:
     WICRect lastRect{};
     UINT lastStride = 0;
     UINT lastSize = 0;
-
-    ULONG references = 1;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IWICBitmapSource) || iid == __uuidof(IWICBitmapFrameDecode)) {
-            *out = static_cast<IWICBitmapFrameDecode*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }  // owned by the test
 
     HRESULT STDMETHODCALLTYPE GetSize(UINT* w, UINT* h) override {
         if (FAILED(sizeResult)) return sizeResult;
@@ -85,23 +76,9 @@ public:
     HRESULT STDMETHODCALLTYPE GetThumbnail(IWICBitmapSource**) override { return WINCODEC_ERR_CODECNOTHUMBNAIL; }
 };
 
-class FakeDecoder final : public IWICBitmapDecoder {
+class FakeDecoder final : public FakeCom<IWICBitmapDecoder, FakeLifetime::OwnedByTest> {
 public:
     FakeFrame frame;
-    ULONG references = 1;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IWICBitmapDecoder)) {
-            *out = static_cast<IWICBitmapDecoder*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
 
     HRESULT STDMETHODCALLTYPE QueryCapability(IStream*, DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Initialize(IStream*, WICDecodeOptions) override { return E_NOTIMPL; }

@@ -18,73 +18,38 @@
 #include "process_usage.h"
 #include "output/settings_key_guard.h"
 #include "plugin.h"
+#include "support/host_slots.h"
 #include "support/platform.h"
 #include "support/test_paths.h"
 
 namespace {
 
 using testing_support::FixturePath;
+using testing_support::kUntouchedBits;
+using testing_support::kUntouchedHeader;
 using testing_support::ModulePath;
 using testing_support::SettingsKeyGuard;
 using Bytes = std::vector<std::uint8_t>;
 
-// Handle values a host might leave in its slots: a request that fails or
-// stops early must not touch them.
-const HLOCAL kUntouchedHeader = reinterpret_cast<HLOCAL>(static_cast<std::uintptr_t>(0x5A5A0010));
-const HLOCAL kUntouchedBits = reinterpret_cast<HLOCAL>(static_cast<std::uintptr_t>(0x5A5A0020));
-
 // The host's two blocks, freed as a host frees them.
-struct Picture {
+struct Picture : testing_support::HostSlots {
     int result = -100;
-    HLOCAL header = kUntouchedHeader;
-    HLOCAL bits = kUntouchedBits;
 
-    Picture() = default;
-    Picture(const Picture&) = delete;
-    Picture& operator=(const Picture&) = delete;
-    ~Picture() {
-        if (header != kUntouchedHeader && header != nullptr) ::LocalFree(header);
-        if (bits != kUntouchedBits && bits != nullptr) ::LocalFree(bits);
-    }
-    bool Untouched() const { return header == kUntouchedHeader && bits == kUntouchedBits; }
-
-    BITMAPINFOHEADER Info() const {
-        BITMAPINFOHEADER info{};
-        const void* p = ::LocalLock(header);
-        std::memcpy(&info, p, sizeof(info));
-        ::LocalUnlock(header);
-        return info;
-    }
     std::vector<std::uint32_t> ColorTable() const {
-        const BITMAPINFOHEADER info = Info();
-        std::vector<std::uint32_t> table(info.biClrUsed);
-        const auto* p = static_cast<const std::uint8_t*>(::LocalLock(header));
-        std::memcpy(table.data(), p + sizeof(BITMAPINFOHEADER), table.size() * 4);
-        ::LocalUnlock(header);
+        std::vector<std::uint32_t> table(Info().biClrUsed);
+        std::memcpy(table.data(), HeaderBlock().data() + sizeof(BITMAPINFOHEADER), table.size() * 4);
         return table;
     }
     // The pixel bytes of each row, padding left out, in block order (the
     // bottom row of the image first).
     Bytes Rows(std::size_t stride, std::size_t rowBytes, std::size_t height) const {
         Bytes out;
-        const auto* p = static_cast<const std::uint8_t*>(::LocalLock(bits));
+        const std::uint8_t* p = PixelBlock().data();
         for (std::size_t r = 0; r < height; ++r) out.insert(out.end(), p + r * stride, p + r * stride + rowBytes);
-        ::LocalUnlock(bits);
         return out;
     }
-    // The whole blocks' defined parts.
-    Bytes HeaderBytes() const {
-        const auto* p = static_cast<const std::uint8_t*>(::LocalLock(header));
-        Bytes out(p, p + ::LocalSize(header));
-        ::LocalUnlock(header);
-        return out;
-    }
-    Bytes PixelBytes(std::size_t size) const {
-        const auto* p = static_cast<const std::uint8_t*>(::LocalLock(bits));
-        Bytes out(p, p + size);
-        ::LocalUnlock(bits);
-        return out;
-    }
+    // The whole header block.
+    Bytes HeaderBytes() const { return Bytes(HeaderBlock().begin(), HeaderBlock().end()); }
 };
 
 // Records every report and asks to stop at one given percentage.
@@ -400,7 +365,7 @@ TEST_F(GetPictureTest, EveryStoredFormatShowsItsValues) {
         Decode(picture, c.fixture);
         ASSERT_EQ(picture.result, 0);
         ASSERT_EQ(picture.Info().biBitCount, 24);
-        const std::size_t stride = (c.width * 3 + 3) / 4 * 4;
+        const std::size_t stride = susie::DibStride(c.width, 24);
         const Bytes rows = picture.Rows(stride, c.width * 3, c.height);
         for (std::uint32_t i = 0; i < c.width * c.height; ++i) {
             const double* stored = &c.rgba[4 * i];

@@ -13,6 +13,7 @@
 #include <set>
 #include <vector>
 
+#include "common/host_types.h"
 #include "output/buffer_builder.h"
 #include "output/pixel_stages.h"
 #include "output/row_loop.h"
@@ -78,7 +79,7 @@ TEST(FlipToBottomUp, PackedRowsBecomeDibRowsInTheirOwnBlock) {
         const HLOCAL block = buffer.block.get();
 
         ASSERT_EQ(FlipToBottomUp(buffer), PluginResult::Success);
-        const std::size_t stride = (packed + 3) / 4 * 4;
+        const std::size_t stride = susie::DibStride(c.width, c.bits);
         EXPECT_EQ(buffer.layout->stride, stride);
         EXPECT_EQ(buffer.block.get(), block) << c.width << "x" << c.height;
         EXPECT_FALSE(buffer.spare);
@@ -249,7 +250,7 @@ TEST(ReduceTo24Bits, ManyRowsShrinkInPlace) {
             for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<std::uint8_t>(i * 13 + i / 7);
             PixelBuffer buffer = MakeBuffer(width, height, 32, std::size_t{width} * 4, rows);
             ASSERT_EQ(ReduceTo24Bits(buffer, 1, BgrColor{0x10, 0x80, 0xF0}, partition), PluginResult::Success);
-            const std::size_t stride = (std::size_t{width} * 3 + 3) / 4 * 4;
+            const std::size_t stride = susie::DibStride(width, 24);
             ASSERT_EQ(buffer.layout->stride, stride);
             for (std::uint32_t y = 0; y < height; y += 6) {
                 for (std::uint32_t x = 0; x < width; x += (width > 9 ? 97 : 1)) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "output/buffer_builder.h"
+#include "output/fake_decoder.h"
 #include "output/palette.h"
 #include "output/picture_assembly.h"
 
@@ -23,60 +24,9 @@ using rorurera::CopySourcePixels;
 using rorurera::PixelBuffer;
 using rorurera::PluginResult;
 
-// An image source that states any size and records how it is asked for its
-// pixels; it fills the buffer with a counting pattern, row by row.
-class RecordingSource final : public IWICBitmapSource {
-public:
-    RecordingSource(UINT width, UINT height) : width_(width), height_(height) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IWICBitmapSource)) {
-            *out = static_cast<IWICBitmapSource*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references_; }  // lives on the test's stack
-
-    HRESULT STDMETHODCALLTYPE GetSize(UINT* width, UINT* height) override {
-        *width = width_;
-        *height = height_;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* format) override {
-        *format = GUID_WICPixelFormat24bppBGR;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetResolution(double* x, double* y) override {
-        *x = *y = 96.0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) override { return WINCODEC_ERR_PALETTEUNAVAILABLE; }
-    HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT stride, UINT size, BYTE* buffer) override {
-        ++copies;
-        lastRect = rect != nullptr ? *rect : WICRect{-1, -1, -1, -1};
-        lastStride = stride;
-        lastSize = size;
-        if (FAILED(answer)) return answer;
-        for (UINT i = 0; i < size; ++i) buffer[i] = static_cast<BYTE>(i + 1);
-        return S_OK;
-    }
-
-    int copies = 0;
-    WICRect lastRect{};
-    UINT lastStride = 0;
-    UINT lastSize = 0;
-    HRESULT answer = S_OK;
-
-private:
-    UINT width_;
-    UINT height_;
-    ULONG references_ = 1;
-};
+// The copy is made from the made-up frame: it states any size, records how
+// it is asked for its pixels and fills the buffer with a counting pattern.
+using RecordingSource = testing_support::FakeFrame;
 
 // --- sizes of the one copy --------------------------------------------------
 
@@ -171,7 +121,7 @@ TEST(CopySourcePixels, FailedCopyIsMappedAndLeavesTheBufferAlone) {
                           Case{E_OUTOFMEMORY, PluginResult::OutOfMemory}, Case{E_FAIL, PluginResult::InternalError},
                           Case{WINCODEC_ERR_IMAGESIZEOUTOFRANGE, PluginResult::InternalError}}) {
         RecordingSource source(3, 2);
-        source.answer = c.hr;
+        source.copyResult = c.hr;
         PixelBuffer buffer;
         EXPECT_EQ(CopySourcePixels(&source, 3, 2, 24, {}, buffer), c.expected);
         EXPECT_EQ(source.copies, 1);

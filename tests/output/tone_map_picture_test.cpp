@@ -15,6 +15,7 @@
 
 #include "output/settings_key_guard.h"
 #include "plugin.h"
+#include "returned_bitmap.h"
 #include "support/test_paths.h"
 
 namespace {
@@ -27,7 +28,7 @@ struct Decoded {
     int result = -100, width = 0, height = 0;
     std::vector<std::uint8_t> header, pixels;
     Bgr At(int x, int y) const {  // y from the top
-        const std::uint8_t* p = &pixels[(height - 1 - y) * ((width * 3 + 3) / 4 * 4) + x * 3];
+        const std::uint8_t* p = &pixels[(height - 1 - y) * susie::DibStride(width, 24) + x * 3];
         return {p[0], p[1], p[2]};
     }
 };
@@ -38,18 +39,14 @@ protected:
 
     Decoded Decode(const wchar_t* fixture) {
         Decoded d;
-        HLOCAL header = nullptr, bits = nullptr;
+        hostkit::ReturnedBitmap picture;
         const std::wstring path = testing_support::FixturePath(fixture);
-        d.result = plugin.GetPictureW(path.c_str(), 0, susie::kFromFile, &header, &bits, nullptr, 0);
+        d.result = plugin.GetPictureW(path.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
         if (d.result != 0) return d;
-        const auto* h = static_cast<const std::uint8_t*>(header);  // fixed blocks
-        d.width = reinterpret_cast<const BITMAPINFOHEADER*>(h)->biWidth;
-        d.height = reinterpret_cast<const BITMAPINFOHEADER*>(h)->biHeight;
-        d.header.assign(h, h + ::LocalSize(header));
-        d.pixels.assign(static_cast<std::uint8_t*>(bits),
-                        static_cast<std::uint8_t*>(bits) + (d.width * 3 + 3) / 4 * 4 * d.height);
-        ::LocalFree(bits);
-        ::LocalFree(header);
+        d.width = picture.Header()->biWidth;
+        d.height = picture.Header()->biHeight;
+        d.header.assign(picture.HeaderBlock().begin(), picture.HeaderBlock().end());
+        d.pixels.assign(picture.PixelBlock().data(), picture.PixelBlock().data() + picture.Stride() * d.height);
         return d;
     }
 

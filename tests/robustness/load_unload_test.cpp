@@ -274,10 +274,10 @@ TEST(RequestMemory, MemoryModeRequestsReleaseTheirCopies) {
         for (int i = 0; i < count; ++i) {
             susie::PictureInfo info{};
             ASSERT_EQ(plugin.GetPictureInfo(data, length, susie::kFromMemory, &info), 0);
-            HLOCAL header = nullptr;
-            HLOCAL bits = nullptr;
-            const int result = plugin.GetPicture(data, length, susie::kFromMemory, &header, &bits, nullptr, 0);
-            ASSERT_EQ(robustness::TakePicture(result, header, bits).result, 0);
+            hostkit::ReturnedBitmap picture;
+            const int result =
+                plugin.GetPicture(data, length, susie::kFromMemory, &picture.header, &picture.bits, nullptr, 0);
+            ASSERT_EQ(robustness::TakePicture(result, picture).result, 0);
         }
     };
     requests(3);

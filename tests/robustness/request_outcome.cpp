@@ -58,43 +58,32 @@ const std::vector<std::wstring>& RequestFixtures() {
     return fixtures;
 }
 
-Outcome TakePicture(int result, HLOCAL header, HLOCAL bits) {
+Outcome TakePicture(int result, hostkit::ReturnedBitmap& picture) {
     Outcome outcome;
     outcome.result = result;
-    if (header != nullptr) {
-        const auto* info = static_cast<const BITMAPINFOHEADER*>(::LocalLock(header));
-        const SIZE_T headerSize = ::LocalSize(header);
-        if (info != nullptr && headerSize >= sizeof(BITMAPINFOHEADER)) {
-            const auto* first = reinterpret_cast<const std::uint8_t*>(info);
-            outcome.header.assign(first, first + headerSize);
-            if (bits != nullptr && info->biWidth > 0 && info->biHeight > 0) {
-                const auto* rows = static_cast<const std::uint8_t*>(::LocalLock(bits));
-                const std::uint64_t rowBits = std::uint64_t(info->biWidth) * info->biBitCount;
-                const std::uint64_t stride = ((rowBits + 31) / 32) * 4;
-                const std::uint64_t fullBytes = rowBits / 8;
-                const unsigned restBits = static_cast<unsigned>(rowBits % 8);
-                if (rows != nullptr && ::LocalSize(bits) >= stride * info->biHeight) {
-                    for (LONG y = 0; y < info->biHeight; ++y) {
-                        const std::uint8_t* row = rows + stride * y;
-                        outcome.pixels.insert(outcome.pixels.end(), row, row + fullBytes);
-                        if (restBits != 0) {
-                            outcome.pixels.push_back(row[fullBytes] & static_cast<std::uint8_t>(0xFF00 >> restBits));
-                        }
+    if (const BITMAPINFOHEADER* info = picture.Header(); info != nullptr) {
+        outcome.header.assign(picture.HeaderBlock().begin(), picture.HeaderBlock().end());
+        if (picture.bits != nullptr && info->biWidth > 0 && info->biHeight > 0) {
+            const std::uint64_t rowBits = std::uint64_t(info->biWidth) * info->biBitCount;
+            const std::uint64_t fullBytes = rowBits / 8;
+            const unsigned restBits = static_cast<unsigned>(rowBits % 8);
+            const std::uint64_t stride = picture.Stride();
+            if (picture.PixelBlock().size() >= stride * info->biHeight) {
+                for (LONG y = 0; y < info->biHeight; ++y) {
+                    const std::uint8_t* row = picture.PixelBlock().data() + stride * y;
+                    outcome.pixels.insert(outcome.pixels.end(), row, row + fullBytes);
+                    if (restBits != 0) {
+                        outcome.pixels.push_back(row[fullBytes] & static_cast<std::uint8_t>(0xFF00 >> restBits));
                     }
-                } else {
-                    ADD_FAILURE() << "pixel block smaller than the picture";
                 }
-                ::LocalUnlock(bits);
+            } else {
+                ADD_FAILURE() << "pixel block smaller than the picture";
             }
         }
-        ::LocalUnlock(header);
     }
-    if (header != nullptr) {
-        EXPECT_EQ(::LocalFree(header), nullptr);
-    }
-    if (bits != nullptr) {
-        EXPECT_EQ(::LocalFree(bits), nullptr);
-    }
+    const hostkit::ReturnedBitmap::Freed freed = picture.Free();
+    EXPECT_TRUE(freed.header);
+    EXPECT_TRUE(freed.bits);
     return outcome;
 }
 
@@ -111,8 +100,7 @@ Outcome MakeRequest(const susie::Plugin& plugin, const std::wstring& fixture, Re
     Outcome outcome;
     susie::PictureInfo info;
     std::memset(&info, 0xA5, sizeof info);
-    HLOCAL header = nullptr;
-    HLOCAL bits = nullptr;
+    hostkit::ReturnedBitmap picture;
     switch (kind) {
     case RequestKind::IsSupportedNarrow:
         outcome.result = plugin.IsSupported(narrow.c_str(), headerValue);
@@ -132,23 +120,23 @@ Outcome MakeRequest(const susie::Plugin& plugin, const std::wstring& fixture, Re
         break;
     case RequestKind::PictureFileNarrow: {
         // The call must come before its handles are read.
-        const int result = plugin.GetPicture(narrow.c_str(), 0, susie::kFromFile, &header, &bits, nullptr, 0);
-        return TakePicture(result, header, bits);
+        const int result = plugin.GetPicture(narrow.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
+        return TakePicture(result, picture);
     }
     case RequestKind::PictureFileWide: {
-        const int result = plugin.GetPictureW(fixture.c_str(), 0, susie::kFromFile, &header, &bits, nullptr, 0);
-        return TakePicture(result, header, bits);
+        const int result = plugin.GetPictureW(fixture.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
+        return TakePicture(result, picture);
     }
     case RequestKind::PictureMemoryNarrow: {
         if (bytes.empty()) return outcome;
-        const int result = plugin.GetPicture(data, length, susie::kFromMemory, &header, &bits, nullptr, 0);
-        return TakePicture(result, header, bits);
+        const int result = plugin.GetPicture(data, length, susie::kFromMemory, &picture.header, &picture.bits, nullptr, 0);
+        return TakePicture(result, picture);
     }
     case RequestKind::PictureMemoryWide: {
         if (bytes.empty()) return outcome;
-        const int result = plugin.GetPictureW(reinterpret_cast<LPCWSTR>(data), length, susie::kFromMemory, &header,
-                                              &bits, nullptr, 0);
-        return TakePicture(result, header, bits);
+        const int result = plugin.GetPictureW(reinterpret_cast<LPCWSTR>(data), length, susie::kFromMemory,
+                                              &picture.header, &picture.bits, nullptr, 0);
+        return TakePicture(result, picture);
     }
     }
     const auto* record = reinterpret_cast<const std::uint8_t*>(&info);

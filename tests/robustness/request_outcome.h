@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "plugin.h"
+#include "returned_bitmap.h"
 
 namespace robustness {
 
@@ -42,7 +43,7 @@ const std::vector<std::wstring>& RequestFixtures();
 Outcome MakeRequest(const susie::Plugin& plugin, const std::wstring& fixture, RequestKind kind);
 
 // Copies the picture's defined bytes out of the two blocks and frees them.
-Outcome TakePicture(int result, HLOCAL header, HLOCAL bits);
+Outcome TakePicture(int result, hostkit::ReturnedBitmap& picture);
 
 // Threads running in this process.
 int CountThreads();
