@@ -85,6 +85,7 @@ TEST_F(AssemblePictureTest, OneCopyAtThePackedPitchThenBottomUpDibRows) {
     decoder.frame.width = 5;
     decoder.frame.height = 3;
     ASSERT_EQ(Assemble(), PluginResult::Success);
+    EXPECT_EQ(decoder.frameFetches, 1);  // the frame is asked for once
     EXPECT_EQ(decoder.frame.copies, 1);
     EXPECT_EQ(decoder.frame.lastRect.X, 0);
     EXPECT_EQ(decoder.frame.lastRect.Y, 0);
@@ -259,7 +260,9 @@ TEST_F(AssemblePictureTest, OwnConversionWhereTheConverterRefusesOrMisreads) {
         decoder.frame.format = c.format;
         decoder.frame.content = c.stored;
         decoder.frame.copies = 0;
+        decoder.frameFetches = 0;
         ASSERT_EQ(Assemble(), PluginResult::Success);
+        EXPECT_EQ(decoder.frameFetches, 1);
         if (wine) {  // Windows converts all three
             EXPECT_EQ(PixelBytes(6), c.row);
             EXPECT_EQ(decoder.frame.copies, 1);

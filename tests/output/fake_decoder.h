@@ -79,6 +79,7 @@ public:
 class FakeDecoder final : public FakeCom<IWICBitmapDecoder, FakeLifetime::OwnedByTest> {
 public:
     FakeFrame frame;
+    int frameFetches = 0;  // calls of GetFrame
 
     HRESULT STDMETHODCALLTYPE QueryCapability(IStream*, DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Initialize(IStream*, WICDecodeOptions) override { return E_NOTIMPL; }
@@ -101,6 +102,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetFrame(UINT index, IWICBitmapFrameDecode** out) override {
+        ++frameFetches;
         if (index != 0) return WINCODEC_ERR_FRAMEMISSING;
         frame.AddRef();
         *out = &frame;
