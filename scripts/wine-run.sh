@@ -2,10 +2,20 @@
 # Runs a Windows program under Wine in the project's prefix (WINEPREFIX must be
 # set; CMake passes it). Dialogs use Wine's null display driver unless
 # RORURERA_KEEP_DISPLAY is set, so that runs do not depend on an X server.
+# A program must never start the prefix's server itself: that server would
+# hold the caller's output open (CTest waits for it) for as long as later
+# programs use it. So the persistent server is started here unless one runs
+# (then that fails at once). Listing a test program's cases
+# (--gtest_list_tests: CTest does it when it starts, before the run's
+# wine_server_start) also makes the prefix when it is missing.
 set -u
 . "$(dirname "$0")/wine-loader.sh"
 : "${WINEPREFIX:?WINEPREFIX must name the project prefix}"
 export WINEPREFIX
+case " $* " in
+*" --gtest_list_tests "*) "$(dirname "$0")/wine-prefix.sh" start "$WINEPREFIX" ;;
+*) [ -f "$WINEPREFIX/system.reg" ] && wineserver -p30 </dev/null >/dev/null 2>&1 ;;
+esac
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 if [ -z "${RORURERA_KEEP_DISPLAY:-}" ]; then
