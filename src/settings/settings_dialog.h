@@ -5,8 +5,8 @@
 // colours, the HDR tone-mapping box and beside it the list of SDR white
 // levels ("自動" or 80 to 480 nits, usable while the box is checked). It
 // reads and writes the registry only through the settings store, and only
-// when it opens, when the colour picker is used and on OK; a setting it
-// cannot save ends it with -1.
+// when it opens, when the colour picker is used and on OK; when OK cannot
+// save the settings, the dialog ends with -1.
 
 #include <windows.h>
 
