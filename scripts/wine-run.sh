@@ -21,4 +21,15 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 if [ -z "${RORURERA_KEEP_DISPLAY:-}" ]; then
   unset DISPLAY
 fi
-exec "$wine" "$@"
+# The program's output goes to the caller through a file that tail follows
+# until the program ends: a process that Wine starts for it (the desktop, the
+# server) keeps that file open, not the caller's output, which CTest would
+# otherwise wait on for as long as that process lives.
+log=$(mktemp) || exec "$wine" "$@"
+"$wine" "$@" 0<&0 >"$log" 2>&1 &
+program=$!
+tail -s 0.05 -n +1 -f --pid=$program "$log"
+wait $program
+status=$?
+rm -f "$log"
+exit $status
