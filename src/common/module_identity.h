@@ -5,14 +5,16 @@
 
 #include <windows.h>
 
+#include "common/version.h"
+
 namespace rorurera {
 
 #ifdef _WIN64
 inline constexpr wchar_t kModuleFileName[] = L"Rorurera.sph";
-inline constexpr wchar_t kVersionText[] = L"Rorurera.sph version 1.1.2  written by Vazivaze";
+inline constexpr wchar_t kVersionText[] = L"Rorurera.sph version " RORURERA_VERSION_STRING L"  written by Vazivaze";
 #else
 inline constexpr wchar_t kModuleFileName[] = L"Rorurera.spi";
-inline constexpr wchar_t kVersionText[] = L"Rorurera.spi version 1.1.2  written by Vazivaze";
+inline constexpr wchar_t kVersionText[] = L"Rorurera.spi version " RORURERA_VERSION_STRING L"  written by Vazivaze";
 #endif
 
 HINSTANCE ModuleInstance() noexcept;

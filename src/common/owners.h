@@ -66,12 +66,6 @@ struct FileHandleTraits {
     static pointer Invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void Close(pointer p) noexcept { ::CloseHandle(p); }
 };
-// A kernel handle whose "none" value is null (events, threads).
-struct KernelHandleTraits {
-    using pointer = HANDLE;
-    static pointer Invalid() noexcept { return nullptr; }
-    static void Close(pointer p) noexcept { ::CloseHandle(p); }
-};
 template <typename GdiHandle>
 struct GdiObjectTraits {
     using pointer = GdiHandle;
@@ -82,7 +76,6 @@ struct GdiObjectTraits {
 using UniqueHlocal = UniqueResource<HlocalTraits>;
 using UniqueHkey = UniqueResource<HkeyTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
-using UniqueKernelHandle = UniqueResource<KernelHandleTraits>;
 using UniqueBrush = UniqueResource<GdiObjectTraits<HBRUSH>>;
 using UniquePen = UniqueResource<GdiObjectTraits<HPEN>>;
 
@@ -113,23 +106,6 @@ public:
 
 private:
     CriticalSection& section_;
-};
-
-// Runs a callable when the scope ends, unless dismissed.
-template <typename F>
-class ScopeExit {
-public:
-    explicit ScopeExit(F f) noexcept : f_(std::move(f)) {}
-    ~ScopeExit() {
-        if (active_) f_();
-    }
-    ScopeExit(const ScopeExit&) = delete;
-    ScopeExit& operator=(const ScopeExit&) = delete;
-    void Dismiss() noexcept { active_ = false; }
-
-private:
-    F f_;
-    bool active_ = true;
 };
 
 }  // namespace rorurera

@@ -89,12 +89,7 @@ INT_PTR OnInitDialog(HWND dialog) {
     ::SetWindowLongPtrW(dialog, GWLP_USERDATA,
                         reinterpret_cast<LONG_PTR>(std::make_unique<SettingsDialogState>().release()));
     SettingsDialogState& state = *StateOf(dialog);
-    if (state.keyPath.empty()) {
-        ::EndDialog(dialog, -1);
-        return FALSE;
-    }
-
-    const DialogSettings settings = LoadDialogSettings(state.keyPath.c_str());
+    const DialogSettings settings = LoadDialogSettings(kSettingsKeyPath);
     state.history = settings.history;
     state.color = settings.color;
     // Only a stored 0 means removal; any other number, or none, blends.
@@ -114,15 +109,11 @@ INT_PTR OnInitDialog(HWND dialog) {
 }
 
 INT_PTR OnOk(HWND dialog, const SettingsDialogState& state) {
-    if (state.keyPath.empty()) {
-        ::EndDialog(dialog, -1);
-        return FALSE;
-    }
     const DWORD alpha = ::IsDlgButtonChecked(dialog, IDC_ALPHA_REMOVE) == BST_CHECKED ? Discard : Composite;
     HdrSettings hdr;
     hdr.toneMap = ::IsDlgButtonChecked(dialog, IDC_HDR_TONEMAP) == BST_CHECKED;
     hdr.sdrWhiteNits = SelectedSdrWhite(dialog);
-    if (!SaveDialogSettings(state.keyPath.c_str(), state.history, state.color, alpha, hdr)) {
+    if (!SaveDialogSettings(kSettingsKeyPath, state.history, state.color, alpha, hdr)) {
         ::EndDialog(dialog, -1);
         return FALSE;
     }
@@ -134,11 +125,7 @@ INT_PTR OnOk(HWND dialog, const SettingsDialogState& state) {
 // custom colours come from the registry and go back there after every use,
 // confirmed or cancelled.
 INT_PTR OnChooseColor(HWND dialog, const SettingsDialogState& state) {
-    // The picker runs a message loop of its own: keep what is needed afterwards.
-    const std::wstring keyPath = state.keyPath;
-    CustomColors custom;
-    custom.fill(kDefaultColor);
-    if (!keyPath.empty()) custom = LoadCustomColors(keyPath.c_str());
+    CustomColors custom = LoadCustomColors(kSettingsKeyPath);
 
     CHOOSECOLORW choose{};
     choose.lStructSize = sizeof(choose);
@@ -148,7 +135,7 @@ INT_PTR OnChooseColor(HWND dialog, const SettingsDialogState& state) {
     choose.Flags = CC_RGBINIT;
     if (::ChooseColorW(&choose)) ::SendMessageW(dialog, UM_SELECTCOLOR, choose.rgbResult, 0);
 
-    if (!keyPath.empty()) SaveCustomColors(keyPath.c_str(), custom);
+    SaveCustomColors(kSettingsKeyPath, custom);
     return TRUE;
 }
 

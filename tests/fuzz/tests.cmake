@@ -12,5 +12,5 @@ rorurera_add_test(fuzz_test
   ${CMAKE_CURRENT_LIST_DIR}/fuzz_allocations.cpp
   TIMEOUT 400
   # A shorter run through the pool row loops.
-  POOL_ROWS POOL_ARGS --gtest_filter=Fuzz.Campaign --fuzz-inputs=300 "--fuzz-out=Z:${CMAKE_BINARY_DIR}/fuzz-pool-rows")
+  POOL_ROWS POOL_FILTER Fuzz.Campaign POOL_ARGS --fuzz-inputs=300 "--fuzz-out=Z:${CMAKE_BINARY_DIR}/fuzz-pool-rows")
 target_compile_definitions(fuzz_test PRIVATE RORURERA_FUZZ_OUTPUT_DIR="Z:${CMAKE_BINARY_DIR}/fuzz")
