@@ -87,9 +87,6 @@ private:
     std::thread thread_;
 };
 
-
-
-
 bool SameGuid(const GUID& a, const GUID& b) { return ::IsEqualGUID(a, b) != FALSE; }
 
 // What one call decodes: a file by name, or the file's bytes in memory.
@@ -121,8 +118,7 @@ BareResult BareDecode(const Input& input) {
         if (FAILED(factory->CreateStream(&stream)) ||
             FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(input.bytes.data()),
                                                 static_cast<DWORD>(input.bytes.size()))) ||
-            FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
-                                                    &decoder))) {
+            FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, &decoder))) {
             return r;
         }
     } else if (FAILED(factory->CreateDecoderFromFilename(input.path.c_str(), nullptr, GENERIC_READ,
@@ -138,10 +134,9 @@ BareResult BareDecode(const Input& input) {
     // to 32bppBGRA, the others to 24bppBGR; no converter when the frame has
     // the output format already.
     const bool halfFloat = SameGuid(format, GUID_WICPixelFormat64bppRGBAHalf);
-    const bool alpha = SameGuid(format, GUID_WICPixelFormat32bppBGRA) ||
-                       SameGuid(format, GUID_WICPixelFormat32bppRGBA) ||
-                       SameGuid(format, GUID_WICPixelFormat32bppPBGRA) ||
-                       SameGuid(format, GUID_WICPixelFormat64bppRGBA) || halfFloat;
+    const bool alpha =
+        SameGuid(format, GUID_WICPixelFormat32bppBGRA) || SameGuid(format, GUID_WICPixelFormat32bppRGBA) ||
+        SameGuid(format, GUID_WICPixelFormat32bppPBGRA) || SameGuid(format, GUID_WICPixelFormat64bppRGBA) || halfFloat;
     const GUID& target = alpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
     ComPtr<IWICBitmapSource> source;
     r.bits = alpha ? 32 : 24;
@@ -187,9 +182,9 @@ PluginRun PluginDecode(const susie::Plugin& plugin, const Input& input) {
     PluginRun run;
     hostkit::ReturnedBitmap picture;  // freed as a host frees it
     if (input.Memory()) {
-        run.result = plugin.GetPictureW(reinterpret_cast<LPCWSTR>(input.bytes.data()),
-                                        static_cast<LONG_PTR>(input.bytes.size()), susie::kFromMemory,
-                                        &picture.header, &picture.bits, nullptr, 0);
+        run.result =
+            plugin.GetPictureW(reinterpret_cast<LPCWSTR>(input.bytes.data()), static_cast<LONG_PTR>(input.bytes.size()),
+                               susie::kFromMemory, &picture.header, &picture.bits, nullptr, 0);
     } else {
         run.result =
             plugin.GetPictureW(input.path.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
@@ -217,8 +212,7 @@ std::vector<std::uint8_t> ReadBytes(const std::wstring& path) {
     DWORD read = 0;
     if (::GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF) {
         bytes.resize(static_cast<std::size_t>(size.QuadPart));
-        if (!::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-            read != bytes.size()) {
+        if (!::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size()) {
             bytes.clear();
         }
     }
@@ -333,9 +327,9 @@ bool FolderRow(const susie::Plugin& plugin, const std::wstring& folder, int runs
     const double n = double(inputs.size());
     const double cpuRatio = Median(ours.cpu) / Median(bare.cpu);
     const std::string name = Narrow(folder) + " (" + std::to_string(inputs.size()) + " files, per file)";
-    std::printf("%-34s %-7s %9.2f %9.2f %7.3f %7.3f %7.2f | %s\n", name.c_str(), "folder",
-                Median(bare.wall) * 1000 / n, Median(ours.wall) * 1000 / n, Median(ours.wall) / Median(bare.wall),
-                cpuRatio, 1.02, cpuRatio <= 1.02 ? "ok" : "OVER");
+    std::printf("%-34s %-7s %9.2f %9.2f %7.3f %7.3f %7.2f | %s\n", name.c_str(), "folder", Median(bare.wall) * 1000 / n,
+                Median(ours.wall) * 1000 / n, Median(ours.wall) / Median(bare.wall), cpuRatio, 1.02,
+                cpuRatio <= 1.02 ? "ok" : "OVER");
     return true;
 }
 
@@ -395,8 +389,8 @@ void SetToneMap(const std::optional<DWORD>& value) {
 std::optional<DWORD> GetToneMap() {
     DWORD value = 0;
     DWORD size = sizeof value;
-    if (::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Zodirudu_Revav\\Rorurera.spi", L"HdrToneMap",
-                       RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) {
+    if (::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Zodirudu_Revav\\Rorurera.spi", L"HdrToneMap", RRF_RT_REG_DWORD,
+                       nullptr, &value, &size) != ERROR_SUCCESS) {
         return std::nullopt;
     }
     return value;
@@ -482,10 +476,11 @@ int wmain(int argc, wchar_t** argv) {
         }
         if (!ok) status = 1;
     }
-    std::printf("wall, cpu: plug-in / bare, median wall and process CPU times (user + kernel, all threads);\n"
-                "target: cpu at most 1.02 (24-bit), 1.05 (alpha); threads: pictures/s share at least 0.97\n"
-                "pict: the 24-bit picture's pixel block; work: what CopyPixels fills (32-bit for alpha);\n"
-                "WIC: the imaging component's own peak; plugin: GetPicture's peak; limit: WIC + max(pict, work) + 1 MB\n");
+    std::printf(
+        "wall, cpu: plug-in / bare, median wall and process CPU times (user + kernel, all threads);\n"
+        "target: cpu at most 1.02 (24-bit), 1.05 (alpha); threads: pictures/s share at least 0.97\n"
+        "pict: the 24-bit picture's pixel block; work: what CopyPixels fills (32-bit for alpha);\n"
+        "WIC: the imaging component's own peak; plugin: GetPicture's peak; limit: WIC + max(pict, work) + 1 MB\n");
     SetToneMap(toneMap);
     for (const std::wstring& image : hdrImages) status |= ToneMapBench(plugin, image, runs);
     if (comInitialised) ::CoUninitialize();

@@ -32,9 +32,6 @@ using bench::ProcessCpuSeconds;
 
 using rorurera::PixelBuffer;
 
-
-
-
 struct Medians {
     double wallMs;
     double cpuMs;
@@ -79,7 +76,8 @@ void StageRow(const char* name, std::uint32_t width, std::uint32_t height, std::
     }
     const std::size_t bytes = buffer.layout->stride * height;
     std::vector<std::uint8_t> copy(bytes);
-    const Medians pass = Measure(runs, [] {}, [&] { std::memcpy(copy.data(), buffer.data(), bytes); });
+    const Medians pass = Measure(
+        runs, [] {}, [&] { std::memcpy(copy.data(), buffer.data(), bytes); });
     // Each run starts from the packed rows again (untimed).
     auto reset = [&] {
         buffer.layout->bitsPerPixel = bits;
@@ -91,9 +89,8 @@ void StageRow(const char* name, std::uint32_t width, std::uint32_t height, std::
         rorurera::FlipToBottomUp(buffer);
     });
     // In memcpy passes, by wall time: CPU times come in 10 ms steps under Wine.
-    std::printf("%-22s %8.1f %8.1f %8.1f %8.1f %7.2f %s\n", name, pass.wallMs, pass.cpuMs, stages.wallMs,
-                stages.cpuMs, pass.wallMs > 0 ? stages.wallMs / pass.wallMs : 0.0,
-                buffer.spare ? "SECOND BLOCK" : "");
+    std::printf("%-22s %8.1f %8.1f %8.1f %8.1f %7.2f %s\n", name, pass.wallMs, pass.cpuMs, stages.wallMs, stages.cpuMs,
+                pass.wallMs > 0 ? stages.wallMs / pass.wallMs : 0.0, buffer.spare ? "SECOND BLOCK" : "");
 }
 
 // Row bodies for the thread question.
@@ -124,19 +121,22 @@ void BlendSlots(void* context, std::uint32_t first, std::uint32_t end) noexcept 
         std::uint8_t* p = job.data + std::size_t{row} * job.stride;
         for (std::size_t x = 0; x + 4 <= job.stride; x += 4) {
             const std::uint32_t a = p[x + 3];
-            for (int c = 0; c < 3; ++c) p[x / 4 * 3 + c] = static_cast<std::uint8_t>((p[x + c] * a + 255 * (255 - a)) / 255);
+            for (int c = 0; c < 3; ++c)
+                p[x / 4 * 3 + c] = static_cast<std::uint8_t>((p[x + c] * a + 255 * (255 - a)) / 255);
         }
     }
 }
 
-void ThreadRow(const char* name, std::uint32_t width, std::uint32_t height, std::uint32_t bits,
-               rorurera::RowRangeFn fn, bool pairs, int runs) {
+void ThreadRow(const char* name, std::uint32_t width, std::uint32_t height, std::uint32_t bits, rorurera::RowRangeFn fn,
+               bool pairs, int runs) {
     PixelBuffer buffer;
     if (!MakePicture(buffer, width, height, bits)) return;
     SwapJob job{buffer.data(), height, buffer.layout->stride};
     const std::uint32_t rows = pairs ? height / 2 : height;
-    const Medians one = Measure(runs, [] {}, [&] { rorurera::RunRowsOnCallingThread(rows, fn, &job); });
-    const Medians pool = Measure(runs, [] {}, [&] { rorurera::RunRowsOnThreadPool(rows, fn, &job); });
+    const Medians one = Measure(
+        runs, [] {}, [&] { rorurera::RunRowsOnCallingThread(rows, fn, &job); });
+    const Medians pool = Measure(
+        runs, [] {}, [&] { rorurera::RunRowsOnThreadPool(rows, fn, &job); });
     std::printf("%-30s %8.1f %8.1f %8.1f %8.1f\n", name, one.wallMs, one.cpuMs, pool.wallMs, pool.cpuMs);
 }
 
@@ -180,8 +180,9 @@ int main(int argc, char** argv) {
     StageRow("1x20000 24-bit", 1, 20000, 24, runs);
     StageRow("4000x3000 32bppBGRA", 4000, 3000, 32, runs);
     StageRow("6000x4000 32bppBGRA", 6000, 4000, 32, runs);
-    std::printf("pass: one memcpy of the packed picture; stages: the reduction (alpha) and the flip in place;\n"
-                "passes: stage wall time in memcpy passes\n\n");
+    std::printf(
+        "pass: one memcpy of the packed picture; stages: the reduction (alpha) and the flip in place;\n"
+        "passes: stage wall time in memcpy passes\n\n");
     std::printf("%-30s %8s %8s %8s %8s\n", "row loop", "1 thr", "1 cpu", "pool", "pool cpu");
     ThreadRow("row-pair swap 6000x4000x24", 6000, 4000, 24, SwapPairs, true, runs);
     ThreadRow("blend in slots 4000x3000x32", 4000, 3000, 32, BlendSlots, false, runs);

@@ -61,8 +61,7 @@ bool ReadWholeFile(const std::wstring& path, std::vector<char>& bytes) {
         bytes.resize(static_cast<std::size_t>(size.QuadPart));
         DWORD read = 0;
         ok = bytes.empty() ||
-             (::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-              read == bytes.size());
+             (::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size());
     }
     ::CloseHandle(file);
     return ok;
@@ -79,8 +78,8 @@ std::uint32_t ColorTableEntries(const BITMAPINFOHEADER& info) {
 bool WriteBmp(const std::wstring& path, const hostkit::ReturnedBitmap& picture, BITMAPINFOHEADER& shown) {
     const BITMAPINFOHEADER* info = picture.Header();
     const std::span<const std::uint8_t> pixels = picture.PixelBlock();
-    if (info == nullptr || pixels.data() == nullptr || info->biSize < sizeof(BITMAPINFOHEADER) ||
-        info->biWidth <= 0 || info->biHeight == 0) {
+    if (info == nullptr || pixels.data() == nullptr || info->biSize < sizeof(BITMAPINFOHEADER) || info->biWidth <= 0 ||
+        info->biHeight == 0) {
         Print(L"the plug-in returned blocks that are not a bitmap\n");
         return false;
     }
@@ -97,8 +96,7 @@ bool WriteBmp(const std::wstring& path, const hostkit::ReturnedBitmap& picture, 
     file.bfType = 0x4D42;  // "BM"
     file.bfSize = static_cast<DWORD>(fileBytes);
     file.bfOffBits = static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + infoBytes);
-    HANDLE out =
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE out = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) {
         Print(Format(L"cannot create %ls (error %lu)\n", path.c_str(), ::GetLastError()));
         return false;

@@ -51,12 +51,13 @@ void PrintHdr(const std::wstring& file) {
             // settings, found in the picture, or 1.0 for want of both.
             const float white = rorurera::ChosenSdrWhite(levels, settings.sdrWhiteNits);
             const wchar_t* how = settings.sdrWhiteNits != 0 ? L"set"
-                                 : levels.foundWhite > 0.0f  ? L"found"
-                                                             : L"none found, taken as";
-            Print(Format(L"HDR: %ls, peak %.4g (99.9th percentile of luminance, 1.0 = SDR white of 80 nits),"
-                         L" SDR white %ls %.4g (%.0f nits)\n",
-                         levels.largestChannel > 1.0f ? L"yes" : L"no", static_cast<double>(levels.peak), how,
-                         static_cast<double>(white), static_cast<double>(white) * 80.0));
+                                 : levels.foundWhite > 0.0f ? L"found"
+                                                            : L"none found, taken as";
+            Print(
+                Format(L"HDR: %ls, peak %.4g (99.9th percentile of luminance, 1.0 = SDR white of 80 nits),"
+                       L" SDR white %ls %.4g (%.0f nits)\n",
+                       levels.largestChannel > 1.0f ? L"yes" : L"no", static_cast<double>(levels.peak), how,
+                       static_cast<double>(white), static_cast<double>(white) * 80.0));
         }
     }
     rorurera::PixelFormatTableDetach();

@@ -41,13 +41,14 @@ int RunInfo(const susie::Plugin& plugin, const std::vector<std::wstring>& args) 
 namespace {
 
 int Usage() {
-    cli::Print(L"usage: susiehost COMMAND MODULE [ARGS...]\n"
-               L"commands:\n"
-               L"  info   MODULE                          print the plug-in's information texts\n"
-               L"  probe  MODULE FILE                     format test and picture information of FILE\n"
-               L"  decode MODULE FILE OUT.bmp [--memory]  decode FILE into a BMP file (--memory: from memory)\n"
-               L"  config MODULE                          open the plug-in's settings dialog\n"
-               L"  about  MODULE                          open the plug-in's about box\n");
+    cli::Print(
+        L"usage: susiehost COMMAND MODULE [ARGS...]\n"
+        L"commands:\n"
+        L"  info   MODULE                          print the plug-in's information texts\n"
+        L"  probe  MODULE FILE                     format test and picture information of FILE\n"
+        L"  decode MODULE FILE OUT.bmp [--memory]  decode FILE into a BMP file (--memory: from memory)\n"
+        L"  config MODULE                          open the plug-in's settings dialog\n"
+        L"  about  MODULE                          open the plug-in's about box\n");
     return 2;
 }
 
@@ -64,7 +65,7 @@ int wmain(int argc, wchar_t** argv) {
         const wchar_t* name;
         Command run;
     } commands[] = {
-        {L"info", cli::RunInfo},     {L"probe", cli::RunProbe},   {L"decode", cli::RunDecode},
+        {L"info", cli::RunInfo},     {L"probe", cli::RunProbe}, {L"decode", cli::RunDecode},
         {L"config", cli::RunConfig}, {L"about", cli::RunAbout},
     };
     for (const auto& c : commands) {

@@ -16,7 +16,9 @@ class Plugin {
 public:
     explicit Plugin(const std::wstring& path)
         : module_(::LoadLibraryW(path.c_str())), loadError_(module_ == nullptr ? ::GetLastError() : 0) {}
-    ~Plugin() { if (module_ != nullptr) ::FreeLibrary(module_); }
+    ~Plugin() {
+        if (module_ != nullptr) ::FreeLibrary(module_);
+    }
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
 

@@ -28,7 +28,9 @@ public:
 
     // Frees each block stored, once, and puts the start values back; true
     // for each slot whose LocalFree worked or that held no block.
-    struct Freed { bool header, bits; };
+    struct Freed {
+        bool header, bits;
+    };
     Freed Free() noexcept { return {FreeSlot(header, start_[0]), FreeSlot(bits, start_[1])}; }
 
     // The whole blocks; a null span for no block or one that cannot be locked.

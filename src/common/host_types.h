@@ -47,8 +47,8 @@ using IsSupportedFn = int(WINAPI*)(LPCSTR name, ULONG_PTR headerOrHandle);
 using IsSupportedWFn = int(WINAPI*)(LPCWSTR name, ULONG_PTR headerOrHandle);
 using GetPictureInfoFn = int(WINAPI*)(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, PictureInfo* info);
 using GetPictureInfoWFn = int(WINAPI*)(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag, PictureInfo* info);
-using GetPictureFn = int(WINAPI*)(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header,
-                                  HLOCAL* bits, ProgressCallback callback, LONG_PTR user);
+using GetPictureFn = int(WINAPI*)(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header, HLOCAL* bits,
+                                  ProgressCallback callback, LONG_PTR user);
 using GetPictureWFn = int(WINAPI*)(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header,
                                    HLOCAL* bits, ProgressCallback callback, LONG_PTR user);
 using ConfigurationDlgFn = int(WINAPI*)(HWND parent, int function);

@@ -97,9 +97,7 @@ private:
 // Holds a critical section entered for one scope.
 class CriticalSectionLock {
 public:
-    explicit CriticalSectionLock(CriticalSection& section) noexcept : section_(section) {
-        section_.Enter();
-    }
+    explicit CriticalSectionLock(CriticalSection& section) noexcept : section_(section) { section_.Enter(); }
     ~CriticalSectionLock() { section_.Leave(); }
     CriticalSectionLock(const CriticalSectionLock&) = delete;
     CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;

@@ -54,10 +54,12 @@ constexpr MetadataTag kMetadataTags[] = {
 // Colour formats of the image header (OUTPUT_CLR_FMT, and the image plane's
 // INTERNAL_CLR_FMT for the first seven): 9 to 15 are reserved, and so are
 // 5 and 7 as internal formats.
+// clang-format off
 enum ColorFormat : unsigned {
     kGrey = 0, kYuv420 = 1, kYuv422 = 2, kYuv444 = 3, kCmyk = 4, kCmykDirect = 5, kNComponent = 6,
     kRgb = 7, kRgbe = 8, kColorFormats = 9,
 };
+// clang-format on
 constexpr unsigned Bit(unsigned format) { return 1u << format; }
 
 // Bit depths of the image header (OUTPUT_BITDEPTH): 0 and 15 one bit
@@ -69,6 +71,7 @@ constexpr unsigned Bit(unsigned format) { return 1u << format; }
 // bit is grey only, RGBE has 8-bit mantissas, subsampled chroma is written
 // at 8 and 16 bits alone, CMYK at 8 and 16 bits, signed or not).
 constexpr unsigned kCommonFormats = Bit(kGrey) | Bit(kYuv444) | Bit(kNComponent) | Bit(kRgb);
+// clang-format off
 constexpr unsigned kWritableFormats[] = {
     Bit(kGrey),                                                                             // 1 bit
     kCommonFormats | Bit(kYuv420) | Bit(kYuv422) | Bit(kCmyk) | Bit(kRgbe),                // 8
@@ -77,6 +80,7 @@ constexpr unsigned kWritableFormats[] = {
     kCommonFormats, kCommonFormats, kCommonFormats, kCommonFormats,                         // 16f, 32, 32s, 32f
     Bit(kRgb), Bit(kRgb), Bit(kRgb),                                                        // 555, 101010, 565
 };
+// clang-format on
 constexpr unsigned kBitDepthOneBlack = 15;
 
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }

@@ -44,8 +44,8 @@ bool ConverterRefused(HRESULT hr) noexcept {
     return hr == WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT || hr == WINCODEC_ERR_UNSUPPORTEDOPERATION;
 }
 
-PluginResult PrepareFrameSource(IWICImagingFactory* factory, const StoredFrame& frame,
-                                ComPtr<IWICBitmapSource>& source, const PixelFormatEntry** output, HRESULT* failure) {
+PluginResult PrepareFrameSource(IWICImagingFactory* factory, const StoredFrame& frame, ComPtr<IWICBitmapSource>& source,
+                                const PixelFormatEntry** output, HRESULT* failure) {
     source.Reset();
     if (failure != nullptr) *failure = S_OK;
     if (!frame.frame || factory == nullptr) return PluginResult::InternalError;

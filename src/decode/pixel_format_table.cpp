@@ -106,8 +106,8 @@ constexpr PixelFormatEntry kRows[] = {
 // clang-format on
 static_assert(std::size(kRows) == 76);
 
-constexpr PixelFormatEntry kFallback = {GUID_WICPixelFormatDontCare, GUID_WICPixelFormat24bppBGR, 0, false, 0,
-                                        Unconverted, Unknown, false};
+constexpr PixelFormatEntry kFallback = {
+    GUID_WICPixelFormatDontCare, GUID_WICPixelFormat24bppBGR, 0, false, 0, Unconverted, Unknown, false};
 
 // The index is keyed by the identifier's 16 bytes as stored in memory,
 // compared as an unsigned byte string.

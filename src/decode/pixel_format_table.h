@@ -50,7 +50,10 @@ constexpr bool OwnConversionTakes(const PixelFormatEntry& entry) noexcept {
 // included): those whose samples may lie outside 0..1.
 constexpr bool IsScRgb(const PixelFormatEntry& entry) noexcept {
     switch (entry.kind) {
-    case NumericKind::Fixed16: case NumericKind::Fixed32: case NumericKind::Half: case NumericKind::Float:
+    case NumericKind::Fixed16:
+    case NumericKind::Fixed32:
+    case NumericKind::Half:
+    case NumericKind::Float:
     case NumericKind::SharedExponent: return true;
     default: return false;
     }

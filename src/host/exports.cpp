@@ -61,11 +61,10 @@ PluginResult PictureInfoCore(const wchar_t* path, const void* data, LONG_PTR len
                                    : rorurera::PictureInfoFromMemory(data, length, info);
 }
 
-PluginResult PictureCore(const wchar_t* path, const void* data, LONG_PTR length, InputMode mode,
-                         HLOCAL* header, HLOCAL* bits, ProgressCallback callback, LONG_PTR user) {
-    return mode == InputMode::File
-               ? rorurera::PictureFromFile(path, header, bits, callback, user)
-               : rorurera::PictureFromMemory(data, length, header, bits, callback, user);
+PluginResult PictureCore(const wchar_t* path, const void* data, LONG_PTR length, InputMode mode, HLOCAL* header,
+                         HLOCAL* bits, ProgressCallback callback, LONG_PTR user) {
+    return mode == InputMode::File ? rorurera::PictureFromFile(path, header, bits, callback, user)
+                                   : rorurera::PictureFromMemory(data, length, header, bits, callback, user);
 }
 
 }  // namespace

@@ -28,16 +28,15 @@ PluginResult ContentTest(const wchar_t* name, ULONG_PTR headerOrHandle) {
 
     if (headerOrHandle < kFirstBufferAddress) {
         ComPtr<IWICBitmapDecoder> decoder;
-        PluginResult result = OpenDecoder(scope.Factory(),
-                                          FileHandleSource{reinterpret_cast<HANDLE>(headerOrHandle)}, decoder);
+        PluginResult result =
+            OpenDecoder(scope.Factory(), FileHandleSource{reinterpret_cast<HANDLE>(headerOrHandle)}, decoder);
         if (result != PluginResult::Success) return result;
         return CheckJpegXrContainer(decoder.Get());
     }
 
     ComPtr<IWICBitmapDecoder> decoder;
     const PluginResult fromHeader = OpenDecoder(
-        scope.Factory(), MemorySource{reinterpret_cast<const void*>(headerOrHandle), kHeaderBufferSize},
-        decoder);
+        scope.Factory(), MemorySource{reinterpret_cast<const void*>(headerOrHandle), kHeaderBufferSize}, decoder);
     if (fromHeader == PluginResult::Success) return CheckJpegXrContainer(decoder.Get());
     if (name == nullptr || name[0] == L'\0') return fromHeader;
 

@@ -90,8 +90,7 @@ PluginResult DecoderResult(HRESULT hr, const ComPtr<IWICBitmapDecoder>& decoder)
 PluginResult Open(IWICImagingFactory* factory, const FileNameSource& source,
                   ComPtr<IWICBitmapDecoder>& decoder) noexcept {
     if (source.path == nullptr || source.path[0] == L'\0') return PluginResult::InternalError;
-    HRESULT hr = factory->CreateDecoderFromFilename(source.path, nullptr, GENERIC_READ,
-                                                    WICDecodeMetadataCacheOnDemand,
+    HRESULT hr = factory->CreateDecoderFromFilename(source.path, nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
                                                     decoder.ReleaseAndGetAddressOf());
     return DecoderResult(hr, decoder);
 }
@@ -114,8 +113,7 @@ PluginResult Open(IWICImagingFactory* factory, const MemorySource& source,
         return PluginResult::InternalError;
     }
 
-    HRESULT hr = factory->CreateDecoderFromStream(stream.Get(), nullptr,
-                                                  WICDecodeMetadataCacheOnDemand,
+    HRESULT hr = factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
                                                   decoder.ReleaseAndGetAddressOf());
     return DecoderResult(hr, decoder);
 }
@@ -123,9 +121,8 @@ PluginResult Open(IWICImagingFactory* factory, const MemorySource& source,
 PluginResult Open(IWICImagingFactory* factory, const FileHandleSource& source,
                   ComPtr<IWICBitmapDecoder>& decoder) noexcept {
     if (source.handle == INVALID_HANDLE_VALUE) return PluginResult::InternalError;
-    HRESULT hr = factory->CreateDecoderFromFileHandle(reinterpret_cast<ULONG_PTR>(source.handle),
-                                                      nullptr, WICDecodeMetadataCacheOnDemand,
-                                                      decoder.ReleaseAndGetAddressOf());
+    HRESULT hr = factory->CreateDecoderFromFileHandle(reinterpret_cast<ULONG_PTR>(source.handle), nullptr,
+                                                      WICDecodeMetadataCacheOnDemand, decoder.ReleaseAndGetAddressOf());
     return DecoderResult(hr, decoder);
 }
 
@@ -143,8 +140,8 @@ PluginResult OpenDecoder(IWICImagingFactory* factory, const InputSource& source,
 }
 
 UniqueFileHandle OpenFileForFormatTest(const wchar_t* path) noexcept {
-    return UniqueFileHandle(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    return UniqueFileHandle(
+        ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
 }  // namespace rorurera

@@ -31,8 +31,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         // Only on FreeLibrary: when the process ends, nothing needs freeing.
         if (reserved == nullptr) __gnu_cxx::__freeres();
         break;
-    default:
-        break;
+    default: break;
     }
     return TRUE;
 }

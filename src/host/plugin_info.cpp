@@ -15,8 +15,7 @@ constexpr wchar_t kPluginType[] = L"00IN";  // an import filter
 constexpr int kFormatPairs = 4;
 constexpr const wchar_t* kFilters[kFormatPairs] = {L"*.JXR;*.HDP;*.WDP", nullptr, nullptr, nullptr};
 constexpr const wchar_t* kDescriptions[kFormatPairs] = {
-    L"JPEG XR - Joint Photographic Experts Group eXtended Range (*.jxr,*.hdp,*.wdp)", nullptr, nullptr,
-    nullptr};
+    L"JPEG XR - Joint Photographic Experts Group eXtended Range (*.jxr,*.hdp,*.wdp)", nullptr, nullptr, nullptr};
 
 // Copies at most size - 1 units and a terminator; size must be positive.
 template <typename Char>
@@ -61,8 +60,9 @@ int CopyPluginInfoA(int number, char* buffer, int size) {
         return 0;
     }
     std::vector<char> converted(static_cast<std::size_t>(needed) + 4, '\0');
-    const int written = ::WideCharToMultiByte(CP_ACP, 0, text, -1, converted.data(),
-                                              static_cast<int>(converted.size()), nullptr, nullptr) - 1;
+    const int written = ::WideCharToMultiByte(CP_ACP, 0, text, -1, converted.data(), static_cast<int>(converted.size()),
+                                              nullptr, nullptr) -
+                        1;
     if (written <= 0) {
         buffer[0] = '\0';
         return 0;

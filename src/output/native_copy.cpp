@@ -25,9 +25,8 @@ PluginResult CopyStoredRows(const StoredFrame& frame, UniqueHlocal& rows, UINT& 
 PluginResult ConvertStoredRows(const PixelFormatEntry& format, const std::uint8_t* rows, UINT pitch, UINT width,
                                UINT height, PixelBuffer& picture) {
     PixelBuffer converted;
-    const PluginResult result =
-        CreatePixelBuffer(converted, width, height, ConvertedBytesPerPixel(format) * 8, {}, picture.spare,
-                          RowPacking::Tight);
+    const PluginResult result = CreatePixelBuffer(converted, width, height, ConvertedBytesPerPixel(format) * 8, {},
+                                                  picture.spare, RowPacking::Tight);
     if (result != PluginResult::Success) return result;
     std::uint8_t* out = converted.data();
     const std::size_t outStride = converted.layout->stride;

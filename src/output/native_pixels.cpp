@@ -120,16 +120,11 @@ inline float HalfToFloat(std::uint16_t half) noexcept {
 // Sample n of a pixel of an scRGB format, as a float.
 inline float ScRgbSample(NumericKind kind, const std::uint8_t* pixel, std::uint32_t n) noexcept {
     switch (kind) {
-    case Fixed16:
-        return static_cast<float>(Load<std::int16_t>(pixel + 2 * n)) * (1.0f / 8192.0f);
-    case Fixed32:
-        return static_cast<float>(Load<std::int32_t>(pixel + 4 * n)) * (1.0f / 16777216.0f);
-    case Half:
-        return HalfToFloat(Load<std::uint16_t>(pixel + 2 * n));
-    case Float:
-        return Load<float>(pixel + 4 * n);
-    default:
-        return 0.0f;
+    case Fixed16: return static_cast<float>(Load<std::int16_t>(pixel + 2 * n)) * (1.0f / 8192.0f);
+    case Fixed32: return static_cast<float>(Load<std::int32_t>(pixel + 4 * n)) * (1.0f / 16777216.0f);
+    case Half: return HalfToFloat(Load<std::uint16_t>(pixel + 2 * n));
+    case Float: return Load<float>(pixel + 4 * n);
+    default: return 0.0f;
     }
 }
 
@@ -142,19 +137,14 @@ struct ColourIndex {
 
 constexpr ColourIndex IndexOf(ChannelOrder order) noexcept {
     switch (order) {
-    case Rgb:
-        return {0, 1, 2};
-    case Bgr:
-        return {2, 1, 0};
-    default:
-        return {0, 0, 0};  // grey
+    case Rgb: return {0, 1, 2};
+    case Bgr: return {2, 1, 0};
+    default: return {0, 0, 0};  // grey
     }
 }
 
 // The number of colour samples, which is also the index of alpha.
-constexpr std::uint32_t ColourSamples(ChannelOrder order) noexcept {
-    return order == Gray ? 1 : order == Cmyk ? 4 : 3;
-}
+constexpr std::uint32_t ColourSamples(ChannelOrder order) noexcept { return order == Gray ? 1 : order == Cmyk ? 4 : 3; }
 
 // --- 8-bit results ----------------------------------------------------------
 
@@ -265,8 +255,7 @@ void ConvertUnsigned16Row(const PixelFormatEntry& f, const std::uint8_t* in, std
                 green = Unpremultiply16(green, alpha);
                 blue = Unpremultiply16(blue, alpha);
             }
-            Store(out, kSrgbFromLinear16.values[red], kSrgbFromLinear16.values[green],
-                  kSrgbFromLinear16.values[blue]);
+            Store(out, kSrgbFromLinear16.values[red], kSrgbFromLinear16.values[green], kSrgbFromLinear16.values[blue]);
         }
         if (f.hasAlpha) out[3] = Scale16To8(alpha);
     }
@@ -358,20 +347,13 @@ void EncodeLinearRowSrgb(const float* rgba, std::uint8_t* out, std::uint32_t wid
 void ConvertNativeRow(const PixelFormatEntry& f, const std::uint8_t* in, std::uint8_t* out,
                       std::uint32_t width) noexcept {
     switch (f.kind) {
-    case Unsigned8:
-        ConvertUnsigned8Row(f, in, out, width);
-        return;
-    case Unsigned16:
-        ConvertUnsigned16Row(f, in, out, width);
-        return;
+    case Unsigned8: ConvertUnsigned8Row(f, in, out, width); return;
+    case Unsigned16: ConvertUnsigned16Row(f, in, out, width); return;
     case Packed555:
     case Packed565:
     case Packed101010:
-    case Packed101010XR:
-        ConvertPackedRow(f, in, out, width);
-        return;
-    default:
-        break;
+    case Packed101010XR: ConvertPackedRow(f, in, out, width); return;
+    default: break;
     }
     // scRGB: through linear floats, a stretch of the row at a time.
     constexpr std::uint32_t kStretch = 256;

@@ -11,8 +11,7 @@ using Microsoft::WRL::ComPtr;
 
 // The source's own colours, at most `wanted`; none when it has no palette or
 // any step of reading it fails.
-std::vector<std::uint32_t> SourceColors(IWICImagingFactory* factory, IWICBitmapSource* source,
-                                        std::uint32_t wanted) {
+std::vector<std::uint32_t> SourceColors(IWICImagingFactory* factory, IWICBitmapSource* source, std::uint32_t wanted) {
     std::vector<std::uint32_t> colors;
     if (factory == nullptr || source == nullptr) return colors;
     ComPtr<IWICPalette> palette;

@@ -93,8 +93,8 @@ PluginResult MakeTopDownPicture(IWICImagingFactory* factory, const StoredFrame& 
 
 }  // namespace
 
-PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, HLOCAL* header,
-                             HLOCAL* bits, const ProgressReporter& progress) {
+PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, HLOCAL* header, HLOCAL* bits,
+                             const ProgressReporter& progress) {
     if (header == nullptr || bits == nullptr) return PluginResult::InternalError;
 
     PluginResult result = CheckJpegXrContainer(decoder);

@@ -20,8 +20,8 @@ namespace rorurera {
 // 80, 90 and 100 of 100; a stop before 100 frees everything and leaves the
 // handles alone. May throw std::bad_alloc; everything acquired is owned, so
 // unwinding releases it.
-PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, HLOCAL* header,
-                             HLOCAL* bits, const ProgressReporter& progress);
+PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, HLOCAL* header, HLOCAL* bits,
+                             const ProgressReporter& progress);
 
 // Copies the whole source, top row first, at the packed pitch into a new
 // buffer (rows packed, not yet DIB rows). OutOfMemory when the copy cannot

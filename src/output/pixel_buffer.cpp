@@ -14,7 +14,12 @@ constexpr std::uint32_t kWhiteEntry = 0x00FFFFFF;
 
 bool IsBitmapDepth(std::uint32_t bitsPerPixel) noexcept {
     switch (bitsPerPixel) {
-    case 1: case 4: case 8: case 16: case 24: case 32: return true;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: return true;
     default: return false;
     }
 }
@@ -72,8 +77,7 @@ PluginResult CreatePixelBuffer(PixelBuffer& buffer, std::uint32_t width, std::ui
     layout->bitsPerPixel = bitsPerPixel;
     layout->stride = static_cast<std::size_t>(stride);
     if (const std::uint32_t entries = ColorTableEntries(bitsPerPixel); entries != 0) {
-        layout->palette.assign(palette.begin(),
-                               palette.begin() + std::min<std::size_t>(palette.size(), entries));
+        layout->palette.assign(palette.begin(), palette.begin() + std::min<std::size_t>(palette.size(), entries));
         layout->palette.resize(entries, kWhiteEntry);
     }
 

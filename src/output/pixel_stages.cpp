@@ -42,8 +42,8 @@ inline void StorePixel(std::uint8_t* target, std::uint32_t pixel) noexcept { std
 
 void BlendRow(const std::uint8_t* source, std::uint8_t* target, std::uint32_t width,
               const BgrColor& background) noexcept {
-    const std::uint32_t backgroundWord = background.blue | (std::uint32_t{background.green} << 8) |
-                                         (std::uint32_t{background.red} << 16);
+    const std::uint32_t backgroundWord =
+        background.blue | (std::uint32_t{background.green} << 8) | (std::uint32_t{background.red} << 16);
     for (std::uint32_t x = 0; x < width; ++x, source += 4, target += 3) {
         const std::uint32_t pixel = LoadPixel(source);
         const std::uint32_t alpha = pixel >> 24;
@@ -145,9 +145,9 @@ bool ReverseAndWidenRows(std::uint8_t* data, std::uint32_t height, std::size_t f
         std::memcpy(target, bytes, rowBytes);
         std::memset(target + rowBytes, 0, padding);
     };
-    std::size_t head = 0;         // queue slot of the first waiting row
-    std::size_t waiting = 0;      // rows in the queue
-    std::uint32_t firstLow = 0;   // the DIB row the first waiting row goes to
+    std::size_t head = 0;        // queue slot of the first waiting row
+    std::size_t waiting = 0;     // rows in the queue
+    std::uint32_t firstLow = 0;  // the DIB row the first waiting row goes to
     auto slot = [&](std::size_t index) { return queue.get() + (index % capacity) * rowBytes; };
     auto flush = [&](std::uint64_t readUpTo) {  // bytes before readUpTo are read
         while (waiting != 0 && std::uint64_t{firstLow} * to + to <= readUpTo) {

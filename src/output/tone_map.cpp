@@ -154,8 +154,8 @@ float LuminanceHistogram::SdrWhite() const noexcept {
         for (int d = kSpikeNear; d <= kSpikeFar; ++d) around += at(bin - d) + at(bin + d);
         const double perPair = 2.0 * around / (2.0 * (kSpikeFar - kSpikeNear + 1));
         if (count < least || count < kSpikeContrast * perPair) continue;
-        spikes[found++] = {count, neutralSums_[static_cast<std::size_t>(bin)] +
-                                      neutralSums_[static_cast<std::size_t>(pair)]};
+        spikes[found++] = {count,
+                           neutralSums_[static_cast<std::size_t>(bin)] + neutralSums_[static_cast<std::size_t>(pair)]};
         most = std::max(most, count);
     }
     // The brightest spike of at least a quarter of the largest one's count.

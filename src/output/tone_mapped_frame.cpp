@@ -37,8 +37,7 @@ std::uint32_t BandRows(std::uint32_t width, std::uint32_t height) noexcept {
 
 }  // namespace
 
-PluginResult LinearFrameReader::Open(IWICImagingFactory* factory, const StoredFrame& frame,
-                                     bool platformConverter) {
+PluginResult LinearFrameReader::Open(IWICImagingFactory* factory, const StoredFrame& frame, bool platformConverter) {
     if (factory == nullptr || !frame.frame) return PluginResult::InternalError;
     const PixelFormatEntry& stored = *frame.entry;
     if (!IsScRgb(stored)) return PluginResult::InternalError;
@@ -58,8 +57,8 @@ PluginResult LinearFrameReader::Open(IWICImagingFactory* factory, const StoredFr
     // rows are decoded here.
     ComPtr<IWICFormatConverter> converter;
     if (platformConverter && SUCCEEDED(factory->CreateFormatConverter(converter.GetAddressOf())) && converter &&
-        SUCCEEDED(converter->Initialize(frame.frame.Get(), GUID_WICPixelFormat128bppRGBAFloat,
-                                        WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom)) &&
+        SUCCEEDED(converter->Initialize(frame.frame.Get(), GUID_WICPixelFormat128bppRGBAFloat, WICBitmapDitherTypeNone,
+                                        nullptr, 0.0, WICBitmapPaletteTypeCustom)) &&
         SUCCEEDED(converter.As(&converter_))) {
         return PluginResult::Success;
     }
@@ -112,7 +111,8 @@ PluginResult LinearFrameReader::ReadRows(std::uint32_t first, std::uint32_t coun
 
 void LinearFrameReader::DecodeStoredStretch(std::uint32_t row, std::uint32_t x, std::uint32_t count,
                                             float* rgba) const noexcept {
-    const std::uint8_t* source = StoredRows() + std::size_t{row} * nativePitch_ + std::size_t{x} * (native_->bitsPerPixel / 8);
+    const std::uint8_t* source =
+        StoredRows() + std::size_t{row} * nativePitch_ + std::size_t{x} * (native_->bitsPerPixel / 8);
     DecodeLinearRow(*native_, source, rgba, count);
 }
 
@@ -150,7 +150,8 @@ PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve,
     const std::uint32_t height = reader.Height();
     const bool withAlpha = reader.HasAlpha();
     PixelBuffer mapped;
-    PluginResult result = CreatePixelBuffer(mapped, width, height, withAlpha ? 32 : 24, {}, picture.spare, RowPacking::Tight);
+    PluginResult result =
+        CreatePixelBuffer(mapped, width, height, withAlpha ? 32 : 24, {}, picture.spare, RowPacking::Tight);
     if (result != PluginResult::Success) return result;
 
     const std::size_t outStride = mapped.layout->stride;

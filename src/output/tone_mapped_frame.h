@@ -61,10 +61,8 @@ public:
 
 private:
     Microsoft::WRL::ComPtr<IWICBitmapSource> converter_;  // to 128bppRGBAFloat, when the platform has it
-    const PixelFormatEntry* native_ = nullptr;                // otherwise the frame's own rows, decoded here
-    const std::uint8_t* StoredRows() const noexcept {
-        return static_cast<const std::uint8_t*>(nativeRows_.get());
-    }
+    const PixelFormatEntry* native_ = nullptr;            // otherwise the frame's own rows, decoded here
+    const std::uint8_t* StoredRows() const noexcept { return static_cast<const std::uint8_t*>(nativeRows_.get()); }
     UniqueHlocal nativeRows_;
     std::size_t nativePitch_ = 0;
     std::uint32_t width_ = 0;

@@ -11,16 +11,14 @@ PluginResult ShowConfiguration(HWND parent, int function) {
     case 0:
         // The about box: the version text under the module's file name.
         return ::MessageBoxW(parent, kVersionText, kModuleFileName, MB_OK) != 0 ? PluginResult::Success
-                                                                               : PluginResult::InternalError;
+                                                                                : PluginResult::InternalError;
     case 1:
         // OK and Cancel both count as success; -1 means the dialog could not
         // be created or could not save.
-        return ::DialogBoxParamW(ModuleInstance(), MAKEINTRESOURCEW(IDD_SETTINGS), parent, SettingsDialogProc, 0) ==
-                       -1
+        return ::DialogBoxParamW(ModuleInstance(), MAKEINTRESOURCEW(IDD_SETTINGS), parent, SettingsDialogProc, 0) == -1
                    ? PluginResult::InternalError
                    : PluginResult::Success;
-    default:
-        return PluginResult::NotImplemented;
+    default: return PluginResult::NotImplemented;
     }
 }
 

@@ -82,7 +82,8 @@ DWORD SelectedSdrWhite(HWND dialog) noexcept {
 
 // The SDR white matters only while tone mapping is on.
 void EnableSdrWhite(HWND dialog) noexcept {
-    ::EnableWindow(::GetDlgItem(dialog, IDC_HDR_SDRWHITE), ::IsDlgButtonChecked(dialog, IDC_HDR_TONEMAP) == BST_CHECKED);
+    ::EnableWindow(::GetDlgItem(dialog, IDC_HDR_SDRWHITE),
+                   ::IsDlgButtonChecked(dialog, IDC_HDR_TONEMAP) == BST_CHECKED);
 }
 
 INT_PTR OnInitDialog(HWND dialog) {
@@ -143,20 +144,12 @@ INT_PTR OnCommand(HWND dialog, const SettingsDialogState& state, WPARAM wParam) 
     if (HIWORD(wParam) != 0) return FALSE;
     const int id = LOWORD(wParam);
     switch (id) {
-    case IDOK:
-        return OnOk(dialog, state);
-    case IDCANCEL:
-        ::EndDialog(dialog, IDCANCEL);
-        return TRUE;
+    case IDOK: return OnOk(dialog, state);
+    case IDCANCEL: ::EndDialog(dialog, IDCANCEL); return TRUE;
     case IDC_ALPHA_REMOVE:
-    case IDC_ALPHA_COMPOSITE:
-        EnableColorChoice(dialog, id == IDC_ALPHA_COMPOSITE);
-        return FALSE;
-    case IDC_HDR_TONEMAP:
-        EnableSdrWhite(dialog);
-        return FALSE;
-    case IDC_CHOOSE_COLOR:
-        return OnChooseColor(dialog, state);
+    case IDC_ALPHA_COMPOSITE: EnableColorChoice(dialog, id == IDC_ALPHA_COMPOSITE); return FALSE;
+    case IDC_HDR_TONEMAP: EnableSdrWhite(dialog); return FALSE;
+    case IDC_CHOOSE_COLOR: return OnChooseColor(dialog, state);
     default:
         if (id >= IDC_HISTORY1 && id <= IDC_HISTORY8) {
             ::SendMessageW(dialog, UM_SELECTCOLOR, state.history[id - IDC_HISTORY1], 0);
@@ -229,17 +222,11 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         SettingsDialogState* state = StateOf(dialog);
         if (state == nullptr) return FALSE;
         switch (message) {
-        case WM_COMMAND:
-            return OnCommand(dialog, *state, wParam);
-        case UM_SELECTCOLOR:
-            return OnSelectColor(dialog, *state, static_cast<COLORREF>(wParam));
-        case WM_DRAWITEM:
-            return OnDrawItem(*state, reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        case WM_DESTROY:
-            FreeState(dialog);
-            return FALSE;
-        default:
-            return FALSE;
+        case WM_COMMAND: return OnCommand(dialog, *state, wParam);
+        case UM_SELECTCOLOR: return OnSelectColor(dialog, *state, static_cast<COLORREF>(wParam));
+        case WM_DRAWITEM: return OnDrawItem(*state, reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        case WM_DESTROY: FreeState(dialog); return FALSE;
+        default: return FALSE;
         }
     } catch (...) {
         ::EndDialog(dialog, -1);

@@ -87,8 +87,7 @@ bool ReadDwordValue(const RegistryKey& key, const wchar_t* name, DWORD& value) n
     DWORD data = 0;
     DWORD type = REG_NONE;
     DWORD size = sizeof(data);
-    if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
-        ERROR_SUCCESS) {
+    if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS) {
         return false;
     }
     if (type != REG_DWORD || size != sizeof(data)) return false;

@@ -68,8 +68,8 @@ Pixels CopyAll(IWICBitmapSource* source, UINT bitsPerPixel) {
     EXPECT_HRESULT_SUCCEEDED(source->GetSize(&width, &height));
     pixels.stride = (width * bitsPerPixel + 7) / 8;
     pixels.bytes.assign(static_cast<std::size_t>(pixels.stride) * height, 0xEE);
-    pixels.result = source->CopyPixels(nullptr, pixels.stride, static_cast<UINT>(pixels.bytes.size()),
-                                       pixels.bytes.data());
+    pixels.result =
+        source->CopyPixels(nullptr, pixels.stride, static_cast<UINT>(pixels.bytes.size()), pixels.bytes.data());
     return pixels;
 }
 
@@ -136,9 +136,12 @@ TEST_F(PictureInfoRead, ColourDepthIsTheDepthOfTheReportedFormat) {
         const GUID* format;
         int depth;
     } cases[] = {
-        {&GUID_WICPixelFormat144bpp8ChannelsAlpha, 144}, {&GUID_WICPixelFormat128bppRGBAFloat, 128},
-        {&GUID_WICPixelFormat8bppAlpha, 8},              {&GUID_WICPixelFormat8bppGray, 8},
-        {&GUID_WICPixelFormat32bppRGB, 0},               {&madeUp, 0},
+        {&GUID_WICPixelFormat144bpp8ChannelsAlpha, 144},
+        {&GUID_WICPixelFormat128bppRGBAFloat, 128},
+        {&GUID_WICPixelFormat8bppAlpha, 8},
+        {&GUID_WICPixelFormat8bppGray, 8},
+        {&GUID_WICPixelFormat32bppRGB, 0},
+        {&madeUp, 0},
     };
     for (const auto& c : cases) {
         ComPtr<WrappedDecoder> decoder = OpenWrapped(L"rgb24_3x2.jxr");
@@ -210,9 +213,8 @@ TEST(Density, FromDotsPerInch) {
         double dpi;
         std::uint16_t density;
     } cases[] = {
-        {96.0, 3779},     {72.0, 2834},    {300.0, 11811},  {2000.0, 13204},
-        {0.0, 0},         {0.02, 0},       {0.0254, 1},     {1664.6, 65535},
-        {1664.62, 0},     {1700.0, 1393},  {-1.0, 65497},   {95.98660278320312, 3779},
+        {96.0, 3779}, {72.0, 2834},    {300.0, 11811}, {2000.0, 13204}, {0.0, 0},      {0.02, 0},
+        {0.0254, 1},  {1664.6, 65535}, {1664.62, 0},   {1700.0, 1393},  {-1.0, 65497}, {95.98660278320312, 3779},
     };
     for (const auto& c : cases) EXPECT_EQ(rorurera::DensityFromDpi(c.dpi), c.density) << c.dpi;
     EXPECT_EQ(rorurera::DensityFromDpi(std::numeric_limits<double>::quiet_NaN()), 0);
@@ -266,8 +268,8 @@ TEST_F(FramePreparation, APassedThroughFrameDeliversItsPixels) {
     ASSERT_EQ(Prepare(decoder.Get(), source), PluginResult::Success);
     const Pixels pixels = CopyAll(source.Get(), 24);
     ASSERT_HRESULT_SUCCEEDED(pixels.result);
-    EXPECT_EQ(pixels.bytes, (std::vector<std::uint8_t>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140,
-                                                       150, 160, 170, 180}));
+    EXPECT_EQ(pixels.bytes, (std::vector<std::uint8_t>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140, 150,
+                                                       160, 170, 180}));
 }
 
 TEST_F(FramePreparation, BlackWhiteStaysBlackWhite) {
@@ -296,9 +298,11 @@ TEST_F(FramePreparation, AnImageWithAlphaComesOutAs32bppBGRA) {
     // Colour channels of 0, 0xFFFF and 0x9ABC / 0x5678 / 0x1234 (B, G, R):
     // Wine keeps their high bytes, Windows gives them the sRGB curve.
     const bool curve = testing_support::WicEncodesSixteenBitsWithTheSrgbCurve();
-    const std::uint8_t colours[4][3] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0},
-                                        {std::uint8_t(curve ? 204 : 0x9A), std::uint8_t(curve ? 157 : 0x56),
-                                         std::uint8_t(curve ? 75 : 0x12)}};
+    const std::uint8_t colours[4][3] = {
+        {0, 0, 255},
+        {0, 255, 0},
+        {255, 0, 0},
+        {std::uint8_t(curve ? 204 : 0x9A), std::uint8_t(curve ? 157 : 0x56), std::uint8_t(curve ? 75 : 0x12)}};
     for (UINT i = 0; i < 4; ++i) {
         for (UINT c = 0; c < 3; ++c) EXPECT_EQ(pixels.At((i % 2) * 4 + c, i / 2), colours[i][c]) << i << "," << c;
     }
@@ -341,8 +345,8 @@ TEST_F(FramePreparation, IntegerFormatsGoThroughAConverterTo24bppBGR) {
         // pixels whose conversion every scaling gives: x, y, B, G, R
         std::vector<std::array<int, 5>> exact;
     } cases[] = {
-        {L"bgr565_4x2.jxr", {{0, 0, 0, 0, 255}, {1, 0, 0, 255, 0}, {2, 0, 255, 0, 0}, {3, 0, 255, 255, 255},
-                             {0, 1, 0, 0, 0}}},
+        {L"bgr565_4x2.jxr",
+         {{0, 0, 0, 0, 255}, {1, 0, 0, 255, 0}, {2, 0, 255, 0, 0}, {3, 0, 255, 255, 255}, {0, 1, 0, 0, 0}}},
         {L"rgb48_3x2.jxr", {{0, 0, 0, 0, 255}, {1, 0, 0, 255, 0}, {2, 0, 255, 0, 0}, {2, 1, 255, 255, 255}}},
         {L"gray16_3x2.jxr", {{0, 0, 0, 0, 0}, {2, 1, 255, 255, 255}}},
     };
@@ -400,7 +404,10 @@ TEST_F(FramePreparation, OnlyFormatsOf8BitsOrLessHaveTheirPaletteRead) {
     const struct {
         const wchar_t* name;
         int calls;
-    } cases[] = {{L"bw_33x2.jxr", 1}, {L"gray8_5x2.jxr", 1}, {L"rgb24_3x2.jxr", 0}, {L"bgr555_4x2.jxr", 0},
+    } cases[] = {{L"bw_33x2.jxr", 1},
+                 {L"gray8_5x2.jxr", 1},
+                 {L"rgb24_3x2.jxr", 0},
+                 {L"bgr555_4x2.jxr", 0},
                  {L"bgra32_3x2.jxr", 0}};
     for (const auto& c : cases) {
         ComPtr<WrappedDecoder> decoder = OpenWrapped(c.name);

@@ -62,19 +62,17 @@ protected:
         info = PatternRecord();
         const std::wstring path = FixturePath(name);
         switch (way) {
-        case Way::WideFile:
-            return plugin.GetPictureInfoW(path.c_str(), offset, susie::kFromFile, &info);
+        case Way::WideFile: return plugin.GetPictureInfoW(path.c_str(), offset, susie::kFromFile, &info);
         case Way::NarrowFile:
             return plugin.GetPictureInfo(FixturePathA(Narrow(name)).c_str(), offset, susie::kFromFile, &info);
         case Way::WideMemory:
         case Way::NarrowMemory: {
             const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
             const auto length = static_cast<LONG_PTR>(bytes.size());
-            return way == Way::WideMemory
-                       ? plugin.GetPictureInfoW(reinterpret_cast<LPCWSTR>(bytes.data()), length, susie::kFromMemory,
-                                                &info)
-                       : plugin.GetPictureInfo(reinterpret_cast<LPCSTR>(bytes.data()), length, susie::kFromMemory,
-                                               &info);
+            return way == Way::WideMemory ? plugin.GetPictureInfoW(reinterpret_cast<LPCWSTR>(bytes.data()), length,
+                                                                   susie::kFromMemory, &info)
+                                          : plugin.GetPictureInfo(reinterpret_cast<LPCSTR>(bytes.data()), length,
+                                                                  susie::kFromMemory, &info);
         }
         }
         return -100;
@@ -119,11 +117,8 @@ TEST_F(PictureInfoExport, DensitiesComeFromEachAxis) {
         int x;
         int y;
     } cases[] = {
-        {L"dpi72.jxr", 2834, 2834},
-        {L"dpi300.jxr", 11811, 11811},
-        {L"dpi2000.jxr", 13204, 13204},
-        {L"dpi72x300.jxr", 2834, 11811},
-        {L"rgb24_8x8.jxr", 3779, 3779},
+        {L"dpi72.jxr", 2834, 2834},      {L"dpi300.jxr", 11811, 11811},  {L"dpi2000.jxr", 13204, 13204},
+        {L"dpi72x300.jxr", 2834, 11811}, {L"rgb24_8x8.jxr", 3779, 3779},
     };
     for (const auto& c : cases) {
         for (Way way : kAllWays) {
@@ -144,20 +139,13 @@ TEST_F(PictureInfoExport, ColourDepthIsTheStoredFormatsDepth) {
         int height;
         int depth;
     } cases[] = {
-        {L"gray8_5x2.jxr", 5, 2, 8},
-        {L"gray16_3x2.jxr", 3, 2, 16},
-        {L"bw_33x2.jxr", 33, 2, 1},
-        {L"bw_33x2_b1.jxr", 33, 2, 1},
-        {L"bgr555_4x2.jxr", 4, 2, 16},
-        {L"bgr565_4x2.jxr", 4, 2, 16},
-        {L"bgra32_3x2.jxr", 3, 2, 32},
-        {L"bgra32_3x2_interleaved.jxr", 3, 2, 32},
-        {L"rgb24_3x2.jxr", 3, 2, 24},
-        {L"rgb24_5x3.jxr", 5, 3, 24},
-        {L"rgb48_3x2.jxr", 3, 2, 48},
-        {L"rgba64_2x2.jxr", 2, 2, 64},
-        {L"rgba128f_2x2.jxr", 2, 2, 128},
-        {L"lossy_rgb24_64x64.jxr", 64, 64, 24},
+        {L"gray8_5x2.jxr", 5, 2, 8},      {L"gray16_3x2.jxr", 3, 2, 16},
+        {L"bw_33x2.jxr", 33, 2, 1},       {L"bw_33x2_b1.jxr", 33, 2, 1},
+        {L"bgr555_4x2.jxr", 4, 2, 16},    {L"bgr565_4x2.jxr", 4, 2, 16},
+        {L"bgra32_3x2.jxr", 3, 2, 32},    {L"bgra32_3x2_interleaved.jxr", 3, 2, 32},
+        {L"rgb24_3x2.jxr", 3, 2, 24},     {L"rgb24_5x3.jxr", 5, 3, 24},
+        {L"rgb48_3x2.jxr", 3, 2, 48},     {L"rgba64_2x2.jxr", 2, 2, 64},
+        {L"rgba128f_2x2.jxr", 2, 2, 128}, {L"lossy_rgb24_64x64.jxr", 64, 64, 24},
     };
     for (const auto& c : cases) {
         for (Way way : kAllWays) {
@@ -203,7 +191,9 @@ TEST_F(PictureInfoExport, ThreadsAskingAtOnce) {
         const wchar_t* name;
         int width;
         int depth;
-    } cases[] = {{L"rgb24_640x480.jxr", 640, 24}, {L"gray8_5x2.jxr", 5, 8}, {L"rgba128f_2x2.jxr", 2, 128},
+    } cases[] = {{L"rgb24_640x480.jxr", 640, 24},
+                 {L"gray8_5x2.jxr", 5, 8},
+                 {L"rgba128f_2x2.jxr", 2, 128},
                  {L"bw_33x2.jxr", 33, 1}};
     std::vector<int> wrong(8, 0);
     std::vector<std::thread> threads;
@@ -227,8 +217,8 @@ TEST_F(PictureInfoExport, ThreadsAskingAtOnce) {
 // --- failures ------------------------------------------------------------------------
 
 TEST_F(PictureInfoExport, ImagesOfOtherFormatsAreUnknownAndLeaveTheRecordAlone) {
-    for (const wchar_t* name : {L"sample.png", L"png_named.jxr", L"sample.bmp", L"bmp_named.jxr", L"sample.tif",
-                                L"tif_named.jxr"}) {
+    for (const wchar_t* name :
+         {L"sample.png", L"png_named.jxr", L"sample.bmp", L"bmp_named.jxr", L"sample.tif", L"tif_named.jxr"}) {
         for (Way way : kAllWays) {
             SCOPED_TRACE(Narrow(name) + ", " + NameOf(way));
             susie::PictureInfo info;
@@ -292,11 +282,10 @@ TEST_F(PictureInfoExport, AnEmptyMemoryBlockGetsTheImagingComponentsAnswer) {
 // any byte of it is read.
 TEST_F(PictureInfoExport, MemoryBlocksLongerThan32BitsAreRefused) {
     const std::vector<std::uint8_t> bytes = ReadFileBytes(FixturePath(L"rgb24_3x2.jxr"));
-    for (LONG_PTR length : {LONG_PTR{0x100000000}, static_cast<LONG_PTR>(0x100000000 + bytes.size()),
-                            LONG_PTR{0x7FFFFFFFFFFFFFFF}}) {
+    for (LONG_PTR length :
+         {LONG_PTR{0x100000000}, static_cast<LONG_PTR>(0x100000000 + bytes.size()), LONG_PTR{0x7FFFFFFFFFFFFFFF}}) {
         susie::PictureInfo info = PatternRecord();
-        EXPECT_EQ(plugin.GetPictureInfoW(reinterpret_cast<LPCWSTR>(bytes.data()), length, susie::kFromMemory, &info),
-                  8)
+        EXPECT_EQ(plugin.GetPictureInfoW(reinterpret_cast<LPCWSTR>(bytes.data()), length, susie::kFromMemory, &info), 8)
             << length;
         EXPECT_TRUE(Untouched(info));
         info = PatternRecord();

@@ -71,6 +71,7 @@ struct PublishedFormat {
     const GUID* guid;
     const char* name;
 };
+// clang-format off
 #define PUBLISHED(name) PublishedFormat{&GUID_WICPixelFormat##name, #name}
 const std::array<PublishedFormat, 76> kPublishedRows = {
     PUBLISHED(1bppIndexed),          PUBLISHED(2bppIndexed),          PUBLISHED(4bppIndexed),
@@ -101,14 +102,15 @@ const std::array<PublishedFormat, 76> kPublishedRows = {
     PUBLISHED(8bppAlpha),
 };
 #undef PUBLISHED
+// clang-format on
 
 bool SameBytes(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
 std::string Hex(const GUID& g) {
     char text[64];
     std::snprintf(text, sizeof text, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  static_cast<unsigned long>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2],
-                  g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+                  static_cast<unsigned long>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3],
+                  g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
     return text;
 }
 
@@ -205,8 +207,7 @@ TEST(PixelFormatRows, RowsWithAlphaKeepTheirGivenTargets) {
     for (std::size_t i = 0; i < kPublishedRows.size(); ++i) {
         const std::string name = kPublishedRows[i].name;
         if (!AlphaFromName(name)) continue;
-        const GUID& expected =
-            name == "16bppBGRA5551" ? GUID_WICPixelFormat16bppBGR555 : GUID_WICPixelFormat24bppBGR;
+        const GUID& expected = name == "16bppBGRA5551" ? GUID_WICPixelFormat16bppBGR555 : GUID_WICPixelFormat24bppBGR;
         EXPECT_TRUE(SameBytes(PixelFormatRow(i).target, expected)) << name;
         ++checked;
     }
@@ -221,8 +222,8 @@ TEST(PixelFormatRows, OutputFormatsGiveTheOutputDepth) {
         int bits;
         bool alpha;
     } outputs[] = {
-        {&GUID_WICPixelFormat1bppIndexed, 1, false}, {&GUID_WICPixelFormat4bppIndexed, 4, false},
-        {&GUID_WICPixelFormat8bppIndexed, 8, false}, {&GUID_WICPixelFormatBlackWhite, 1, false},
+        {&GUID_WICPixelFormat1bppIndexed, 1, false},  {&GUID_WICPixelFormat4bppIndexed, 4, false},
+        {&GUID_WICPixelFormat8bppIndexed, 8, false},  {&GUID_WICPixelFormatBlackWhite, 1, false},
         {&GUID_WICPixelFormat4bppGray, 4, false},     {&GUID_WICPixelFormat8bppGray, 8, false},
         {&GUID_WICPixelFormat16bppBGR555, 16, false}, {&GUID_WICPixelFormat24bppBGR, 24, false},
         {&GUID_WICPixelFormat32bppBGRA, 32, true},
@@ -335,8 +336,8 @@ TEST(PixelFormatTableBuild, TheIndexIsBuiltOnTheFirstLookupOnly) {
 // the same entries, in several fresh tables.
 TEST(PixelFormatTableBuild, ManyThreadsBuildTheIndexOnce) {
     constexpr int kThreads = 16;
-    const GUID* formats[] = {&GUID_WICPixelFormat32bppBGRA, &GUID_WICPixelFormat24bppBGR,
-                             &GUID_WICPixelFormat8bppAlpha, &GUID_WICPixelFormat32bppRGB};
+    const GUID* formats[] = {&GUID_WICPixelFormat32bppBGRA, &GUID_WICPixelFormat24bppBGR, &GUID_WICPixelFormat8bppAlpha,
+                             &GUID_WICPixelFormat32bppRGB};
     const PixelFormatEntry* expected[] = {&PixelFormatRow(23), &PixelFormatRow(20), &PixelFormatRow(75),
                                           &kFallbackEntry};
     for (int round = 0; round < 25; ++round) {

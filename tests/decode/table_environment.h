@@ -16,7 +16,7 @@ public:
 };
 
 // Registered before main runs: one definition per test program.
-#define DECODE_TESTING_ATTACH_PIXEL_FORMAT_TABLE()                                   \
+#define DECODE_TESTING_ATTACH_PIXEL_FORMAT_TABLE()                                     \
     [[maybe_unused]] static testing::Environment* const kPixelFormatTableEnvironment = \
         testing::AddGlobalTestEnvironment(new decode_testing::PixelFormatTableEnvironment)
 

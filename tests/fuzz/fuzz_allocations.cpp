@@ -206,7 +206,8 @@ bool TrackAllocations(HMODULE module, std::string* wrapped, std::string* error) 
         return false;
     }
     bool freeWrapped = false, mallocWrapped = false;
-    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress); d->Name != 0; ++d) {
+    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress); d->Name != 0;
+         ++d) {
         const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(
             base + (d->OriginalFirstThunk != 0 ? d->OriginalFirstThunk : d->FirstThunk));
         auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);

@@ -47,7 +47,8 @@ namespace {
 
 std::string Narrow(const std::wstring& text) {
     if (text.empty()) return {};
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int n =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(n), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
     return out;
@@ -81,9 +82,9 @@ std::string Hex(unsigned long long value) {
 
 bool IsRuntimeModule(const std::string& lower) {
     static const char* const kRuntime[] = {
-        "ntdll.dll",   "kernel32.dll", "kernelbase.dll", "msvcrt.dll",  "ucrtbase.dll", "shlwapi.dll",
-        "shcore.dll",  "ole32.dll",    "combase.dll",    "oleaut32.dll", "rpcrt4.dll",  "user32.dll",
-        "win32u.dll",  "gdi32.dll",    "advapi32.dll",   "sechost.dll", "msvcp140.dll", "vcruntime140.dll",
+        "ntdll.dll",  "kernel32.dll", "kernelbase.dll", "msvcrt.dll",   "ucrtbase.dll", "shlwapi.dll",
+        "shcore.dll", "ole32.dll",    "combase.dll",    "oleaut32.dll", "rpcrt4.dll",   "user32.dll",
+        "win32u.dll", "gdi32.dll",    "advapi32.dll",   "sechost.dll",  "msvcp140.dll", "vcruntime140.dll",
     };
     if (lower == "?" || lower.empty()) return true;
     if (lower.rfind("api-ms-win-", 0) == 0) return true;
@@ -204,8 +205,9 @@ Report ReadReport(const std::wstring& path, Figures& figures) {
             if (figures.violationSamples.size() < 40 && w.size() >= 3) {
                 const std::size_t textAt = line.find(' ', line.find(' ', 2) + 1);
                 const int step = std::atoi(w[2].c_str());
-                figures.violationSamples.push_back("input " + w[1] + " " + (step >= 0 ? StepName(step) : "(input file)") +
-                                                   ": " + (textAt != std::string::npos ? line.substr(textAt + 1) : line));
+                figures.violationSamples.push_back("input " + w[1] + " " +
+                                                   (step >= 0 ? StepName(step) : "(input file)") + ": " +
+                                                   (textAt != std::string::npos ? line.substr(textAt + 1) : line));
             }
             break;
         }
@@ -300,19 +302,19 @@ struct Running {
     bool killed = false;
 };
 
-bool Spawn(const CampaignOptions& options, const std::wstring& dir, unsigned number, const Range& range, Running& worker) {
+bool Spawn(const CampaignOptions& options, const std::wstring& dir, unsigned number, const Range& range,
+           Running& worker) {
     worker.range = range;
     worker.dir = dir;
     worker.report = dir + L"\\worker-" + std::to_wstring(number) + L".txt";
     worker.log = dir + L"\\worker-" + std::to_wstring(number) + L".log";
-    std::wstring command = L"\"" + ThisProgram() +
-                           L"\" --gtest_filter=FuzzWorker.DISABLED_Run --gtest_also_run_disabled_tests --fuzz-worker" +
-                           L" --fuzz-seed=" + std::to_wstring(options.seed) + L" --fuzz-first=" +
-                           std::to_wstring(range.first) + L" --fuzz-count=" + std::to_wstring(range.count) +
-                           L" --fuzz-warmup=" + std::to_wstring(options.warmupRounds) +
-                           L" --fuzz-clean=" + std::to_wstring(options.cleanRounds) +
-                           L" --fuzz-checkpoint=" + std::to_wstring(options.checkpointEvery) + L" --fuzz-stall=" +
-                           std::to_wstring(options.stallSeconds) + L" \"--fuzz-report=" + worker.report + L"\"";
+    std::wstring command =
+        L"\"" + ThisProgram() +
+        L"\" --gtest_filter=FuzzWorker.DISABLED_Run --gtest_also_run_disabled_tests --fuzz-worker" + L" --fuzz-seed=" +
+        std::to_wstring(options.seed) + L" --fuzz-first=" + std::to_wstring(range.first) + L" --fuzz-count=" +
+        std::to_wstring(range.count) + L" --fuzz-warmup=" + std::to_wstring(options.warmupRounds) + L" --fuzz-clean=" +
+        std::to_wstring(options.cleanRounds) + L" --fuzz-checkpoint=" + std::to_wstring(options.checkpointEvery) +
+        L" --fuzz-stall=" + std::to_wstring(options.stallSeconds) + L" \"--fuzz-report=" + worker.report + L"\"";
     if (options.allSteps) command += L" --fuzz-all-steps";
     if (options.stepMask != 0xFFF) command += L" --fuzz-steps=" + std::to_wstring(options.stepMask);
     command += L" --fuzz-picture-limit=" + std::to_wstring(options.pictureLimit) + L" --fuzz-large-every=" +
@@ -327,7 +329,8 @@ bool Spawn(const CampaignOptions& options, const std::wstring& dir, unsigned num
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE log = ::CreateFileW(worker.log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit,
                                CREATE_ALWAYS, 0, nullptr);
-    HANDLE input = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    HANDLE input =
+        ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -335,8 +338,8 @@ bool Spawn(const CampaignOptions& options, const std::wstring& dir, unsigned num
     startup.hStdOutput = log;
     startup.hStdError = log;
     PROCESS_INFORMATION process{};
-    const BOOL ok = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                                     &startup, &process);
+    const BOOL ok = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                     nullptr, &startup, &process);
     if (log != INVALID_HANDLE_VALUE) ::CloseHandle(log);
     if (input != INVALID_HANDLE_VALUE) ::CloseHandle(input);
     if (!ok) return false;
@@ -352,19 +355,20 @@ void SaveInput(const CampaignOptions& options, const Corpus& corpus, Incident& i
                unsigned alreadySaved) {
     if (incident.input < 0) return;
     const Input input = MakeInput(corpus, options.seed, static_cast<std::uint64_t>(incident.input));
-    incident.detail = std::string(MutationName(input.mutation)) + " of " + input.base->name + ": " + input.detail + " (" +
-                      std::to_string(input.bytes.size()) + " bytes)";
+    incident.detail = std::string(MutationName(input.mutation)) + " of " + input.base->name + ": " + input.detail +
+                      " (" + std::to_string(input.bytes.size()) + " bytes)";
     if (folder == "platform" && alreadySaved >= 200) return;
     const std::wstring dir = options.outDir + L"\\" + Widen(folder);
     ::CreateDirectoryW(options.outDir.c_str(), nullptr);
     ::CreateDirectoryW(dir.c_str(), nullptr);
-    const std::wstring stem = dir + L"\\" + std::to_wstring(sizeof(void*) * 8) + L"bit-seed" + std::to_wstring(options.seed) +
-                              L"-input" + std::to_wstring(incident.input);
+    const std::wstring stem = dir + L"\\" + std::to_wstring(sizeof(void*) * 8) + L"bit-seed" +
+                              std::to_wstring(options.seed) + L"-input" + std::to_wstring(incident.input);
     const std::wstring path = stem + L".jxr";
     HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
-    if (!input.bytes.empty()) ::WriteFile(file, input.bytes.data(), static_cast<DWORD>(input.bytes.size()), &written, nullptr);
+    if (!input.bytes.empty())
+        ::WriteFile(file, input.bytes.data(), static_cast<DWORD>(input.bytes.size()), &written, nullptr);
     ::CloseHandle(file);
     incident.saved = Shown(path);
 
@@ -449,11 +453,13 @@ unsigned Figures::Hangs(Owner owner) const {
 }
 
 unsigned Figures::LeaksOver() const {
-    return static_cast<unsigned>(std::count_if(leakRuns.begin(), leakRuns.end(), [](const LeakRun& r) { return r.over; }));
+    return static_cast<unsigned>(
+        std::count_if(leakRuns.begin(), leakRuns.end(), [](const LeakRun& r) { return r.over; }));
 }
 
 unsigned Figures::LeakRunsJudged() const {
-    return static_cast<unsigned>(std::count_if(leakRuns.begin(), leakRuns.end(), [](const LeakRun& r) { return r.judged; }));
+    return static_cast<unsigned>(
+        std::count_if(leakRuns.begin(), leakRuns.end(), [](const LeakRun& r) { return r.judged; }));
 }
 
 Figures RunCampaign(const CampaignOptions& options) {
@@ -473,8 +479,8 @@ Figures RunCampaign(const CampaignOptions& options) {
     }
     ::CreateDirectoryW(options.outDir.c_str(), nullptr);
     static unsigned campaigns = 0;
-    const std::wstring runDir = options.outDir + L"\\run-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                                std::to_wstring(++campaigns);
+    const std::wstring runDir =
+        options.outDir + L"\\run-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++campaigns);
     ::CreateDirectoryW(runDir.c_str(), nullptr);
 
     std::deque<Range> queue;
@@ -492,7 +498,8 @@ Figures RunCampaign(const CampaignOptions& options) {
         if (options.progressSeconds != 0 && ::GetTickCount64() - lastProgress >= options.progressSeconds * 1000ull) {
             lastProgress = ::GetTickCount64();
             std::printf("fuzz: ... %.0f s: %llu of %llu inputs done (of finished workers), %zu incidents\n",
-                        static_cast<double>(lastProgress - startTime) / 1000.0, static_cast<unsigned long long>(figures.started),
+                        static_cast<double>(lastProgress - startTime) / 1000.0,
+                        static_cast<unsigned long long>(figures.started),
                         static_cast<unsigned long long>(options.inputs), figures.incidents.size());
             std::fflush(stdout);
         }
@@ -615,7 +622,7 @@ Figures RunCampaign(const CampaignOptions& options) {
                     // or an unchanged test image killed it (warm-up or clean
                     // rounds).
                     figures.fatal = std::string(r.inCall && r.callInput < 0 ? "a worker died on an unchanged test image"
-                                                                             : "a worker died before its first input") +
+                                                                            : "a worker died before its first input") +
                                     " in " + (incident.step >= 0 ? StepName(incident.step) : "(between calls)") + ": " +
                                     incident.what + " " + incident.chain + " " + incident.message + " (report " +
                                     Shown(w.report) + ")";
@@ -651,8 +658,8 @@ Figures RunCampaign(const CampaignOptions& options) {
     }
     // Only when empty. Wine deletes a file that a process which has just
     // ended had open only a moment later: wait for that.
-    for (int attempt = 0; attempt < 50 && !keptFiles && !::RemoveDirectoryW(runDir.c_str()) &&
-                          ::GetLastError() == ERROR_DIR_NOT_EMPTY;
+    for (int attempt = 0;
+         attempt < 50 && !keptFiles && !::RemoveDirectoryW(runDir.c_str()) && ::GetLastError() == ERROR_DIR_NOT_EMPTY;
          ++attempt) {
         ::Sleep(100);
     }
@@ -662,15 +669,17 @@ Figures RunCampaign(const CampaignOptions& options) {
 
 void PrintFigures(const Figures& f, const CampaignOptions& o, std::FILE* out) {
     std::fprintf(out, "fuzz: %s (%d-bit), seed %llu, inputs %llu..%llu (%llu), %u worker(s) at a time, %s\n",
-                 f.module.c_str(), f.bits, static_cast<unsigned long long>(f.seed), static_cast<unsigned long long>(f.first),
-                 static_cast<unsigned long long>(f.first + f.inputs - 1), static_cast<unsigned long long>(f.inputs),
-                 std::max(1u, o.jobs), o.allSteps ? "all 12 calls per input" : "6 calls per input");
+                 f.module.c_str(), f.bits, static_cast<unsigned long long>(f.seed),
+                 static_cast<unsigned long long>(f.first), static_cast<unsigned long long>(f.first + f.inputs - 1),
+                 static_cast<unsigned long long>(f.inputs), std::max(1u, o.jobs),
+                 o.allSteps ? "all 12 calls per input" : "6 calls per input");
     std::fprintf(out, "fuzz: inputs begun %llu, finished %llu; calls %llu; workers started %u; %.1f s\n",
                  static_cast<unsigned long long>(f.started), static_cast<unsigned long long>(f.finished),
                  static_cast<unsigned long long>(f.calls), f.workers, f.seconds);
     if (o.pictureLimit != 0) {
         std::fprintf(out, "fuzz: GetPicture left out for %llu inputs claiming more than %llu MB at 4 bytes a pixel",
-                     static_cast<unsigned long long>(f.picturesLeftOut), static_cast<unsigned long long>(o.pictureLimit >> 20));
+                     static_cast<unsigned long long>(f.picturesLeftOut),
+                     static_cast<unsigned long long>(o.pictureLimit >> 20));
         if (o.largeEvery != 0) {
             std::fprintf(out, " (made for the %llu of them whose number is a multiple of %u)",
                          static_cast<unsigned long long>(f.picturesSampled), o.largeEvery);
@@ -679,7 +688,8 @@ void PrintFigures(const Figures& f, const CampaignOptions& o, std::FILE* out) {
     }
     std::fprintf(out, "fuzz: mutations:");
     for (int m = 0; m < static_cast<int>(Mutation::Count); ++m) {
-        std::fprintf(out, " %s %llu", MutationName(static_cast<Mutation>(m)), static_cast<unsigned long long>(f.mutations[m]));
+        std::fprintf(out, " %s %llu", MutationName(static_cast<Mutation>(m)),
+                     static_cast<unsigned long long>(f.mutations[m]));
     }
     std::fprintf(out, "\n");
     for (int family = 0; family < kFamilyCount; ++family) {
@@ -693,8 +703,9 @@ void PrintFigures(const Figures& f, const CampaignOptions& o, std::FILE* out) {
     unsigned silent = 0;
     for (const Incident& i : f.incidents) {
         if (i.owner == Owner::Platform && i.kind != Incident::Hang) {
-            ++platformModules[i.kind == Incident::SilentExit ? std::string("silent exit inside a call")
-                                                              : i.module + (i.kind == Incident::Abort ? " abort" : " exception")];
+            ++platformModules[i.kind == Incident::SilentExit
+                                  ? std::string("silent exit inside a call")
+                                  : i.module + (i.kind == Incident::Abort ? " abort" : " exception")];
             if (i.kind == Incident::SilentExit) ++silent;
         }
     }
@@ -709,8 +720,8 @@ void PrintFigures(const Figures& f, const CampaignOptions& o, std::FILE* out) {
         std::fprintf(out, ")");
     }
     std::fprintf(out, ", test program's %u, unattributed %u; hangs: ours %u, platform's %u, other %u\n",
-                 f.Crashes(Owner::TestProgram), f.Crashes(Owner::Unknown), f.Hangs(Owner::Ours), f.Hangs(Owner::Platform),
-                 f.Hangs(Owner::TestProgram) + f.Hangs(Owner::Unknown));
+                 f.Crashes(Owner::TestProgram), f.Crashes(Owner::Unknown), f.Hangs(Owner::Ours),
+                 f.Hangs(Owner::Platform), f.Hangs(Owner::TestProgram) + f.Hangs(Owner::Unknown));
     std::vector<Incident> sorted = f.incidents;
     std::sort(sorted.begin(), sorted.end(), [](const Incident& a, const Incident& b) { return a.input < b.input; });
     const char* kKinds[] = {"exception", "abort", "hang", "silent exit"};
@@ -735,16 +746,19 @@ void PrintFigures(const Figures& f, const CampaignOptions& o, std::FILE* out) {
         if (platform && ++listed > 40) continue;
         std::string detail = i.detail;
         if (platform && detail.size() > 110) detail = detail.substr(0, 107) + "...";
-        std::fprintf(out, "fuzz:   %s input %lld (%s) in %s: %s -> %s (%s)\n", platform ? "  " : "!!", i.input, detail.c_str(),
-                     i.step >= 0 ? StepName(i.step) : "(between calls)", i.what.c_str(), OwnerName(i.owner),
-                     i.place.empty() ? i.module.c_str() : i.place.c_str());
+        std::fprintf(out, "fuzz:   %s input %lld (%s) in %s: %s -> %s (%s)\n", platform ? "  " : "!!", i.input,
+                     detail.c_str(), i.step >= 0 ? StepName(i.step) : "(between calls)", i.what.c_str(),
+                     OwnerName(i.owner), i.place.empty() ? i.module.c_str() : i.place.c_str());
         if (!platform) {
             if (!i.chain.empty()) std::fprintf(out, "fuzz:        chain %s\n", i.chain.c_str());
             if (!i.message.empty()) std::fprintf(out, "fuzz:        output %s\n", i.message.c_str());
         }
-        if (!i.saved.empty()) std::fprintf(out, "fuzz:        saved %s%s\n", i.saved.c_str(), platform ? "" : " (and .txt)");
+        if (!i.saved.empty())
+            std::fprintf(out, "fuzz:        saved %s%s\n", i.saved.c_str(), platform ? "" : " (and .txt)");
     }
-    if (listed > 40) std::fprintf(out, "fuzz:   ... %u more of the platform's (see the .txt next to each saved input)\n", listed - 40);
+    if (listed > 40)
+        std::fprintf(out, "fuzz:   ... %u more of the platform's (see the .txt next to each saved input)\n",
+                     listed - 40);
     long long maxHandles = 0, maxBlocks = 0, maxBytes = 0, maxPrivate = 0, maxHeap = 0;
     long long maxCleanHandles = 0, maxCleanPrivate = 0, maxCleanHeap = 0;
     std::uint64_t judgedInputs = 0;
@@ -764,33 +778,39 @@ void PrintFigures(const Figures& f, const CampaignOptions& o, std::FILE* out) {
         maxPrivate = std::max(maxPrivate, r.privateBytes);
         maxHeap = std::max(maxHeap, r.heapBytes);
     }
-    std::fprintf(out,
-                 "fuzz: leaks over the fuzz inputs: %u of %zu worker runs judged (%llu inputs after warm-up); largest "
-                 "growth: handles %+lld (slack %lld), the plug-in's heap blocks %+lld / %+lld bytes (slack %lld / %lld)\n",
-                 f.LeakRunsJudged(), f.leakRuns.size(), static_cast<unsigned long long>(judgedInputs), maxHandles,
-                 o.handleSlack, maxBlocks, maxBytes, o.ourBlockSlack, o.ourByteSlack);
-    std::fprintf(out,
-                 "fuzz:   whole process over the same inputs (the platform's leaks included, not judged): private memory "
-                 "%+lld KB, heap in use %+lld KB\n",
-                 maxPrivate / 1024, maxHeap / 1024);
-    std::fprintf(out,
-                 "fuzz: leaks over the clean rounds (%u of unchanged files after the inputs): %u worker runs; largest growth: "
-                 "handles %+lld (slack %lld), private memory %+lld KB (slack %lld KB), heap in use %+lld KB (slack %lld KB)\n",
-                 o.cleanRounds, cleanRuns, maxCleanHandles, o.handleSlack, maxCleanPrivate / 1024, o.cleanPrivateSlack / 1024,
-                 maxCleanHeap / 1024, o.cleanHeapSlack / 1024);
+    std::fprintf(
+        out,
+        "fuzz: leaks over the fuzz inputs: %u of %zu worker runs judged (%llu inputs after warm-up); largest "
+        "growth: handles %+lld (slack %lld), the plug-in's heap blocks %+lld / %+lld bytes (slack %lld / %lld)\n",
+        f.LeakRunsJudged(), f.leakRuns.size(), static_cast<unsigned long long>(judgedInputs), maxHandles, o.handleSlack,
+        maxBlocks, maxBytes, o.ourBlockSlack, o.ourByteSlack);
+    std::fprintf(
+        out,
+        "fuzz:   whole process over the same inputs (the platform's leaks included, not judged): private memory "
+        "%+lld KB, heap in use %+lld KB\n",
+        maxPrivate / 1024, maxHeap / 1024);
+    std::fprintf(
+        out,
+        "fuzz: leaks over the clean rounds (%u of unchanged files after the inputs): %u worker runs; largest growth: "
+        "handles %+lld (slack %lld), private memory %+lld KB (slack %lld KB), heap in use %+lld KB (slack %lld KB)\n",
+        o.cleanRounds, cleanRuns, maxCleanHandles, o.handleSlack, maxCleanPrivate / 1024, o.cleanPrivateSlack / 1024,
+        maxCleanHeap / 1024, o.cleanHeapSlack / 1024);
     std::fprintf(out, "fuzz: worker runs over a slack: %u\n", f.LeaksOver());
     for (const LeakRun& r : f.leakRuns) {
         if (r.over) {
-            std::fprintf(out,
-                         "fuzz:   !! over %llu inputs: handles %+lld, the plug-in's blocks %+lld / %+lld bytes; clean rounds: "
-                         "handles %+lld, private %+lld KB, heap %+lld KB\n",
-                         static_cast<unsigned long long>(r.inputs), r.handles, r.ourBlocks, r.ourBytes, r.cleanHandles,
-                         r.cleanPrivate / 1024, r.cleanHeap / 1024);
+            std::fprintf(
+                out,
+                "fuzz:   !! over %llu inputs: handles %+lld, the plug-in's blocks %+lld / %+lld bytes; clean rounds: "
+                "handles %+lld, private %+lld KB, heap %+lld KB\n",
+                static_cast<unsigned long long>(r.inputs), r.handles, r.ourBlocks, r.ourBytes, r.cleanHandles,
+                r.cleanPrivate / 1024, r.cleanHeap / 1024);
         }
     }
-    std::fprintf(out, "fuzz: time inside the plug-in's calls %.1f s; longest calls:", static_cast<double>(f.callMs) / 1000.0);
+    std::fprintf(
+        out, "fuzz: time inside the plug-in's calls %.1f s; longest calls:", static_cast<double>(f.callMs) / 1000.0);
     for (const Figures::SlowCall& c : f.slowest) {
-        std::fprintf(out, " input %lld %s -> %d in %.1f s;", c.input, StepName(c.step), c.result, static_cast<double>(c.ms) / 1000.0);
+        std::fprintf(out, " input %lld %s -> %d in %.1f s;", c.input, StepName(c.step), c.result,
+                     static_cast<double>(c.ms) / 1000.0);
     }
     std::fprintf(out, "\n");
     std::fprintf(out, "fuzz: rule violations %llu\n", static_cast<unsigned long long>(f.violations));

@@ -20,8 +20,8 @@ struct CampaignOptions {
     std::uint64_t seed = 0;
     std::uint64_t first = 0;
     std::uint64_t inputs = 1000;
-    unsigned jobs = 1;              // workers at a time
-    unsigned chunk = 250;           // inputs handed to one worker
+    unsigned jobs = 1;     // workers at a time
+    unsigned chunk = 250;  // inputs handed to one worker
     unsigned warmupRounds = 1;
     unsigned checkpointEvery = 25;
     unsigned stallSeconds = 60;
@@ -29,9 +29,9 @@ struct CampaignOptions {
     unsigned stepMask = 0xFFF;
     std::uint64_t pictureLimit = 0;  // see WorkerOptions
     unsigned largeEvery = 0;
-    std::string inject;             // planted fault, for the harness's own tests
-    std::wstring outDir;            // reports while running, kept inputs
-    unsigned progressSeconds = 0;   // a progress line this often (0: none)
+    std::string inject;            // planted fault, for the harness's own tests
+    std::wstring outDir;           // reports while running, kept inputs
+    unsigned progressSeconds = 0;  // a progress line this often (0: none)
     // Leak check, per worker (see README.md): over the fuzz inputs, from the
     // measurement right after the warm-up to the last one, the process's
     // handles and the plug-in's own heap blocks; over the clean rounds at the
@@ -54,16 +54,16 @@ const char* OwnerName(Owner owner);
 struct Incident {
     enum Kind { Exception, Abort, Hang, SilentExit } kind = SilentExit;
     long long input = -1;
-    int step = -1;             // -1: between two calls
+    int step = -1;  // -1: between two calls
     int mutation = -1;
     Owner owner = Owner::Unknown;
-    std::string module;        // the module that decided the owner
-    std::string place;         // its innermost frame in the chain (module+offset)
-    std::string what;          // exception code, exit code
-    std::string chain;         // module+offset, innermost first
-    std::string message;       // the end of the worker's output (an assertion's text)
-    std::string detail;        // the input: base file and mutation
-    std::string saved;         // where the input was kept
+    std::string module;             // the module that decided the owner
+    std::string place;              // its innermost frame in the chain (module+offset)
+    std::string what;               // exception code, exit code
+    std::string chain;              // module+offset, innermost first
+    std::string message;            // the end of the worker's output (an assertion's text)
+    std::string detail;             // the input: base file and mutation
+    std::string saved;              // where the input was kept
     const char* covered = nullptr;  // an abort at a place the plug-in's check covers: what it refuses
 };
 
@@ -75,14 +75,14 @@ const char* CoveredSite(const std::string& place);
 
 // One worker's measurements (growth from first to last).
 struct LeakRun {
-    std::uint64_t inputs = 0;     // fuzz inputs between the two measurements
-    long long handles = 0;        // process, over the fuzz inputs
-    long long ourBlocks = 0;      // the plug-in's own heap blocks, same span
+    std::uint64_t inputs = 0;  // fuzz inputs between the two measurements
+    long long handles = 0;     // process, over the fuzz inputs
+    long long ourBlocks = 0;   // the plug-in's own heap blocks, same span
     long long ourBytes = 0;
-    long long privateBytes = 0;   // process, same span (the platform's leaks included)
+    long long privateBytes = 0;  // process, same span (the platform's leaks included)
     long long heapBytes = 0;
     bool judged = false;
-    bool clean = false;           // the clean rounds ran
+    bool clean = false;  // the clean rounds ran
     long long cleanHandles = 0, cleanPrivate = 0, cleanHeap = 0;
     bool over = false;
 };

@@ -23,14 +23,12 @@ struct CorpusName {
     bool platformLeaks = false;
 };
 constexpr CorpusName kCorpus[] = {
-    {"rgb24_3x2.jxr", 10},        {"rgb24_5x3.jxr", 10},       {"rgb24_8x8.jxr", 10},
-    {"rgb24_4x2.jxr", 6},         {"bw_33x2.jxr", 10},         {"bw_33x2_b1.jxr", 6},
-    {"gray8_5x2.jxr", 10},        {"gray16_3x2.jxr", 10},      {"bgr555_4x2.jxr", 10},
-    {"bgr565_4x2.jxr", 10},       {"bgra32_3x2.jxr", 12},      {"bgra32_3x2_interleaved.jxr", 10, true},
-    {"rgb48_3x2.jxr", 10},        {"rgba64_2x2.jxr", 10},      {"rgba128f_2x2.jxr", 10},
-    {"lossy_rgb24_64x64.jxr", 12}, {"dpi300.jxr", 4},          {"orient3.jxr", 4},
-    {"orient6.jxr", 4, true},           {"rgb24_640x480.jxr", 3},    {"truncated.jxr", 2},
-    {"png_named.jxr", 2},         {"bmp_named.jxr", 2},        {"tif_named.jxr", 2},
+    {"rgb24_3x2.jxr", 10},  {"rgb24_5x3.jxr", 10},  {"rgb24_8x8.jxr", 10},    {"rgb24_4x2.jxr", 6},
+    {"bw_33x2.jxr", 10},    {"bw_33x2_b1.jxr", 6},  {"gray8_5x2.jxr", 10},    {"gray16_3x2.jxr", 10},
+    {"bgr555_4x2.jxr", 10}, {"bgr565_4x2.jxr", 10}, {"bgra32_3x2.jxr", 12},   {"bgra32_3x2_interleaved.jxr", 10, true},
+    {"rgb48_3x2.jxr", 10},  {"rgba64_2x2.jxr", 10}, {"rgba128f_2x2.jxr", 10}, {"lossy_rgb24_64x64.jxr", 12},
+    {"dpi300.jxr", 4},      {"orient3.jxr", 4},     {"orient6.jxr", 4, true}, {"rgb24_640x480.jxr", 3},
+    {"truncated.jxr", 2},   {"png_named.jxr", 2},   {"bmp_named.jxr", 2},     {"tif_named.jxr", 2},
 };
 
 constexpr std::uint8_t kMagic[4] = {'I', 'I', 0xBC, 0x01};
@@ -44,9 +42,8 @@ constexpr std::uint16_t kTagImageOffset = 0xBCC0;
 constexpr std::uint16_t kTagImageBytes = 0xBCC1;
 constexpr std::uint16_t kTagAlphaOffset = 0xBCC2;
 constexpr std::uint16_t kTagAlphaBytes = 0xBCC3;
-constexpr std::uint16_t kKnownTags[] = {0xBC01, 0xBC02, 0xBC80, 0xBC81, 0xBC82, 0xBC83, 0xBCC0,
-                                        0xBCC1, 0xBCC2, 0xBCC3, 0xBCC4, 0xBCC5, 0x8773, 0x0112,
-                                        0x010E, 0x02BC, 0x83BB, 0x8769, 0x8825, 0xEA1C};
+constexpr std::uint16_t kKnownTags[] = {0xBC01, 0xBC02, 0xBC80, 0xBC81, 0xBC82, 0xBC83, 0xBCC0, 0xBCC1, 0xBCC2, 0xBCC3,
+                                        0xBCC4, 0xBCC5, 0x8773, 0x0112, 0x010E, 0x02BC, 0x83BB, 0x8769, 0x8825, 0xEA1C};
 
 std::uint16_t Get16(const std::vector<std::uint8_t>& b, std::size_t at) {
     return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
@@ -185,8 +182,8 @@ void RandomBytes(Input& in, Random& r) {
         const unsigned n = static_cast<unsigned>(r.Between(1, 16));
         in.detail = std::to_string(n) + " random bytes at";
         for (unsigned i = 0; i < n; ++i) {
-            const std::size_t at = static_cast<std::size_t>(
-                r.Chance(50) ? r.Below(std::min<std::size_t>(size, 200)) : r.Below(size));
+            const std::size_t at =
+                static_cast<std::size_t>(r.Chance(50) ? r.Below(std::min<std::size_t>(size, 200)) : r.Below(size));
             in.bytes[at] = r.Byte();
             if (i < 6) AppendFormat(in.detail, " %zu", at);
         }
@@ -240,8 +237,8 @@ void DamageOneTagField(Input& in, Random& r, const Layout& layout) {
     switch (r.Below(12)) {
     case 0: {  // the number of entries
         static constexpr std::uint32_t kCounts[] = {0, 1, 0xFFFF, 0x8000, 0x100};
-        const std::uint32_t n = r.Chance(50) ? kCounts[r.Below(5)]
-                                             : static_cast<std::uint32_t>(layout.entries.size() + r.Between(1, 4));
+        const std::uint32_t n =
+            r.Chance(50) ? kCounts[r.Below(5)] : static_cast<std::uint32_t>(layout.entries.size() + r.Between(1, 4));
         Put16(b, countAt, n);
         what = "entry count = " + std::to_string(n & 0xFFFF);
         break;
@@ -290,8 +287,8 @@ void DamageOneTagField(Input& in, Random& r, const Layout& layout) {
         break;
     }
     case 9: {  // an entry's tag: a duplicate, another known tag, anything
-        std::uint32_t t = r.Chance(60) ? kKnownTags[r.Below(std::size(kKnownTags))]
-                                       : static_cast<std::uint32_t>(r.Below(0x10000));
+        std::uint32_t t =
+            r.Chance(60) ? kKnownTags[r.Below(std::size(kKnownTags))] : static_cast<std::uint32_t>(r.Below(0x10000));
         Put16(b, e.at, t);
         what = "entry " + TagName(e.tag) + " tag = " + TagName(static_cast<std::uint16_t>(t));
         break;
@@ -309,7 +306,7 @@ void DamageOneTagField(Input& in, Random& r, const Layout& layout) {
             what = "pixel format byte " + std::to_string(at - format->value) + " = " + Hex(b[at]);
         } else {
             static constexpr std::uint16_t kPlaces[] = {kTagImageOffset, kTagImageBytes, kTagAlphaOffset,
-                                                        kTagAlphaBytes, kTagWidth, kTagHeight};
+                                                        kTagAlphaBytes,  kTagWidth,      kTagHeight};
             const IfdEntry* place = FindEntry(layout, kPlaces[r.Below(std::size(kPlaces))]);
             if (place == nullptr) place = &e;
             const std::uint32_t v = Interesting32(r, place->value, size);
@@ -363,8 +360,8 @@ void Dimensions(Input& in, Random& r) {
     // Usually the main image's header; for a planar alpha channel sometimes its own header.
     std::size_t at = layout.codestreams.front();
     const IfdEntry* image = FindEntry(layout, kTagImageOffset);
-    if (image != nullptr && std::find(layout.codestreams.begin(), layout.codestreams.end(), image->value) !=
-                                layout.codestreams.end()) {
+    if (image != nullptr &&
+        std::find(layout.codestreams.begin(), layout.codestreams.end(), image->value) != layout.codestreams.end()) {
         at = image->value;
     }
     if (layout.codestreams.size() > 1 && r.Chance(25)) at = layout.codestreams[r.Below(layout.codestreams.size())];
@@ -396,7 +393,9 @@ void Dimensions(Input& in, Random& r) {
     if (w != nullptr && h != nullptr && how < 8) {
         const std::uint64_t iw = how < 5 ? width : HugeSide(r);
         const std::uint64_t ih = how < 5 ? height : HugeSide(r);
-        const auto clamp = [](std::uint64_t v) { return static_cast<std::uint32_t>(std::min<std::uint64_t>(v, 0xFFFFFFFFull)); };
+        const auto clamp = [](std::uint64_t v) {
+            return static_cast<std::uint32_t>(std::min<std::uint64_t>(v, 0xFFFFFFFFull));
+        };
         for (const IfdEntry* e : {w, h}) {
             Put16(in.bytes, e->at + 2, 4);  // LONG
             Put32(in.bytes, e->at + 4, 1);
@@ -498,8 +497,8 @@ constexpr std::size_t kFlagsByte = 10;
 constexpr std::uint8_t kShortHeaderFlag = 0x80;
 constexpr std::size_t kSizeFields = 12;
 
-bool ReadDimensions(const std::vector<std::uint8_t>& b, std::size_t at, std::uint64_t& width,
-                    std::uint64_t& height, bool& shortHeader) {
+bool ReadDimensions(const std::vector<std::uint8_t>& b, std::size_t at, std::uint64_t& width, std::uint64_t& height,
+                    bool& shortHeader) {
     if (at + kSizeFields + 4 > b.size()) return false;
     shortHeader = (b[at + kFlagsByte] & kShortHeaderFlag) != 0;
     const std::size_t p = at + kSizeFields;
@@ -542,7 +541,7 @@ bool WriteDimensions(std::vector<std::uint8_t>& b, std::size_t at, std::uint64_t
         }
         const IfdEntry* image = FindEntry(layout, kTagImageOffset);
         const IfdEntry* alpha = FindEntry(layout, kTagAlphaOffset);
-        const std::uint16_t grown = (alpha != nullptr && alpha->value == at) ? kTagAlphaBytes
+        const std::uint16_t grown = (alpha != nullptr && alpha->value == at)   ? kTagAlphaBytes
                                     : (image != nullptr && image->value == at) ? kTagImageBytes
                                                                                : 0;
         if (const IfdEntry* bytes = grown != 0 ? FindEntry(layout, grown) : nullptr) {

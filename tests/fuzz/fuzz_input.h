@@ -67,8 +67,8 @@ struct IfdEntry {
     std::uint32_t value = 0;
 };
 struct Layout {
-    bool container = false;       // the header's magic is there
-    std::size_t ifdOffset = 0;    // 0 when the directory is not inside the file
+    bool container = false;     // the header's magic is there
+    std::size_t ifdOffset = 0;  // 0 when the directory is not inside the file
     std::vector<IfdEntry> entries;
     std::vector<std::size_t> codestreams;  // offsets of "WMPHOTO\0"
 };
@@ -77,12 +77,12 @@ Layout ReadLayout(const std::vector<std::uint8_t>& bytes);
 // Image header of a codestream at `at`: width and height, as stored (the
 // header keeps width-1 and height-1, 16 bits each in the short form, 32 bits
 // each otherwise). False when the header is cut off.
-bool ReadDimensions(const std::vector<std::uint8_t>& bytes, std::size_t at, std::uint64_t& width,
-                    std::uint64_t& height, bool& shortHeader);
+bool ReadDimensions(const std::vector<std::uint8_t>& bytes, std::size_t at, std::uint64_t& width, std::uint64_t& height,
+                    bool& shortHeader);
 // Writes width and height (1 to 2^32) into the codestream's header, turning a
 // short header into a long one (4 bytes longer) when a value needs it, and
 // moves the directory's offsets and byte counts that the insertion shifts.
-bool WriteDimensions(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint64_t width,
-                     std::uint64_t height, bool forceLongHeader);
+bool WriteDimensions(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint64_t width, std::uint64_t height,
+                     bool forceLongHeader);
 
 }  // namespace fuzz

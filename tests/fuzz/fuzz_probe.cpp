@@ -107,8 +107,7 @@ std::size_t CallChain(const CONTEXT& context, std::uintptr_t stackBase, const vo
         } else {
             PVOID handlerData = nullptr;
             DWORD64 establisher = 0;
-            ::RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, c.Rip, function, &c, &handlerData, &establisher,
-                               nullptr);
+            ::RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, c.Rip, function, &c, &handlerData, &establisher, nullptr);
         }
         if (c.Rip == 0 || c.Rsp < stackLow || c.Rsp >= stackHigh) break;
         out[n++] = reinterpret_cast<const void*>(c.Rip);
@@ -156,8 +155,9 @@ std::size_t CallChain(const CONTEXT& context, std::uintptr_t stackBase, const vo
     return n;
 }
 
-__attribute__((noinline, optimize("no-omit-frame-pointer"))) std::size_t CurrentCallChain(const void** out, std::size_t max,
-                                                                                        std::uint64_t* scanned) {
+__attribute__((noinline, optimize("no-omit-frame-pointer"))) std::size_t CurrentCallChain(const void** out,
+                                                                                          std::size_t max,
+                                                                                          std::uint64_t* scanned) {
     CONTEXT context{};
     context.ContextFlags = CONTEXT_FULL;
 #ifdef _WIN64
@@ -192,8 +192,8 @@ std::size_t DescribeAddress(const void* address, char* text, std::size_t size) {
         if (length == 0) name = "?module";
         at = Append(text, size, at, name);
         at = Append(text, size, at, "+");
-        return AppendHex(text, size, at, reinterpret_cast<std::uintptr_t>(address) -
-                                             reinterpret_cast<std::uintptr_t>(module));
+        return AppendHex(text, size, at,
+                         reinterpret_cast<std::uintptr_t>(address) - reinterpret_cast<std::uintptr_t>(module));
     }
     at = Append(text, size, at, "?+");
     return AppendHex(text, size, at, reinterpret_cast<std::uintptr_t>(address));

@@ -9,10 +9,10 @@ namespace fuzz {
 // Each input goes through one call of each pair below (narrow or wide picked
 // per input), or through all twelve with --fuzz-all-steps.
 enum Step : int {
-    kIsSupportedHeader,     // IsSupported, 2 KB header buffer
-    kIsSupportedWHeader,    // IsSupportedW, 2 KB header buffer
-    kIsSupportedHandle,     // IsSupported, file handle
-    kIsSupportedWHandle,    // IsSupportedW, file handle
+    kIsSupportedHeader,   // IsSupported, 2 KB header buffer
+    kIsSupportedWHeader,  // IsSupportedW, 2 KB header buffer
+    kIsSupportedHandle,   // IsSupported, file handle
+    kIsSupportedWHandle,  // IsSupportedW, file handle
     kGetPictureInfoFile,
     kGetPictureInfoWFile,
     kGetPictureInfoMemory,
@@ -26,9 +26,9 @@ enum Step : int {
 
 inline const char* StepName(int step) {
     static const char* const kNames[kStepCount] = {
-        "IsSupported(header)",   "IsSupportedW(header)",   "IsSupported(handle)",   "IsSupportedW(handle)",
-        "GetPictureInfo(file)",  "GetPictureInfoW(file)",  "GetPictureInfo(memory)", "GetPictureInfoW(memory)",
-        "GetPicture(file)",      "GetPictureW(file)",      "GetPicture(memory)",    "GetPictureW(memory)",
+        "IsSupported(header)",  "IsSupportedW(header)",  "IsSupported(handle)",    "IsSupportedW(handle)",
+        "GetPictureInfo(file)", "GetPictureInfoW(file)", "GetPictureInfo(memory)", "GetPictureInfoW(memory)",
+        "GetPicture(file)",     "GetPictureW(file)",     "GetPicture(memory)",     "GetPictureW(memory)",
     };
     return step >= 0 && step < kStepCount ? kNames[step] : "?";
 }

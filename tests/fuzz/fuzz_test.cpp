@@ -89,17 +89,24 @@ Arguments ParseArguments() {
         else if (Option(arg, "--fuzz-seed", &v)) a.campaign.seed = a.workerOptions.seed = Number(v);
         else if (Option(arg, "--fuzz-first", &v)) a.campaign.first = a.workerOptions.first = Number(v);
         else if (Option(arg, "--fuzz-count", &v)) a.workerOptions.count = Number(v);
-        else if (Option(arg, "--fuzz-steps", &v)) a.campaign.stepMask = a.workerOptions.stepMask = static_cast<unsigned>(Number(v));
-        else if (Option(arg, "--fuzz-large-every", &v)) a.campaign.largeEvery = a.workerOptions.largeEvery = static_cast<unsigned>(Number(v));
+        else if (Option(arg, "--fuzz-steps", &v))
+            a.campaign.stepMask = a.workerOptions.stepMask = static_cast<unsigned>(Number(v));
+        else if (Option(arg, "--fuzz-large-every", &v))
+            a.campaign.largeEvery = a.workerOptions.largeEvery = static_cast<unsigned>(Number(v));
         else if (Option(arg, "--fuzz-parent", &v)) a.workerOptions.parentPid = static_cast<unsigned>(Number(v));
-        else if (Option(arg, "--fuzz-picture-limit", &v)) a.campaign.pictureLimit = a.workerOptions.pictureLimit = Number(v);
+        else if (Option(arg, "--fuzz-picture-limit", &v))
+            a.campaign.pictureLimit = a.workerOptions.pictureLimit = Number(v);
         else if (Option(arg, "--fuzz-inputs", &v)) a.campaign.inputs = Number(v);
         else if (Option(arg, "--fuzz-jobs", &v)) a.campaign.jobs = static_cast<unsigned>(Number(v));
         else if (Option(arg, "--fuzz-chunk", &v)) a.campaign.chunk = static_cast<unsigned>(Number(v));
-        else if (Option(arg, "--fuzz-clean", &v)) a.campaign.cleanRounds = a.workerOptions.cleanRounds = static_cast<unsigned>(Number(v));
-        else if (Option(arg, "--fuzz-warmup", &v)) a.campaign.warmupRounds = a.workerOptions.warmupRounds = static_cast<unsigned>(Number(v));
-        else if (Option(arg, "--fuzz-checkpoint", &v)) a.campaign.checkpointEvery = a.workerOptions.checkpointEvery = static_cast<unsigned>(Number(v));
-        else if (Option(arg, "--fuzz-stall", &v)) a.campaign.stallSeconds = a.workerOptions.stallSeconds = static_cast<unsigned>(Number(v));
+        else if (Option(arg, "--fuzz-clean", &v))
+            a.campaign.cleanRounds = a.workerOptions.cleanRounds = static_cast<unsigned>(Number(v));
+        else if (Option(arg, "--fuzz-warmup", &v))
+            a.campaign.warmupRounds = a.workerOptions.warmupRounds = static_cast<unsigned>(Number(v));
+        else if (Option(arg, "--fuzz-checkpoint", &v))
+            a.campaign.checkpointEvery = a.workerOptions.checkpointEvery = static_cast<unsigned>(Number(v));
+        else if (Option(arg, "--fuzz-stall", &v))
+            a.campaign.stallSeconds = a.workerOptions.stallSeconds = static_cast<unsigned>(Number(v));
         else if (Option(arg, "--fuzz-inject", &v)) a.campaign.inject = a.workerOptions.inject = v;
         else if (Option(arg, "--fuzz-report", &v)) a.workerOptions.report.assign(v, v + std::strlen(v));
         else if (Option(arg, "--fuzz-progress", &v)) a.campaign.progressSeconds = static_cast<unsigned>(Number(v));
@@ -109,7 +116,8 @@ Arguments ParseArguments() {
     if (a.campaign.checkpointEvery == 0) a.campaign.checkpointEvery = 25;
     if (a.workerOptions.checkpointEvery == 0) a.workerOptions.checkpointEvery = 25;
     // A run shorter than a leak measurement's distance is judged on what it has.
-    a.campaign.minJudgedInputs = static_cast<unsigned>(std::min<std::uint64_t>(a.campaign.checkpointEvery, a.campaign.inputs));
+    a.campaign.minJudgedInputs =
+        static_cast<unsigned>(std::min<std::uint64_t>(a.campaign.checkpointEvery, a.campaign.inputs));
     return a;
 }
 
@@ -255,7 +263,8 @@ TEST(FuzzTool, DISABLED_WriteInputs) {
         HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
         DWORD written = 0;
-        if (!input.bytes.empty()) ::WriteFile(file, input.bytes.data(), static_cast<DWORD>(input.bytes.size()), &written, nullptr);
+        if (!input.bytes.empty())
+            ::WriteFile(file, input.bytes.data(), static_cast<DWORD>(input.bytes.size()), &written, nullptr);
         ::CloseHandle(file);
         std::printf("%ls: %s of %s: %s\n", path.c_str(), fuzz::MutationName(input.mutation), input.base->name.c_str(),
                     input.detail.c_str());

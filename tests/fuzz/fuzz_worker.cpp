@@ -101,7 +101,9 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
     line.AddHex(pointers->ExceptionRecord->ExceptionCode);
     const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
     if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2) {
-        line.Add(record.ExceptionInformation[0] == 0 ? " read@" : record.ExceptionInformation[0] == 8 ? " exec@" : " write@");
+        line.Add(record.ExceptionInformation[0] == 0   ? " read@"
+                 : record.ExceptionInformation[0] == 8 ? " exec@"
+                                                       : " write@");
         line.AddHex(record.ExceptionInformation[1]);
     } else {
         line.Add(" -");
@@ -136,7 +138,7 @@ __attribute__((noinline, optimize("no-omit-frame-pointer"))) void __cdecl OnAbor
 // msvcrt: each runtime keeps its own signal table, so both get the handler.
 void InstallAbortHandlers() {
     std::signal(SIGABRT, OnAbort);
-    using SignalFn = void(__cdecl* (__cdecl*)(int, void(__cdecl*)(int)))(int);
+    using SignalFn = void(__cdecl * (__cdecl*)(int, void(__cdecl*)(int)))(int);
     if (HMODULE ucrt = ::LoadLibraryW(L"ucrtbase.dll")) {
         if (auto ucrtSignal = reinterpret_cast<SignalFn>(reinterpret_cast<void*>(::GetProcAddress(ucrt, "signal")))) {
             ucrtSignal(SIGABRT, OnAbort);
@@ -215,7 +217,8 @@ public:
         Release();
         const std::size_t page = 4096;
         const std::size_t span = (capacity + page - 1) / page * page;
-        base_ = static_cast<std::uint8_t*>(::VirtualAlloc(nullptr, span + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        base_ =
+            static_cast<std::uint8_t*>(::VirtualAlloc(nullptr, span + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
         if (base_ == nullptr) return nullptr;
         DWORD old = 0;
         ::VirtualProtect(base_ + span, page, PAGE_NOACCESS, &old);
@@ -252,7 +255,8 @@ int WINAPI OnProgress(int numerator, int denominator, LONG_PTR user) {
     ++p.calls;
     if (p.problem[0] == '\0') {
         if (user != kUserValue) {
-            std::snprintf(p.problem, sizeof p.problem, "progress callback got user value %p", reinterpret_cast<void*>(user));
+            std::snprintf(p.problem, sizeof p.problem, "progress callback got user value %p",
+                          reinterpret_cast<void*>(user));
         } else if (denominator <= 0 || numerator < 0 || numerator > denominator) {
             std::snprintf(p.problem, sizeof p.problem, "progress %d of %d", numerator, denominator);
         } else if (numerator < p.last) {
@@ -302,7 +306,8 @@ public:
             for (const CorpusFile& file : corpus.Files()) {
                 if (!WriteInput(file.bytes, -1)) continue;
                 Random r(0x5EED0000u + turn);
-                for (int pair = 0; pair < kStepCount / 2; ++pair) RunStep(-1, 2 * pair + static_cast<int>(turn & 1), file.bytes, r);
+                for (int pair = 0; pair < kStepCount / 2; ++pair)
+                    RunStep(-1, 2 * pair + static_cast<int>(turn & 1), file.bytes, r);
                 ++turn;
             }
         }
@@ -315,22 +320,24 @@ public:
         for (const CorpusFile& file : corpus_->Files()) {
             if (file.platformLeaks || !WriteInput(file.bytes, -2)) continue;
             Random r(0xC1EA0000u + round);
-            for (int pair = 0; pair < kStepCount / 2; ++pair) RunStep(-2, 2 * pair + static_cast<int>(round & 1), file.bytes, r);
+            for (int pair = 0; pair < kStepCount / 2; ++pair)
+                RunStep(-2, 2 * pair + static_cast<int>(round & 1), file.bytes, r);
             PlantedLeaks();
         }
     }
 
     void PlantedLeaks() {
         if (injection_.kind == "leak-handles") ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        if (injection_.kind == "leak-memory") ::VirtualAlloc(nullptr, 0x10000, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (injection_.kind == "leak-memory")
+            ::VirtualAlloc(nullptr, 0x10000, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
     }
 
     void SetCorpus(const Corpus& corpus) { corpus_ = &corpus; }
 
     void RunInput(const Input& input) {
         const long long index = static_cast<long long>(input.index);
-        Line("I %lld %d %s %zu %s", index, static_cast<int>(input.mutation), input.base->name.c_str(), input.bytes.size(),
-             input.detail.c_str());
+        Line("I %lld %d %s %zu %s", index, static_cast<int>(input.mutation), input.base->name.c_str(),
+             input.bytes.size(), input.detail.c_str());
         Planted(index, "crash-harness", [] { *static_cast<volatile int*>(nullptr) = 1; });
         Planted(index, "abort-harness", [] { std::abort(); });
         Planted(index, "exit-harness", [] { ::ExitProcess(kExitPlanted); });
@@ -362,8 +369,8 @@ public:
                                    steps[i] == kGetPictureFile || steps[i] == kGetPictureWFile;
             if (needsFile && !fileReady) continue;
             if ((options_.stepMask >> steps[i] & 1) == 0) continue;
-            g_progress.exitInside = injection_.kind == "exit-call" && injection_.at == index &&
-                                    FamilyOf(steps[i]) == kFamilyPicture;
+            g_progress.exitInside =
+                injection_.kind == "exit-call" && injection_.at == index && FamilyOf(steps[i]) == kFamilyPicture;
             RunStep(index, steps[i], input.bytes, r);
         }
         PlantedLeaks();
@@ -376,9 +383,7 @@ private:
     static std::uint64_t ClaimedPixels(const std::vector<std::uint8_t>& bytes) {
         const Layout layout = ReadLayout(bytes);
         std::uint64_t most = 0;
-        const auto area = [](std::uint64_t w, std::uint64_t h) {
-            return (w != 0 && h > ~0ull / w) ? ~0ull : w * h;
-        };
+        const auto area = [](std::uint64_t w, std::uint64_t h) { return (w != 0 && h > ~0ull / w) ? ~0ull : w * h; };
         for (std::size_t at : layout.codestreams) {
             std::uint64_t w = 0, h = 0;
             bool shortHeader = false;
@@ -401,8 +406,9 @@ private:
     void CrashInsidePlugin(long long index) {
         const std::wstring good = testing_support::FixturePath(L"rgb24_3x2.jxr");
         Line("B %lld %d", index, static_cast<int>(kGetPictureInfoWFile));
-        const int result = plugin_.GetPictureInfoW(good.c_str(), 0, susie::kFromFile,
-                                                   reinterpret_cast<susie::PictureInfo*>(static_cast<std::uintptr_t>(0x10)));
+        const int result =
+            plugin_.GetPictureInfoW(good.c_str(), 0, susie::kFromFile,
+                                    reinterpret_cast<susie::PictureInfo*>(static_cast<std::uintptr_t>(0x10)));
         Line("E %lld %d %d", index, static_cast<int>(kGetPictureInfoWFile), result);
     }
 
@@ -423,9 +429,9 @@ private:
             return false;
         }
         DWORD written = 0;
-        const bool ok = bytes.empty() ||
-                        (::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                         written == bytes.size());
+        const bool ok =
+            bytes.empty() || (::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                              written == bytes.size());
         ::CloseHandle(file);
         if (!ok) Violation(index, -1, "cannot write the input file (error %lu)", ::GetLastError());
         return ok;
@@ -472,7 +478,8 @@ private:
             value = reinterpret_cast<ULONG_PTR>(file);
         }
         Begin(index, step);
-        const int result = wide ? plugin_.IsSupportedW(pathW_.c_str(), value) : plugin_.IsSupported(pathA_.c_str(), value);
+        const int result =
+            wide ? plugin_.IsSupportedW(pathW_.c_str(), value) : plugin_.IsSupported(pathA_.c_str(), value);
         End(index, step, result);
         if (result != 0 && result != 1) Violation(index, step, "IsSupported returned %d", result);
         if (file != INVALID_HANDLE_VALUE) {
@@ -519,7 +526,8 @@ private:
             Violation(index, step, "GetPictureInfo returned %d", result);
         }
         if (result != 0) {
-            if (std::memcmp(&info, &before, sizeof info) != 0) Violation(index, step, "record written although the call failed (%d)", result);
+            if (std::memcmp(&info, &before, sizeof info) != 0)
+                Violation(index, step, "record written although the call failed (%d)", result);
             return;
         }
         // Success: the fields up to colorDepth are the plug-in's; nothing
@@ -566,22 +574,24 @@ private:
                           : plugin_.GetPicture(reinterpret_cast<LPCSTR>(block), length, susie::kFromMemory, &header,
                                                &bits, callback, kUserValue);
         } else {
-            result = wide ? plugin_.GetPictureW(pathW_.c_str(), 0, susie::kFromFile, &header, &bits, callback, kUserValue)
-                          : plugin_.GetPicture(pathA_.c_str(), 0, susie::kFromFile, &header, &bits, callback, kUserValue);
+            result =
+                wide ? plugin_.GetPictureW(pathW_.c_str(), 0, susie::kFromFile, &header, &bits, callback, kUserValue)
+                     : plugin_.GetPicture(pathA_.c_str(), 0, susie::kFromFile, &header, &bits, callback, kUserValue);
         }
         End(index, step, result);
         if (result != 0 && result != 1 && result != 2 && result != 4 && result != 8) {
             Violation(index, step, "GetPicture returned %d", result);
         }
         if (g_progress.problem[0] != '\0') Violation(index, step, "%s", g_progress.problem);
-        if (g_progress.stopped && result != 1) Violation(index, step, "the callback asked to stop, the result is %d", result);
+        if (g_progress.stopped && result != 1)
+            Violation(index, step, "the callback asked to stop, the result is %d", result);
         if (result == 1 && !g_progress.stopped) Violation(index, step, "result 1 (stopped) without a stop request");
 
         const bool handedOver = result == 0 || (result == 1 && header != nullptr && bits != nullptr);
         if (!handedOver) {
             if (header != nullptr || bits != nullptr) {
-                Violation(index, step, "result %d but the handles were written (%p, %p)", result, static_cast<void*>(header),
-                          static_cast<void*>(bits));
+                Violation(index, step, "result %d but the handles were written (%p, %p)", result,
+                          static_cast<void*>(header), static_cast<void*>(bits));
                 HostFree(picture);
             }
             return;
@@ -624,8 +634,9 @@ private:
         }
         const BITMAPINFOHEADER h = *picture.Header();
         if (h.biSize != sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight <= 0 || h.biPlanes != 1) {
-            Violation(index, step, "BITMAPINFOHEADER size %lu, %ld x %ld, planes %u", static_cast<unsigned long>(h.biSize),
-                      static_cast<long>(h.biWidth), static_cast<long>(h.biHeight), h.biPlanes);
+            Violation(index, step, "BITMAPINFOHEADER size %lu, %ld x %ld, planes %u",
+                      static_cast<unsigned long>(h.biSize), static_cast<long>(h.biWidth), static_cast<long>(h.biHeight),
+                      h.biPlanes);
             return;
         }
         const unsigned bpp = h.biBitCount;
@@ -642,7 +653,8 @@ private:
         }
         if (bpp <= 8) {
             const std::uint64_t colors = h.biClrUsed != 0 ? h.biClrUsed : (1ull << bpp);
-            if (colors > (1ull << bpp)) Violation(index, step, "biClrUsed %lu for %u bits", static_cast<unsigned long>(h.biClrUsed), bpp);
+            if (colors > (1ull << bpp))
+                Violation(index, step, "biClrUsed %lu for %u bits", static_cast<unsigned long>(h.biClrUsed), bpp);
             need += 4 * colors;
         }
         if (headerSize < need) {
@@ -652,8 +664,8 @@ private:
         const std::uint64_t pixels = picture.Stride() * static_cast<std::uint64_t>(h.biHeight);
         if (bitsSize < pixels) {
             Violation(index, step, "pixel block of %zu bytes for %ld x %ld at %u bits (needs %llu)",
-                      static_cast<std::size_t>(bitsSize), static_cast<long>(h.biWidth), static_cast<long>(h.biHeight), bpp,
-                      static_cast<unsigned long long>(pixels));
+                      static_cast<std::size_t>(bitsSize), static_cast<long>(h.biWidth), static_cast<long>(h.biHeight),
+                      bpp, static_cast<unsigned long long>(pixels));
         }
     }
 
@@ -668,7 +680,8 @@ private:
 
 void Checkpoint(const char* label) {
     const Tracked ours = TrackedLive();
-    Line("C %s %zu %llu %llu %lld %lld", label, CountHandles(), static_cast<unsigned long long>(hostkit::CommittedPrivateBytes()),
+    Line("C %s %zu %llu %llu %lld %lld", label, CountHandles(),
+         static_cast<unsigned long long>(hostkit::CommittedPrivateBytes()),
          static_cast<unsigned long long>(hostkit::HeapBytesInUse()), ours.blocks, ours.bytes);
 }
 

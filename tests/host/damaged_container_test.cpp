@@ -24,13 +24,13 @@ using Bytes = std::vector<std::uint8_t>;
 struct Patch {
     const char* what;
     const wchar_t* fixture;
-    std::uint16_t tag;      // the directory entry to change, or 0 for the image header
-    std::uint16_t type;     // the entry's new type, tag and value (0: kept)
+    std::uint16_t tag;   // the directory entry to change, or 0 for the image header
+    std::uint16_t type;  // the entry's new type, tag and value (0: kept)
     std::uint16_t newTag;
     std::uint32_t count, value;
-    int headerByte;         // image header byte after "WMPHOTO" (with tag 0)
+    int headerByte;  // image header byte after "WMPHOTO" (with tag 0)
     std::uint8_t headerValue;
-    int supported;          // what IsSupported must answer (1: the row shows a value kept)
+    int supported;  // what IsSupported must answer (1: the row shows a value kept)
 };
 
 constexpr std::uint16_t kOrientation = 0xBC02, kResolution = 0xBC82;
@@ -85,8 +85,8 @@ protected:
 TEST_P(DamagedContainerTest, IsRefusedBeforeTheDecoderSeesIt) {
     const Patch& p = GetParam();
     const Bytes bytes = Patched(p);
-    const std::wstring path =
-        testing_support::WriteScratchFile(L"damaged_" + std::wstring(p.what, p.what + std::strlen(p.what)) + L".jxr", bytes);
+    const std::wstring path = testing_support::WriteScratchFile(
+        L"damaged_" + std::wstring(p.what, p.what + std::strlen(p.what)) + L".jxr", bytes);
 
     std::vector<char> header(2048, 0);
     std::memcpy(header.data(), bytes.data(), std::min(bytes.size(), header.size()));

@@ -26,9 +26,9 @@ protected:
 // --- exports -----------------------------------------------------------
 
 TEST_F(ExportsTest, EveryExportResolvesByItsPlainName) {
-    for (const char* name : {"GetPluginInfo", "GetPluginInfoW", "IsSupported", "IsSupportedW", "GetPictureInfo",
-                             "GetPictureInfoW", "GetPicture", "GetPictureW", "GetPreview", "GetPreviewW",
-                             "ConfigurationDlg"}) {
+    for (const char* name :
+         {"GetPluginInfo", "GetPluginInfoW", "IsSupported", "IsSupportedW", "GetPictureInfo", "GetPictureInfoW",
+          "GetPicture", "GetPictureW", "GetPreview", "GetPreviewW", "ConfigurationDlg"}) {
         EXPECT_NE(plugin.Resolve(name), nullptr) << name;
     }
 }
@@ -68,9 +68,7 @@ TEST_F(ExportsTest, ModuleHasTheVersionResource) {
 
 // --- plug-in information -------------------------------------------------
 
-std::wstring VersionText() {
-    return ModuleFileName() + L" version 1.1.2  written by Vazivaze";
-}
+std::wstring VersionText() { return ModuleFileName() + L" version 1.1.2  written by Vazivaze"; }
 
 TEST_F(ExportsTest, WideInformationTexts) {
     wchar_t buffer[256];

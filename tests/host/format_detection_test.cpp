@@ -81,8 +81,8 @@ TEST_F(FormatDetectionTest, OtherExtensionsAreRefusedWithoutReadingTheData) {
     FileHandle jxr(FixturePath(L"rgb24_3x2.jxr"));
     ASSERT_NE(jxr.Get(), INVALID_HANDLE_VALUE);
     ASSERT_LT(jxr.Value(), 0x10000u);
-    for (const wchar_t* name : {L"a.jpg", L"a.jxr.bak", L"a.jxrx", L"a.xjxr", L"noextension", L"dir.jxr/file",
-                                L"a.jx", L"a. jxr", L""}) {
+    for (const wchar_t* name :
+         {L"a.jpg", L"a.jxr.bak", L"a.jxrx", L"a.xjxr", L"noextension", L"dir.jxr/file", L"a.jx", L"a. jxr", L""}) {
         EXPECT_EQ(plugin.IsSupportedW(name, page.Address()), 0) << std::wstring(name).c_str();
         EXPECT_EQ(plugin.IsSupportedW(name, jxr.Value()), 0) << std::wstring(name).c_str();
     }
@@ -185,8 +185,8 @@ TEST_F(FormatDetectionTest, RequestsLeaveTheThreadsComStateAsItWas) {
             EXPECT_EQ(::CoInitializeEx(nullptr, model.other), RPC_E_CHANGED_MODE) << "still initialised";
             ::CoUninitialize();
             const HRESULT after = ::CoInitializeEx(nullptr, model.other);
-            EXPECT_EQ(after, S_OK) << "the host's CoUninitialize must end COM on its thread (model "
-                                   << model.host << ")";
+            EXPECT_EQ(after, S_OK) << "the host's CoUninitialize must end COM on its thread (model " << model.host
+                                   << ")";
             if (SUCCEEDED(after)) ::CoUninitialize();
         });
     }

@@ -47,8 +47,8 @@ class AssemblePictureTest : public testing::Test, protected testing_support::Hos
 protected:
     void SetUp() override {
         initialised_ = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) == S_OK;
-        ASSERT_HRESULT_SUCCEEDED(::CoCreateInstance(CLSID_WICImagingFactory1, nullptr, CLSCTX_INPROC_SERVER,
-                                                    IID_PPV_ARGS(&factory_)));
+        ASSERT_HRESULT_SUCCEEDED(
+            ::CoCreateInstance(CLSID_WICImagingFactory1, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory_)));
         g_reports.clear();
         g_stopAt = -1;
     }
@@ -120,7 +120,7 @@ TEST_F(AssemblePictureTest, ThirtyTwoBitFramesBecomeTwentyFourBits) {
     // Source pixels (1,2,3,4) (5,6,7,8) (9,10,11,12) / (13..16) (17..20) (21..24),
     // alpha dropped, bottom row first, 12-byte rows.
     EXPECT_EQ(PixelBytes(24), (Bytes{13, 14, 15, 17, 18, 19, 21, 22, 23, 0, 0, 0,  //
-                                     1, 2, 3, 5, 6, 7, 9, 10, 11, 0, 0, 0}));
+                                     1,  2,  3,  5,  6,  7,  9,  10, 11, 0, 0, 0}));
 }
 
 TEST_F(AssemblePictureTest, EightBitGreyGetsTheRampAndPackedRows) {
@@ -243,14 +243,22 @@ TEST_F(AssemblePictureTest, OwnConversionWhereTheConverterRefusesOrMisreads) {
         Bytes stored;
         Bytes row;  // B, G, R of both pixels, under Wine
     } cases[] = {
-        {"64bppRGBA", GUID_WICPixelFormat64bppRGBA, Words({0x8000, 0xFFFF, 0x1234, 0xFFFF, 0x00FF, 0x0100, 0, 0}),
+        {"64bppRGBA",
+         GUID_WICPixelFormat64bppRGBA,
+         Words({0x8000, 0xFFFF, 0x1234, 0xFFFF, 0x00FF, 0x0100, 0, 0}),
          {75, 255, 188, 0, 13, 13}},
-        {"64bppRGBAHalf: 1, 0.5, 0 / 0.25, 2, NaN", GUID_WICPixelFormat64bppRGBAHalf,
-         Words({0x3C00, 0x3800, 0, 0x3C00, 0x3400, 0x4000, 0x7E00, 0x3800}), {0, 188, 255, 0, 255, 137}},
-        {"48bppRGB", GUID_WICPixelFormat48bppRGB, Words({0x8000, 0xFFFF, 0, 0, 0x4000, 0xFFFF}),
+        {"64bppRGBAHalf: 1, 0.5, 0 / 0.25, 2, NaN",
+         GUID_WICPixelFormat64bppRGBAHalf,
+         Words({0x3C00, 0x3800, 0, 0x3C00, 0x3400, 0x4000, 0x7E00, 0x3800}),
+         {0, 188, 255, 0, 255, 137}},
+        {"48bppRGB",
+         GUID_WICPixelFormat48bppRGB,
+         Words({0x8000, 0xFFFF, 0, 0, 0x4000, 0xFFFF}),
          {0, 255, 188, 255, 137, 0}},
         // R, G, B, A = 639, 894, 384, 3 and 1023, 0, 500, 0: (v - 384) / 510
-        {"32bppRGBA1010102XR", GUID_WICPixelFormat32bppRGBA1010102XR, Words({0xFA7F, 0xD80D, 0x03FF, 0x1F40}),
+        {"32bppRGBA1010102XR",
+         GUID_WICPixelFormat32bppRGBA1010102XR,
+         Words({0xFA7F, 0xD80D, 0x03FF, 0x1F40}),
          {0, 255, 128, 58, 0, 255}},
     };
     decoder.frame.width = 2;

@@ -18,8 +18,7 @@
 
 namespace testing_support {
 
-class FakeFrame final
-    : public FakeCom<IWICBitmapFrameDecode, FakeLifetime::OwnedByTest, IWICBitmapSource> {
+class FakeFrame final : public FakeCom<IWICBitmapFrameDecode, FakeLifetime::OwnedByTest, IWICBitmapSource> {
 public:
     FakeFrame() = default;
     FakeFrame(UINT frameWidth, UINT frameHeight) : width(frameWidth), height(frameHeight) {}
@@ -30,7 +29,7 @@ public:
     HRESULT sizeResult = S_OK;
     HRESULT resolutionResult = S_OK;
     HRESULT copyResult = S_OK;
-    bool fillPixels = true;  // byte i of the buffer becomes i + 1 (mod 256)
+    bool fillPixels = true;     // byte i of the buffer becomes i + 1 (mod 256)
     std::vector<BYTE> content;  // when not empty: copied to the buffer instead of the pattern
 
     int copies = 0;

@@ -90,9 +90,9 @@ protected:
         }
         case Mode::Memory: {
             const Bytes bytes = testing_support::ReadFileBytes(path);
-            picture.result = plugin.GetPicture(reinterpret_cast<const char*>(bytes.data()),
-                                               static_cast<LONG_PTR>(bytes.size()), susie::kFromMemory,
-                                               &picture.header, &picture.bits, callback, user);
+            picture.result =
+                plugin.GetPicture(reinterpret_cast<const char*>(bytes.data()), static_cast<LONG_PTR>(bytes.size()),
+                                  susie::kFromMemory, &picture.header, &picture.bits, callback, user);
             break;
         }
         }
@@ -132,10 +132,9 @@ TEST_F(GetPictureTest, TwentyFourBitFiveByThreeHasPitchSixteen) {
     EXPECT_EQ(picture.Info().biWidth, 5);
     EXPECT_EQ(picture.Info().biHeight, 3);
     EXPECT_GE(::LocalSize(picture.bits), 3u * 16 + 4);
-    EXPECT_EQ(picture.Rows(16, 15, 3),
-              (Bytes{2, 120, 186, 42, 121, 176, 82, 122, 166, 122, 123, 156, 162, 124, 146,  //
-                     1, 60, 193, 41, 61, 183, 81, 62, 173, 121, 63, 163, 161, 64, 153,       //
-                     0, 0, 200, 40, 1, 190, 80, 2, 180, 120, 3, 170, 160, 4, 160}));
+    EXPECT_EQ(picture.Rows(16, 15, 3), (Bytes{2, 120, 186, 42, 121, 176, 82, 122, 166, 122, 123, 156, 162, 124, 146,  //
+                                              1, 60,  193, 41, 61,  183, 81, 62,  173, 121, 63,  163, 161, 64,  153,  //
+                                              0, 0,   200, 40, 1,   190, 80, 2,   180, 120, 3,   170, 160, 4,   160}));
 }
 
 TEST_F(GetPictureTest, SixHundredFortyByFourHundredEightyEveryPixel) {
@@ -241,8 +240,8 @@ TEST_F(GetPictureTest, ResolutionIsNotPassedOn) {
 // --- pictures with alpha ------------------------------------------------------
 
 // bgra32_3x2 as the imaging component delivers it: B, G, R (top row first).
-const Bytes kBgraColours = {200, 100, 50, 10, 20, 30, 255, 0, 0,  //
-                            0, 0, 255, 30, 60, 90, 12, 34, 56};
+const Bytes kBgraColours = {200, 100, 50,  10, 20, 30, 255, 0,  0,  //
+                            0,   0,   255, 30, 60, 90, 12,  34, 56};
 
 // The 24-bit rows of a 3 x 2 picture in block order from top-first rows.
 Bytes BottomUp(const Bytes& topFirst) {
@@ -311,13 +310,14 @@ struct StoredCase {
     const wchar_t* fixture;
     std::uint32_t width;
     std::uint32_t height;
-    bool linear;        // linear light (scRGB, 16-bit integers): sRGB curve; otherwise sRGB already
-    int tolerance;      // 8-bit steps: 0 for integer formats, 1 for half, float, fixed point
+    bool linear;    // linear light (scRGB, 16-bit integers): sRGB curve; otherwise sRGB already
+    int tolerance;  // 8-bit steps: 0 for integer formats, 1 for half, float, fixed point
     std::vector<double> rgba;
 };
 
 constexpr double k16 = 65535.0;
 
+// clang-format off
 const StoredCase kStoredCases[] = {
     {L"gray16_3x2.jxr", 3, 2, true, 0,
      {0, 0, 0, 1, 0xFF / k16, 0xFF / k16, 0xFF / k16, 1, 0x100 / k16, 0x100 / k16, 0x100 / k16, 1,
@@ -347,6 +347,7 @@ const StoredCase kStoredCases[] = {
     {L"rgbe_3x1.jxr", 3, 1, true, 1,
      {128 / 128.0, 64 / 128.0, 0, 1, 255 / 512.0, 128 / 512.0, 16 / 512.0, 1, 0, 0, 0, 1}},
 };
+// clang-format on
 
 // The documented rule's 8-bit value of one stored sample.
 double Reference(double v, bool curve) {
@@ -374,7 +375,8 @@ TEST_F(GetPictureTest, EveryStoredFormatShowsItsValues) {
             for (int k = 0; k < 3; ++k) {
                 double colour = Reference(stored[k], c.linear);
                 colour = std::floor((colour * alpha + 255 * (255 - alpha)) / 255);
-                EXPECT_NEAR(out[2 - k], colour, c.tolerance) << "pixel " << i << " channel " << "RGB"[k];
+                EXPECT_NEAR(out[2 - k], colour, c.tolerance) << "pixel " << i << " channel "
+                                                             << "RGB"[k];
             }
         }
     }
@@ -391,9 +393,9 @@ TEST_F(GetPictureTest, MemoryAndNarrowNamesGiveTheSameBytesAsFiles) {
         const wchar_t* name;
         std::size_t pixelBytes;  // stride x height
     };
-    for (const Case& c : {Case{L"rgb24_5x3.jxr", 48}, Case{L"bw_33x2.jxr", 16}, Case{L"gray8_5x2.jxr", 16},
-                          Case{L"bgr555_4x2.jxr", 16}, Case{L"bgra32_3x2.jxr", 24},
-                          Case{L"rgb24_640x480.jxr", 1920 * 480}}) {
+    for (const Case& c :
+         {Case{L"rgb24_5x3.jxr", 48}, Case{L"bw_33x2.jxr", 16}, Case{L"gray8_5x2.jxr", 16}, Case{L"bgr555_4x2.jxr", 16},
+          Case{L"bgra32_3x2.jxr", 24}, Case{L"rgb24_640x480.jxr", 1920 * 480}}) {
         SCOPED_TRACE(testing::Message() << std::string(c.name, c.name + std::wcslen(c.name)));
         Picture file;
         Picture memory;
@@ -544,8 +546,7 @@ TEST_F(GetPictureTest, ImageTooLargeForTheProcessGivesOutOfMemory) {
     const std::wstring path = ImageStatingSize(30000, 30000);
     ASSERT_FALSE(path.empty());
     Picture picture;
-    picture.result =
-        plugin.GetPictureW(path.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
+    picture.result = plugin.GetPictureW(path.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
     EXPECT_EQ(picture.result, 4);
     EXPECT_TRUE(picture.Untouched());
 }
@@ -578,8 +579,7 @@ TEST_F(GetPictureTest, NothingIsKeptAfterStopsFailuresAndSuccesses) {
     const int handlesAfter = hostkit::OpenHandleCount();
     // Each round makes eight pictures of 900 KB and more; a leak of any of
     // them would show as megabytes.
-    EXPECT_LT(memoryAfter, memoryBefore + 2 * 1024 * 1024)
-        << "before " << memoryBefore << ", after " << memoryAfter;
+    EXPECT_LT(memoryAfter, memoryBefore + 2 * 1024 * 1024) << "before " << memoryBefore << ", after " << memoryAfter;
     EXPECT_EQ(handlesAfter, handlesBefore);
 }
 

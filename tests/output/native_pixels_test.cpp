@@ -48,6 +48,7 @@ struct RowCase {
 // The kinds the fixtures of the picture tests cannot show (JxrEncApp makes no
 // such files, or the platform converts them). Linear 0.5 and 16-bit 0x8000
 // encode to sRGB 188.
+// clang-format off
 const RowCase kRows[] = {
     {"32bppPBGRA divided by alpha", GUID_WICPixelFormat32bppPBGRA, {64, 32, 128, 128}, {128, 64, 255, 128}},
     {"32bppCMYK", GUID_WICPixelFormat32bppCMYK, {0, 255, 128, 64}, {95, 0, 191}},
@@ -65,6 +66,7 @@ const RowCase kRows[] = {
     {"128bppPRGBAFloat", GUID_WICPixelFormat128bppPRGBAFloat, Stored<float>({0.25f, 0.5f, 0.0f, 0.5f}),
      {0, 255, 188, 128}},
 };
+// clang-format on
 
 TEST(NativePixels, EachKindOfFormatConvertsOnePixel) {
     for (const RowCase& c : kRows) {
@@ -84,8 +86,8 @@ TEST(NativePixels, EachKindOfFormatConvertsOnePixel) {
 }
 
 TEST(NativePixels, OnlyFormatsWithAMeaningWeKnowAreFound) {
-    for (const GUID* unknown : {&GUID_WICPixelFormat8bppIndexed, &GUID_WICPixelFormat8bppAlpha,
-                                &GUID_WICPixelFormat64bpp4Channels}) {
+    for (const GUID* unknown :
+         {&GUID_WICPixelFormat8bppIndexed, &GUID_WICPixelFormat8bppAlpha, &GUID_WICPixelFormat64bpp4Channels}) {
         EXPECT_EQ(FindNativeFormat(*unknown), nullptr);
     }
     EXPECT_TRUE(rorurera::IsScRgb(*FindNativeFormat(GUID_WICPixelFormat16bppGrayHalf)));

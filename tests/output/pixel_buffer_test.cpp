@@ -311,12 +311,12 @@ TEST(HandOverBitmap, ImageSizeIsStrideTimesHeightAtEveryDepth) {
         std::uint32_t width, height, bits;
         std::size_t stride;
     };
-    for (const Case& c : {Case{33, 3, 1, 8}, Case{7, 5, 4, 4}, Case{5, 3, 8, 8}, Case{3, 7, 16, 8},
-                          Case{5, 3, 24, 16}, Case{1, 1, 24, 4}}) {
+    for (const Case& c : {Case{33, 3, 1, 8}, Case{7, 5, 4, 4}, Case{5, 3, 8, 8}, Case{3, 7, 16, 8}, Case{5, 3, 24, 16},
+                          Case{1, 1, 24, 4}}) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " x " << c.bits);
-        PixelBuffer buffer = MakeBuffer(c.width, c.height, c.bits, c.stride,
-                                        std::vector<std::uint8_t>(c.stride * c.height),
-                                        std::vector<std::uint32_t>(c.bits <= 8 ? 1u << c.bits : 0u));
+        PixelBuffer buffer =
+            MakeBuffer(c.width, c.height, c.bits, c.stride, std::vector<std::uint8_t>(c.stride * c.height),
+                       std::vector<std::uint32_t>(c.bits <= 8 ? 1u << c.bits : 0u));
         UniqueHlocal header;
         UniqueHlocal pixels;
         ASSERT_EQ(HandOverBitmap(header, pixels, buffer), PluginResult::Success);

@@ -94,10 +94,9 @@ TEST(FlipToBottomUp, PackedRowsBecomeDibRowsInTheirOwnBlock) {
 
 TEST(FlipToBottomUp, PackedRowsComeOutAtTheDibPitch) {
     // 3 x 3 at 24 bits, delivered packed: 9 bytes a row.
-    PixelBuffer buffer = MakeBuffer(3, 3, 24, 9,
-                                    {1, 2, 3, 4, 5, 6, 7, 8, 9,                   //
-                                     21, 22, 23, 24, 25, 26, 27, 28, 29,          //
-                                     41, 42, 43, 44, 45, 46, 47, 48, 49});
+    PixelBuffer buffer = MakeBuffer(3, 3, 24, 9, {1,  2,  3,  4,  5,  6,  7,  8,  9,   //
+                                                  21, 22, 23, 24, 25, 26, 27, 28, 29,  //
+                                                  41, 42, 43, 44, 45, 46, 47, 48, 49});
     ASSERT_EQ(FlipToBottomUp(buffer), PluginResult::Success);
     EXPECT_EQ(buffer.layout->stride, 12u);
     EXPECT_EQ(buffer.layout->width, 3u);
@@ -106,12 +105,12 @@ TEST(FlipToBottomUp, PackedRowsComeOutAtTheDibPitch) {
     EXPECT_GE(::LocalSize(buffer.block.get()), 40u);
     EXPECT_EQ(BufferBytes(buffer, 36), (Bytes{41, 42, 43, 44, 45, 46, 47, 48, 49, 0, 0, 0,  //
                                               21, 22, 23, 24, 25, 26, 27, 28, 29, 0, 0, 0,  //
-                                              1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0}));
+                                              1,  2,  3,  4,  5,  6,  7,  8,  9,  0, 0, 0}));
 }
 
 TEST(FlipToBottomUp, OneBitRowsOfThirtyThreePixelsBecomeEightBytes) {
-    PixelBuffer buffer = MakeBuffer(33, 2, 1, 5, {0xB1, 0x0F, 0x00, 0xFF, 0x80, 0x80, 0x00, 0x55, 0x01, 0x00},
-                                    {0x00000000, 0x00FFFFFF});
+    PixelBuffer buffer =
+        MakeBuffer(33, 2, 1, 5, {0xB1, 0x0F, 0x00, 0xFF, 0x80, 0x80, 0x00, 0x55, 0x01, 0x00}, {0x00000000, 0x00FFFFFF});
     ASSERT_EQ(FlipToBottomUp(buffer), PluginResult::Success);
     EXPECT_EQ(buffer.layout->stride, 8u);
     EXPECT_EQ(buffer.layout->palette, (std::vector<std::uint32_t>{0x00000000, 0x00FFFFFF}));
@@ -189,8 +188,8 @@ TEST(ReduceTo24Bits, AlphaZeroAndFullAreExact) {
 TEST(ReduceTo24Bits, BlendStaysBetweenPixelAndBackground) {
     for (int alpha = 0; alpha <= 255; alpha += 1) {
         for (int source : {0, 1, 77, 128, 254, 255}) {
-            const Bytes out = ReduceOne(static_cast<std::uint8_t>(source), 0, 255, static_cast<std::uint8_t>(alpha),
-                                        1, BgrColor{100, 100, 100});
+            const Bytes out = ReduceOne(static_cast<std::uint8_t>(source), 0, 255, static_cast<std::uint8_t>(alpha), 1,
+                                        BgrColor{100, 100, 100});
             EXPECT_GE(out[0], std::min(source, 100)) << source << " at " << alpha;
             EXPECT_LE(out[0], std::max(source, 100)) << source << " at " << alpha;
             EXPECT_LE(out[1], 100) << alpha;  // green 0 over 100
@@ -224,9 +223,9 @@ TEST(ReduceTo24Bits, FiveWidePictureGetsPitchSixteen) {
     EXPECT_TRUE(buffer.layout->palette.empty());
     EXPECT_GE(::LocalSize(buffer.block.get()), 36u);
     // Byte 15 of each row is padding (zero here).
-    EXPECT_EQ(BufferBytes(buffer, 32), (Bytes{0, 100, 200, 1, 101, 201, 2, 102, 202, 3, 103, 203, 4, 104, 204, 0,  //
-                                              10, 110, 210, 11, 111, 211, 12, 112, 212, 13, 113, 213, 14, 114, 214,
-                                              0}));
+    EXPECT_EQ(BufferBytes(buffer, 32),
+              (Bytes{0,  100, 200, 1,  101, 201, 2,  102, 202, 3,  103, 203, 4,  104, 204, 0,  //
+                     10, 110, 210, 11, 111, 211, 12, 112, 212, 13, 113, 213, 14, 114, 214, 0}));
 }
 
 // Both stages in the block the rows came in: no second block.

@@ -23,8 +23,7 @@ class SettingsKeyGuard {
 public:
     SettingsKeyGuard() {
         HKEY parent = nullptr;
-        parentExisted_ = ::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsParentKey, 0, KEY_READ, &parent) ==
-                         ERROR_SUCCESS;
+        parentExisted_ = ::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsParentKey, 0, KEY_READ, &parent) == ERROR_SUCCESS;
         if (parent != nullptr) ::RegCloseKey(parent);
         HKEY key = nullptr;
         if (::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
@@ -42,8 +41,7 @@ public:
             if (::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
                                   nullptr, &key, nullptr) == ERROR_SUCCESS) {
                 for (const Value& v : saved_) {
-                    ::RegSetValueExW(key, v.name.c_str(), 0, v.type, v.data.data(),
-                                     static_cast<DWORD>(v.data.size()));
+                    ::RegSetValueExW(key, v.name.c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
                 }
                 ::RegCloseKey(key);
             }
@@ -60,8 +58,8 @@ public:
     // Writes one value of any type, creating the key when needed.
     static void Write(const wchar_t* name, DWORD type, const void* data, std::size_t size) {
         HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                    KEY_WRITE, nullptr, &key, nullptr),
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                                    nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         EXPECT_EQ(::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size)),
                   ERROR_SUCCESS);
@@ -75,8 +73,8 @@ public:
     // A value as stored: false when absent.
     static bool Read(const wchar_t* name, DWORD& type, std::vector<std::uint8_t>& bytes) {
         DWORD size = 0;
-        if (::RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr,
-                           &size) != ERROR_SUCCESS) {
+        if (::RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) !=
+            ERROR_SUCCESS) {
             return false;
         }
         bytes.resize(size);
@@ -99,8 +97,8 @@ private:
         DWORD count = 0;
         DWORD maxName = 0;
         DWORD maxData = 0;
-        if (::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &maxName,
-                               &maxData, nullptr, nullptr) != ERROR_SUCCESS) {
+        if (::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &maxName, &maxData,
+                               nullptr, nullptr) != ERROR_SUCCESS) {
             return;
         }
         for (DWORD i = 0; i < count; ++i) {

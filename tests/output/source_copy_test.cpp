@@ -51,11 +51,11 @@ TEST(PackedCopySize, PitchIsThePackedRow) {
 TEST(PackedCopySize, RefusesWhatOneCallCannotTake) {
     UINT pitch = 7;
     UINT size = 7;
-    EXPECT_FALSE(rorurera::PackedCopySize(65536, 65536, 24, pitch, size));        // 12 GB buffer
-    EXPECT_FALSE(rorurera::PackedCopySize(0x10000, 0x10000, 8, pitch, size));     // exactly 4 GB
-    EXPECT_FALSE(rorurera::PackedCopySize(0x80000000u, 1, 1, pitch, size));       // width past INT
-    EXPECT_FALSE(rorurera::PackedCopySize(1, 0x80000000u, 1, pitch, size));       // height past INT
-    EXPECT_FALSE(rorurera::PackedCopySize(0x7FFFFFFFu, 1, 32, pitch, size));      // pitch past UINT
+    EXPECT_FALSE(rorurera::PackedCopySize(65536, 65536, 24, pitch, size));     // 12 GB buffer
+    EXPECT_FALSE(rorurera::PackedCopySize(0x10000, 0x10000, 8, pitch, size));  // exactly 4 GB
+    EXPECT_FALSE(rorurera::PackedCopySize(0x80000000u, 1, 1, pitch, size));    // width past INT
+    EXPECT_FALSE(rorurera::PackedCopySize(1, 0x80000000u, 1, pitch, size));    // height past INT
+    EXPECT_FALSE(rorurera::PackedCopySize(0x7FFFFFFFu, 1, 32, pitch, size));   // pitch past UINT
     EXPECT_EQ(pitch, 7u);
     EXPECT_EQ(size, 7u);
 }
@@ -139,8 +139,8 @@ class CompletePaletteTest : public testing::Test {
 protected:
     void SetUp() override {
         initialised_ = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-        ASSERT_HRESULT_SUCCEEDED(::CoCreateInstance(CLSID_WICImagingFactory1, nullptr, CLSCTX_INPROC_SERVER,
-                                                    IID_PPV_ARGS(&factory)));
+        ASSERT_HRESULT_SUCCEEDED(
+            ::CoCreateInstance(CLSID_WICImagingFactory1, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)));
     }
     void TearDown() override {
         factory.Reset();
@@ -196,8 +196,7 @@ TEST_F(CompletePaletteTest, SourceWithoutPaletteGivesTheRamp) {
 }
 
 TEST_F(CompletePaletteTest, SourceColoursComeFirstThenTheRamp) {
-    ComPtr<IWICBitmap> bitmap =
-        IndexedBitmap(GUID_WICPixelFormat4bppIndexed, {0xFF112233, 0x80445566, 0x00778899});
+    ComPtr<IWICBitmap> bitmap = IndexedBitmap(GUID_WICPixelFormat4bppIndexed, {0xFF112233, 0x80445566, 0x00778899});
     const auto colors = rorurera::CompletePalette(factory.Get(), bitmap.Get(), 4);
     // 13 entries remain: a ramp of 12 (255 * i / 12) and white.
     std::vector<std::uint32_t> expected = {0xFF112233, 0x80445566, 0x00778899};

@@ -63,9 +63,12 @@ TEST_F(ToneMapPictureTest, SettingDecidesBetweenToneMappedAndClippedOnlyForHdr) 
         DWORD type, size;  // type REG_NONE: no value
         const DWORD* value;
         bool mapped;
-    } kCases[] = {{"1", REG_DWORD, 4, &one, true},           {"absent", REG_NONE, 0, nullptr, true},
-                  {"0 as binary", REG_BINARY, 4, &zero, true}, {"0 of two bytes", REG_DWORD, 2, &zero, true},
-                  {"5", REG_DWORD, 4, &five, true},           {"0", REG_DWORD, 4, &zero, false}};
+    } kCases[] = {{"1", REG_DWORD, 4, &one, true},
+                  {"absent", REG_NONE, 0, nullptr, true},
+                  {"0 as binary", REG_BINARY, 4, &zero, true},
+                  {"0 of two bytes", REG_DWORD, 2, &zero, true},
+                  {"5", REG_DWORD, 4, &five, true},
+                  {"0", REG_DWORD, 4, &zero, false}};
     std::vector<Decoded> first;  // with "1": HDR, in-range half, in-range float with alpha
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -135,7 +138,8 @@ TEST_F(ToneMapPictureTest, ScreenshotsKeepTheirSdrWhiteAndCompressOnlyHighlights
         // Wallpaper (sRGB levels 20 + 2x, 30 + 3y, 120), text edges (128),
         // ink (0) and the dark window (32): all at or below 0.5 W.
         for (int y : {0, 1, 28, 29, 30, 31}) {
-            for (int x = 0; x < (y < 28 ? 64 : 36); ++x) ExpectNear(d.At(x, y), {120, 30 + 3 * y, 20 + 2 * x}, "wallpaper", x, y);
+            for (int x = 0; x < (y < 28 ? 64 : 36); ++x)
+                ExpectNear(d.At(x, y), {120, 30 + 3 * y, 20 + 2 * x}, "wallpaper", x, y);
         }
         ExpectNear(d.At(5, 7), {0, 0, 0}, "ink", 5, 7);
         ExpectNear(d.At(8, 7), {128, 128, 128}, "text edge", 8, 7);
@@ -187,9 +191,8 @@ TEST_F(ToneMapPictureTest, GameSceneWithoutUiKeepsItsForegroundAndItsClouds) {
 
 // Colours outside sRGB (negative channels) keep their hue, bright or dim.
 TEST_F(ToneMapPictureTest, ColoursOutsideTheGamutKeepTheirHue) {
-    const std::array<double, 3> kWide[] = {{-0.3, 2.0, -0.1}, {3.0, -0.2, 0.1}, {-0.1, -0.05, 4.0},
-                                           {1.5, 1.2, -0.3},  {-0.2, 0.6, 0.9}, {0.8, -0.1, 0.5},
-                                           {6.0, 2.0, -0.5},  {-0.4, 5.0, 3.0}};
+    const std::array<double, 3> kWide[] = {{-0.3, 2.0, -0.1}, {3.0, -0.2, 0.1}, {-0.1, -0.05, 4.0}, {1.5, 1.2, -0.3},
+                                           {-0.2, 0.6, 0.9},  {0.8, -0.1, 0.5}, {6.0, 2.0, -0.5},   {-0.4, 5.0, 3.0}};
     const Decoded d = Decode(L"hdr_wide_gamut_32x8.jxr");
     ASSERT_EQ(d.result, 0);
     for (int y : {0, 2}) {

@@ -57,7 +57,7 @@ TEST(ToneMapTest, SdrWhiteIsTheBrightLargeFlatGreyOrNone) {
     const struct {
         const char* name;
         std::vector<std::pair<float, std::uint32_t>> greys;  // value, count; red 3.0 below 0
-        float white;                                          // 0: none
+        float white;                                         // 0: none
     } kCases[] = {
         {"light-grey panel larger than the white", {{2.18f, 300}, {2.5f, 100}, {0.05f, 600}}, 2.5f},
         {"small flat patch above a white desktop", {{1.0f, 600}, {4.0f, 100}, {0.3f, 300}}, 1.0f},

@@ -113,7 +113,7 @@ TEST(ComStates, EveryHostThreadGetsThePicturesAndKeepsItsComState) {
         std::thread host([&] {
             if (state != ComState::None) {
                 ASSERT_EQ(::CoInitializeEx(nullptr, state == ComState::SingleThreaded ? COINIT_APARTMENTTHREADED
-                                                                                     : COINIT_MULTITHREADED),
+                                                                                      : COINIT_MULTITHREADED),
                           S_OK);
             }
             ASSERT_EQ(ProbeComState(), state);

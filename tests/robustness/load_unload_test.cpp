@@ -60,8 +60,8 @@ Usage SettledUsage() {
 
 std::string Describe(const Usage& usage) {
     return "TLS slot " + std::to_string(usage.freeTlsSlot) + ", handles " + std::to_string(usage.handles) +
-           ", threads " + std::to_string(usage.threads) + ", private KB " +
-           std::to_string(usage.privateBytes / 1024) + ", heap bytes " + std::to_string(usage.heapBytes);
+           ", threads " + std::to_string(usage.threads) + ", private KB " + std::to_string(usage.privateBytes / 1024) +
+           ", heap bytes " + std::to_string(usage.heapBytes);
 }
 
 // Every kind of call a host makes, on small pictures (the 32-bit module runs
@@ -71,10 +71,10 @@ constexpr struct {
     const wchar_t* fixture;
     RequestKind kind;
 } kCalls[] = {
-    {L"rgb24_3x2.jxr", RequestKind::IsSupportedNarrow},   {L"rgb24_3x2.jxr", RequestKind::IsSupportedWide},
-    {L"gray8_5x2.jxr", RequestKind::InfoFileNarrow},      {L"bw_33x2.jxr", RequestKind::InfoFileWide},
-    {L"bgra32_3x2.jxr", RequestKind::InfoMemory},         {L"bgr555_4x2.jxr", RequestKind::PictureFileNarrow},
-    {L"rgb24_5x3.jxr", RequestKind::PictureFileWide}, {L"gray8_5x2.jxr", RequestKind::PictureMemoryNarrow},
+    {L"rgb24_3x2.jxr", RequestKind::IsSupportedNarrow},  {L"rgb24_3x2.jxr", RequestKind::IsSupportedWide},
+    {L"gray8_5x2.jxr", RequestKind::InfoFileNarrow},     {L"bw_33x2.jxr", RequestKind::InfoFileWide},
+    {L"bgra32_3x2.jxr", RequestKind::InfoMemory},        {L"bgr555_4x2.jxr", RequestKind::PictureFileNarrow},
+    {L"rgb24_5x3.jxr", RequestKind::PictureFileWide},    {L"gray8_5x2.jxr", RequestKind::PictureMemoryNarrow},
     {L"bgra32_3x2.jxr", RequestKind::PictureMemoryWide},
 };
 

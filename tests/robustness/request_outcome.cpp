@@ -48,9 +48,9 @@ const std::vector<std::uint8_t>& BytesOf(const std::wstring& path) {
 const std::vector<std::wstring>& RequestFixtures() {
     static const std::vector<std::wstring> fixtures = [] {
         std::vector<std::wstring> paths;
-        for (const wchar_t* name : {L"rgb24_3x2.jxr", L"rgb24_5x3.jxr", L"gray8_5x2.jxr", L"bw_33x2.jxr",
-                                    L"bgr555_4x2.jxr", L"bgra32_3x2.jxr", L"lossy_rgb24_64x64.jxr",
-                                    L"png_named.jxr", L"truncated.jxr", L"no-such-file.jxr"}) {
+        for (const wchar_t* name :
+             {L"rgb24_3x2.jxr", L"rgb24_5x3.jxr", L"gray8_5x2.jxr", L"bw_33x2.jxr", L"bgr555_4x2.jxr",
+              L"bgra32_3x2.jxr", L"lossy_rgb24_64x64.jxr", L"png_named.jxr", L"truncated.jxr", L"no-such-file.jxr"}) {
             paths.push_back(testing_support::FixturePath(name));
         }
         return paths;
@@ -120,16 +120,19 @@ Outcome MakeRequest(const susie::Plugin& plugin, const std::wstring& fixture, Re
         break;
     case RequestKind::PictureFileNarrow: {
         // The call must come before its handles are read.
-        const int result = plugin.GetPicture(narrow.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
+        const int result =
+            plugin.GetPicture(narrow.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
         return TakePicture(result, picture);
     }
     case RequestKind::PictureFileWide: {
-        const int result = plugin.GetPictureW(fixture.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
+        const int result =
+            plugin.GetPictureW(fixture.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
         return TakePicture(result, picture);
     }
     case RequestKind::PictureMemoryNarrow: {
         if (bytes.empty()) return outcome;
-        const int result = plugin.GetPicture(data, length, susie::kFromMemory, &picture.header, &picture.bits, nullptr, 0);
+        const int result =
+            plugin.GetPicture(data, length, susie::kFromMemory, &picture.header, &picture.bits, nullptr, 0);
         return TakePicture(result, picture);
     }
     case RequestKind::PictureMemoryWide: {

@@ -30,10 +30,7 @@ namespace {
 
 // Window handles carry 32 significant bits; a 64-bit process may see the
 // same window's handle sign-extended or not, depending on where it came from.
-std::uint32_t WindowId(HWND window) {
-    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window));
-}
-
+std::uint32_t WindowId(HWND window) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)); }
 
 using testing_support::ModuleFileName;
 using testing_support::ModulePath;
@@ -136,8 +133,8 @@ std::optional<StoredValues> ReadSettingsKey() {
 
 void WriteValue(const wchar_t* name, DWORD type, const void* data, DWORD size) {
     HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                                nullptr, &key, nullptr),
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                                &key, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
     ::RegCloseKey(key);
@@ -168,8 +165,7 @@ StoredValue BinaryColors(const std::array<COLORREF, N>& colors) {
 }
 
 // What OK writes: exactly these five values.
-StoredValues SavedSettings(const History& history, COLORREF color, DWORD alpha, DWORD toneMap = 1,
-                           DWORD sdrWhite = 0) {
+StoredValues SavedSettings(const History& history, COLORREF color, DWORD alpha, DWORD toneMap = 1, DWORD sdrWhite = 0) {
     return {{L"ColorHistory", BinaryColors(history)},
             {L"Color", DwordValue(color)},
             {L"Alpha", DwordValue(alpha)},
@@ -185,8 +181,8 @@ public:
         DeleteKey(kKeyPath);
         if (saved_) {
             HKEY key = nullptr;
-            if (::RegCreateKeyExW(HKEY_CURRENT_USER, kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                                  nullptr, &key, nullptr) == ERROR_SUCCESS) {
+            if (::RegCreateKeyExW(HKEY_CURRENT_USER, kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                                  &key, nullptr) == ERROR_SUCCESS) {
                 for (const auto& [name, value] : *saved_) {
                     ::RegSetValueExW(key, name.c_str(), 0, value.type, value.bytes.data(),
                                      static_cast<DWORD>(value.bytes.size()));
@@ -323,9 +319,7 @@ private:
 
 void Click(HWND dialog, int id) { ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
-bool Checked(HWND dialog, int id) {
-    return ::SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
+bool Checked(HWND dialog, int id) { return ::SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 bool Enabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
 
@@ -459,8 +453,8 @@ protected:
     // Starts ConfigurationDlg(owner, function) on its own thread.
     std::unique_ptr<ConfigurationRun> Start(int function, bool withOwner = false) {
         const auto configure = plugin_.ConfigurationDlg;
-        return std::make_unique<ConfigurationRun>([configure, function](HWND owner) { return configure(owner, function); },
-                                                  withOwner);
+        return std::make_unique<ConfigurationRun>(
+            [configure, function](HWND owner) { return configure(owner, function); }, withOwner);
     }
 
     susie::Plugin plugin_{ModulePath()};
@@ -779,7 +773,6 @@ TEST_F(ConfigurationTest, OkWithoutAWritableKeyEndsTheDialogWithInternalError) {
     EXPECT_EQ(ReadSettingsKey(), std::nullopt);
 }
 
-
 // --- the settings dialog ------------------------------------------------------------
 
 TEST_F(SettingsDialogTest, FirstUseShowsTheDefaults) {
@@ -1006,9 +999,9 @@ TEST_F(SettingsDialogTest, ToneMapBoxAndSdrWhiteListReadSaveAndCancel) {
         if (c.chosenItem >= 0) ::SendMessageW(list, CB_SETCURSEL, c.chosenItem, 0);
         EXPECT_EQ(CloseWith(dialog, c.closeWith), std::optional<int>(0));
         if (c.saved) {
-            EXPECT_EQ(ReadSettingsKey(), std::optional(SavedSettings(kDefaultHistory, kWhite,
-                                                                     c.alphaButton == kAlphaRemove ? 0 : 1,
-                                                                     c.saved->first, c.saved->second)));
+            EXPECT_EQ(ReadSettingsKey(),
+                      std::optional(SavedSettings(kDefaultHistory, kWhite, c.alphaButton == kAlphaRemove ? 0 : 1,
+                                                  c.saved->first, c.saved->second)));
         } else {
             EXPECT_EQ(ReadSettingsKey(), before);
         }
@@ -1031,7 +1024,9 @@ protected:
     }
 
     static COLORREF PickerColor(HWND picker) {
-        const auto channel = [picker](int id) { return static_cast<BYTE>(::GetDlgItemInt(picker, id, nullptr, FALSE)); };
+        const auto channel = [picker](int id) {
+            return static_cast<BYTE>(::GetDlgItemInt(picker, id, nullptr, FALSE));
+        };
         return RGB(channel(kPickerRed), channel(kPickerGreen), channel(kPickerBlue));
     }
 
@@ -1124,8 +1119,7 @@ TEST_F(ColorPickerTest, UntouchedCustomColoursAreSavedAsLoaded) {
     ASSERT_NE(picker, nullptr);
     ClosePicker(dialog, picker, IDCANCEL);
     EXPECT_EQ(ReadSettingsKey(),
-              std::optional(StoredValues{
-                  {L"CustomColors", CustomColorsValue({stored.begin(), stored.begin() + 16})}}));
+              std::optional(StoredValues{{L"CustomColors", CustomColorsValue({stored.begin(), stored.begin() + 16})}}));
     EXPECT_EQ(CloseWith(dialog, IDCANCEL), std::optional<int>(0));
 }
 
@@ -1172,8 +1166,7 @@ TEST_F(ColorPickerTest, DialogAndPickerGetWhatTheyNeed) {
     const auto configure = plugin_.ConfigurationDlg;
     run_ = std::make_unique<ConfigurationRun>(
         [configure](HWND owner) {
-            const HHOOK hook =
-                ::SetWindowsHookExW(WH_CALLWNDPROC, RecordDialogStarts, nullptr, ::GetCurrentThreadId());
+            const HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, RecordDialogStarts, nullptr, ::GetCurrentThreadId());
             if (hook == nullptr) return 999;
             const int result = configure(owner, 1);
             ::UnhookWindowsHookEx(hook);

@@ -42,9 +42,7 @@ protected:
 
 // --- the key -------------------------------------------------------------------
 
-TEST_F(SettingsStoreTest, KeyPathIsSharedByBothModules) {
-    EXPECT_STREQ(rorurera::kSettingsKeyPath, kKey);
-}
+TEST_F(SettingsStoreTest, KeyPathIsSharedByBothModules) { EXPECT_STREQ(rorurera::kSettingsKeyPath, kKey); }
 
 TEST_F(SettingsStoreTest, OpenForReadNeverCreatesTheKey) {
     {
@@ -341,8 +339,8 @@ protected:
     static constexpr wchar_t kBelow[] = L"Software\\Zodirudu_Revav\\Rorurera.spi\\Volatile\\Settings";
     void SetUp() override {
         HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kVolatile, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
-                                    nullptr, &key, nullptr),
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kVolatile, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr,
+                                    &key, nullptr),
                   ERROR_SUCCESS);
         ::RegCloseKey(key);
     }
