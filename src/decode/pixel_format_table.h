@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace rorurera {
 
@@ -34,8 +34,7 @@ struct PixelFormatEntry {
     const GUID& source;
     const GUID& target;
     int bitsPerPixel;
-    bool hasAlpha;                 // the sample after the colour samples is alpha
-    std::uint8_t samplesPerPixel;  // stored samples, alpha and unused ones included
+    bool hasAlpha;  // the sample after the colour samples is alpha
     NumericKind kind;
     ChannelOrder order;
     bool premultiplied;  // colour samples are multiplied by alpha
@@ -68,26 +67,11 @@ constexpr bool HasSixteenBitIntegers(const PixelFormatEntry& entry) noexcept {
 // 0 bits, no alpha, not converted by us.
 extern const PixelFormatEntry& kFallbackEntry;
 
-// The table's entry for a pixel format, or kFallbackEntry. The table's index
-// is built on the first lookup of the process, under the table's own lock;
-// the reference stays valid until the module is unloaded. Throws std::bad_alloc when the table
-// cannot be built for lack of memory (a later lookup tries again), and
-// std::logic_error when called before PixelFormatTableAttach.
-const PixelFormatEntry& LookupPixelFormat(const GUID& format);
-
-// Creates the table's lock at module attach; deletes the table and then the
-// lock at detach. Programs that link the plug-in's inner parts directly call
-// these themselves, around every use of the table.
-void PixelFormatTableAttach() noexcept;
-void PixelFormatTableDetach() noexcept;
+// The table's entry for a pixel format (compared as 16 bytes), or
+// kFallbackEntry.
+const PixelFormatEntry& LookupPixelFormat(const GUID& format) noexcept;
 
 // The rows in their order, for those who check the table itself.
-std::size_t PixelFormatRowCount() noexcept;
-const PixelFormatEntry& PixelFormatRow(std::size_t index) noexcept;  // index < PixelFormatRowCount()
-
-// How many times this process has built the lookup index: 1 after any number
-// of lookups (0 before the first), counted again only after a detach and
-// attach or after a build that ran out of memory was retried.
-int PixelFormatIndexBuildCount() noexcept;
+std::span<const PixelFormatEntry> PixelFormatRows() noexcept;
 
 }  // namespace rorurera

@@ -12,7 +12,6 @@
 #include <windows.h>
 
 #include "common/module_identity.h"
-#include "decode/pixel_format_table.h"
 
 // The language runtime's release of its reserve for exceptions thrown when
 // memory runs out (about 70 KB, taken when the module loads).
@@ -24,10 +23,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         rorurera::SetModuleInstance(instance);
-        rorurera::PixelFormatTableAttach();
         break;
     case DLL_PROCESS_DETACH:
-        rorurera::PixelFormatTableDetach();
         // Only on FreeLibrary: when the process ends, nothing needs freeing.
         if (reserved == nullptr) __gnu_cxx::__freeres();
         break;

@@ -26,10 +26,7 @@
 #include "pattern_record.h"
 #include "support/platform.h"
 #include "support/test_paths.h"
-#include "table_environment.h"
 #include "wrapped_decoder.h"
-
-DECODE_TESTING_ATTACH_PIXEL_FORMAT_TABLE();
 
 namespace {
 
@@ -96,10 +93,11 @@ protected:
     // in `source` on failure.
     PluginResult Prepare(IWICBitmapDecoder* decoder, ComPtr<IWICBitmapSource>& source) {
         rorurera::StoredFrame frame;
-        const PluginResult read = rorurera::ReadStoredFrame(decoder, frame);
-        if (read == PluginResult::Success) return rorurera::PrepareFrameSource(scope.Factory(), frame, source);
-        source.Reset();
-        return read;
+        rorurera::PreparedSource prepared;
+        HRESULT hr = rorurera::ReadStoredFrame(decoder, frame);
+        if (SUCCEEDED(hr)) hr = rorurera::PrepareFrameSource(scope.Factory(), frame, prepared);
+        source = prepared.source;
+        return SUCCEEDED(hr) ? PluginResult::Success : rorurera::ResultFromHresult(hr);
     }
 
     rorurera::ComScope scope;

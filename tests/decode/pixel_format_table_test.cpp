@@ -1,6 +1,6 @@
 // The pixel format table: its rows against the identifiers the SDK publishes,
 // the rules the rows follow, lookups of formats that are and are not in it,
-// and its one-time, locked, retryable building.
+// and the plain lookup.
 
 #include <windows.h>
 #include <wincodec.h>
@@ -8,62 +8,22 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <atomic>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <future>
-#include <latch>
-#include <new>
 #include <set>
-#include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "decode/pixel_format_table.h"
-#include "table_environment.h"
-
-DECODE_TESTING_ATTACH_PIXEL_FORMAT_TABLE();
-
-// --- allocation failures on demand -----------------------------------------
-// This program's own operator new: when armed, it lets a given number of
-// allocations succeed and fails the next ones. Live blocks are counted.
-
-namespace {
-std::atomic<long> g_allocationsLeft{-1};  // -1: not armed
-std::atomic<long> g_liveBlocks{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    long left = g_allocationsLeft.load();
-    while (left >= 0) {
-        if (left == 0) throw std::bad_alloc();
-        if (g_allocationsLeft.compare_exchange_weak(left, left - 1)) break;
-    }
-    void* block = std::malloc(size != 0 ? size : 1);
-    if (block == nullptr) throw std::bad_alloc();
-    ++g_liveBlocks;
-    return block;
-}
-
-void operator delete(void* block) noexcept {
-    if (block == nullptr) return;
-    --g_liveBlocks;
-    std::free(block);
-}
-
-void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
 
 namespace {
 
 using rorurera::kFallbackEntry;
 using rorurera::LookupPixelFormat;
 using rorurera::PixelFormatEntry;
-using rorurera::PixelFormatIndexBuildCount;
-using rorurera::PixelFormatRow;
-using rorurera::PixelFormatRowCount;
+
+const PixelFormatEntry& PixelFormatRow(std::size_t i) { return rorurera::PixelFormatRows()[i]; }
+std::size_t PixelFormatRowCount() { return rorurera::PixelFormatRows().size(); }
 
 // The table's rows in their order, named as the SDK names them; each GUID
 // is the SDK's own constant of that name.
@@ -137,12 +97,6 @@ int BitsFromName(const std::string& name) {
 bool AlphaFromName(const std::string& name) {
     return name.find("Alpha") != std::string::npos || name.find("RGBA") != std::string::npos ||
            name.find("BGRA") != std::string::npos;
-}
-
-// A fresh table, as after loading the module: the index is not built yet.
-void ResetTable() {
-    rorurera::PixelFormatTableDetach();
-    rorurera::PixelFormatTableAttach();
 }
 
 // --- the rows ----------------------------------------------------------------
@@ -318,99 +272,6 @@ TEST(LookupPixelFormat, AnIdentifierThatDiffersInOneByteIsNotFound) {
     }
     // 65 rows share a prefix whose 256 last bytes hold 65 rows and DontCare.
     EXPECT_EQ(absent, 11 * 255 + 65 * (256 - 65));
-}
-
-// --- building --------------------------------------------------------------------
-
-TEST(PixelFormatTableBuild, TheIndexIsBuiltOnTheFirstLookupOnly) {
-    ResetTable();
-    const int before = PixelFormatIndexBuildCount();
-    EXPECT_EQ(&LookupPixelFormat(GUID_WICPixelFormat8bppGray), &PixelFormatRow(7));
-    EXPECT_EQ(PixelFormatIndexBuildCount(), before + 1);
-    for (int i = 0; i < 100; ++i) LookupPixelFormat(GUID_WICPixelFormat24bppBGR);
-    LookupPixelFormat(GUID_WICPixelFormatDontCare);
-    EXPECT_EQ(PixelFormatIndexBuildCount(), before + 1);
-}
-
-// Threads whose first lookups arrive together build the index once and get
-// the same entries, in several fresh tables.
-TEST(PixelFormatTableBuild, ManyThreadsBuildTheIndexOnce) {
-    constexpr int kThreads = 16;
-    const GUID* formats[] = {&GUID_WICPixelFormat32bppBGRA, &GUID_WICPixelFormat24bppBGR, &GUID_WICPixelFormat8bppAlpha,
-                             &GUID_WICPixelFormat32bppRGB};
-    const PixelFormatEntry* expected[] = {&PixelFormatRow(23), &PixelFormatRow(20), &PixelFormatRow(75),
-                                          &kFallbackEntry};
-    for (int round = 0; round < 25; ++round) {
-        ResetTable();
-        const int before = PixelFormatIndexBuildCount();
-        std::latch start(kThreads);
-        std::vector<std::array<const PixelFormatEntry*, 4>> seen(kThreads);
-        std::vector<std::thread> threads;
-        for (int t = 0; t < kThreads; ++t) {
-            threads.emplace_back([&, t] {
-                start.arrive_and_wait();
-                for (int k = 0; k < 4; ++k) seen[t][(k + t) % 4] = &LookupPixelFormat(*formats[(k + t) % 4]);
-            });
-        }
-        for (std::thread& thread : threads) thread.join();
-        ASSERT_EQ(PixelFormatIndexBuildCount(), before + 1) << "round " << round;
-        for (int t = 0; t < kThreads; ++t) {
-            for (int k = 0; k < 4; ++k) ASSERT_EQ(seen[t][k], expected[k]) << "round " << round << " thread " << t;
-        }
-    }
-}
-
-// A build that runs out of memory lets std::bad_alloc leave the lookup, frees
-// what it had made, releases the lock, and the next lookup builds again.
-TEST(PixelFormatTableBuild, RunningOutOfMemoryLeavesTheTableRetryable) {
-    int failures = 0;
-    for (long allowed = 0;; ++allowed) {
-        ResetTable();
-        const int before = PixelFormatIndexBuildCount();
-        const long liveBefore = g_liveBlocks.load();
-        bool threw = false;
-        const PixelFormatEntry* found = nullptr;
-        g_allocationsLeft = allowed;
-        try {
-            found = &LookupPixelFormat(GUID_WICPixelFormat48bppRGB);
-        } catch (const std::bad_alloc&) {
-            threw = true;
-        }
-        g_allocationsLeft = -1;
-        if (!threw) {
-            EXPECT_EQ(found, &PixelFormatRow(27));
-            EXPECT_EQ(PixelFormatIndexBuildCount(), before + 1);
-            break;
-        }
-        ++failures;
-        EXPECT_EQ(g_liveBlocks.load(), liveBefore) << "a partial index was kept after " << allowed << " allocations";
-        EXPECT_EQ(PixelFormatIndexBuildCount(), before);
-
-        // Another thread gets the lock (it was released) and builds the index.
-        auto retry = std::async(std::launch::async, [] { return &LookupPixelFormat(GUID_WICPixelFormat48bppRGB); });
-        ASSERT_EQ(retry.wait_for(std::chrono::seconds(10)), std::future_status::ready)
-            << "the lock stayed taken after " << allowed << " allocations";
-        EXPECT_EQ(retry.get(), &PixelFormatRow(27));
-        EXPECT_EQ(PixelFormatIndexBuildCount(), before + 1);
-        ASSERT_LT(allowed, 10000) << "the build never completed";
-    }
-    // The index holds 76 rows: at least that many allocations could fail.
-    EXPECT_GE(failures, 76);
-}
-
-TEST(PixelFormatTableBuild, ALookupBeforeAttachIsRefused) {
-    rorurera::PixelFormatTableDetach();
-    EXPECT_THROW(LookupPixelFormat(GUID_WICPixelFormat24bppBGR), std::logic_error);
-    rorurera::PixelFormatTableAttach();
-    EXPECT_EQ(&LookupPixelFormat(GUID_WICPixelFormat24bppBGR), &PixelFormatRow(20));
-}
-
-TEST(PixelFormatTableBuild, EntriesOutliveADetach) {
-    const PixelFormatEntry& before = LookupPixelFormat(GUID_WICPixelFormat64bppRGBAHalf);
-    ResetTable();
-    const PixelFormatEntry& after = LookupPixelFormat(GUID_WICPixelFormat64bppRGBAHalf);
-    EXPECT_EQ(&before, &after);
-    EXPECT_EQ(before.bitsPerPixel, 64);
 }
 
 }  // namespace

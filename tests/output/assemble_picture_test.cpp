@@ -14,7 +14,6 @@
 #include <cstring>
 #include <vector>
 
-#include "decode/table_environment.h"
 #include "output/fake_decoder.h"
 #include "output/picture_assembly.h"
 #include "output/settings_key_guard.h"
@@ -22,8 +21,6 @@
 #include "support/platform.h"
 
 // The module's attach and detach, stood in for.
-DECODE_TESTING_ATTACH_PIXEL_FORMAT_TABLE();
-
 namespace {
 
 using Microsoft::WRL::ComPtr;

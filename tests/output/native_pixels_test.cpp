@@ -14,10 +14,7 @@
 #include <limits>
 #include <vector>
 
-#include "decode/table_environment.h"
 #include "output/native_pixels.h"
-
-DECODE_TESTING_ATTACH_PIXEL_FORMAT_TABLE();
 
 namespace {
 
