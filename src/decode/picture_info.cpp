@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "decode/container.h"
+#include "decode/container_format.h"
 #include "decode/stored_frame.h"
 
 namespace rorurera {
@@ -23,8 +23,8 @@ PluginResult ReadPictureInfo(IWICBitmapDecoder* decoder, PictureInfo* info) {
     if (result != PluginResult::Success) return result;
 
     StoredFrame frame;
-    result = ReadStoredFrame(decoder, frame);
-    if (result != PluginResult::Success) return result;
+    const HRESULT hr = ReadStoredFrame(decoder, frame);
+    if (FAILED(hr)) return ResultFromHresult(hr);
 
     // Everything is known: the record is written in one go. Bytes past
     // colorDepth (the 64-bit record's padding) are the host's.

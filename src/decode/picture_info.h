@@ -10,8 +10,7 @@ namespace rorurera {
 // Inspects frame 0 of an opened decoder and, only when every step succeeds,
 // fills the host's record: position 0, 0, the stored size, the densities in
 // pixels per metre and the stored colour depth; hInfo is set to null. On any
-// failure the record is left as it was. May throw std::bad_alloc (pixel
-// format table).
+// failure the record is left as it was.
 PluginResult ReadPictureInfo(IWICBitmapDecoder* decoder, PictureInfo* info);
 
 // Pixels per metre as the record holds them: dots per inch divided by

@@ -4,26 +4,23 @@
 
 namespace rorurera {
 
-PluginResult ReadStoredFrame(IWICBitmapDecoder* decoder, StoredFrame& frame) {
+HRESULT ReadStoredFrame(IWICBitmapDecoder* decoder, StoredFrame& frame) noexcept {
     frame = StoredFrame{};
-    if (decoder == nullptr) return PluginResult::InternalError;
+    if (decoder == nullptr) return E_POINTER;
     StoredFrame read;
     HRESULT hr = decoder->GetFrame(0, read.frame.GetAddressOf());
-    if (FAILED(hr)) return ResultFromHresult(hr);
-    if (!read.frame) return PluginResult::InternalError;
+    if (SUCCEEDED(hr) && !read.frame) hr = E_UNEXPECTED;
     UINT width = 0;
     UINT height = 0;
-    hr = read.frame->GetSize(&width, &height);
-    if (FAILED(hr)) return ResultFromHresult(hr);
-    hr = read.frame->GetResolution(&read.dpiX, &read.dpiY);
-    if (FAILED(hr)) return ResultFromHresult(hr);
-    hr = read.frame->GetPixelFormat(&read.format);
-    if (FAILED(hr)) return ResultFromHresult(hr);
+    if (SUCCEEDED(hr)) hr = read.frame->GetSize(&width, &height);
+    if (SUCCEEDED(hr)) hr = read.frame->GetResolution(&read.dpiX, &read.dpiY);
+    if (SUCCEEDED(hr)) hr = read.frame->GetPixelFormat(&read.format);
+    if (FAILED(hr)) return hr;
     read.width = width;
     read.height = height;
     read.entry = &LookupPixelFormat(read.format);
     frame = std::move(read);
-    return PluginResult::Success;
+    return S_OK;
 }
 
 }  // namespace rorurera

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 
-#include "common/plugin_result.h"
 #include "decode/pixel_format_table.h"
 
 namespace rorurera {
@@ -23,9 +22,9 @@ struct StoredFrame {
 };
 
 // Fetches frame 0 and reads its size, resolution and pixel format, in that
-// order, and looks the format up. The mapped failure of the first call that
-// fails (InternalError without a decoder or for an empty frame); `frame` is
-// then left empty. May throw std::bad_alloc (pixel format table).
-PluginResult ReadStoredFrame(IWICBitmapDecoder* decoder, StoredFrame& frame);
+// order, and looks the format up. The result of the first call that fails
+// (E_POINTER without a decoder, E_UNEXPECTED for an empty frame); `frame` is
+// then left empty.
+HRESULT ReadStoredFrame(IWICBitmapDecoder* decoder, StoredFrame& frame) noexcept;
 
 }  // namespace rorurera

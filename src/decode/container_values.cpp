@@ -1,4 +1,4 @@
-#include "decode/container_check.h"
+#include "decode/container_values.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "decode/container.h"
+#include "decode/container_format.h"
 
 namespace rorurera {
 
