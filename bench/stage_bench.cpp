@@ -85,7 +85,8 @@ void StageRow(const char* name, std::uint32_t width, std::uint32_t height, std::
         std::memcpy(buffer.data(), copy.data(), bytes);
     };
     const Medians stages = Measure(runs, reset, [&] {
-        if (bits == 32) rorurera::ReduceTo24Bits(buffer, 1, rorurera::BgrColor{0xFF, 0xFF, 0xFF});
+        if (bits == 32)
+            rorurera::ReduceTo24Bits(buffer, rorurera::AlphaMode::Composite, rorurera::BgrColor{0xFF, 0xFF, 0xFF});
         rorurera::FlipToBottomUp(buffer);
     });
     // In memcpy passes, by wall time: CPU times come in 10 ms steps under Wine.

@@ -6,7 +6,6 @@
 
 #include "cli_output.h"
 #include "commands.h"
-#include "decode/pixel_format_table.h"
 #include "host/com_scope.h"
 #include "decode/stored_frame.h"
 #include "output/picture_path.h"
@@ -22,45 +21,41 @@ namespace {
 // the imaging component with the plug-in's own reading code, linked in:
 // the same floats and the same percentile that decide the tone mapping.
 void PrintHdr(const std::wstring& file) {
-    rorurera::PixelFormatTableAttach();
-    {
-        rorurera::ComScope com;
-        Microsoft::WRL::ComPtr<IWICBitmapDecoder> decoder;
-        rorurera::StoredFrame frame;
-        const rorurera::HdrSettings settings = rorurera::ReadHdrSettings();
-        rorurera::HdrSettings measuring = settings;  // the floats as a request with tone mapping on reads them
-        measuring.toneMap = true;
-        rorurera::LinearFrameReader reader;
-        rorurera::FrameLevels levels;
-        rorurera::PluginResult result = rorurera::PluginResult::Success;
-        if (com.Open() != rorurera::PluginResult::Success ||
-            FAILED(com.Factory()->CreateDecoderFromFilename(file.c_str(), nullptr, GENERIC_READ,
-                                                            WICDecodeMetadataCacheOnDemand, decoder.GetAddressOf())) ||
-            rorurera::ReadStoredFrame(decoder.Get(), frame) != rorurera::PluginResult::Success) {
-            Print(L"HDR: unknown (the imaging component cannot read the frame)\n");
-        } else if (Print(Format(L"path: %ls\n", rorurera::ChoosePicturePath(*frame.entry, settings).why));
-                   !rorurera::IsScRgb(*frame.entry)) {
-            Print(L"HDR: no (integer samples)\n");
-        } else if (result = reader.Open(com.Factory(), frame,
-                                        rorurera::ChoosePicturePath(*frame.entry, measuring).floatsFromPlatform);
-                   result != rorurera::PluginResult::Success ||
-                   (result = rorurera::MeasureFrame(reader, levels)) != rorurera::PluginResult::Success) {
-            Print(Format(L"HDR: unknown (reading the floats gave %d)\n", static_cast<int>(result)));
-        } else {
-            // The SDR white as a picture request would take it: set in the
-            // settings, found in the picture, or 1.0 for want of both.
-            const float white = rorurera::ChosenSdrWhite(levels, settings.sdrWhiteNits);
-            const wchar_t* how = settings.sdrWhiteNits != 0 ? L"set"
-                                 : levels.foundWhite > 0.0f ? L"found"
-                                                            : L"none found, taken as";
-            Print(
-                Format(L"HDR: %ls, peak %.4g (99.9th percentile of luminance, 1.0 = SDR white of 80 nits),"
-                       L" SDR white %ls %.4g (%.0f nits)\n",
-                       levels.largestChannel > 1.0f ? L"yes" : L"no", static_cast<double>(levels.peak), how,
-                       static_cast<double>(white), static_cast<double>(white) * 80.0));
-        }
+    rorurera::ComScope com;
+    Microsoft::WRL::ComPtr<IWICBitmapDecoder> decoder;
+    rorurera::StoredFrame frame;
+    const rorurera::HdrSettings settings = rorurera::ReadPictureSettings().hdr;
+    rorurera::HdrSettings measuring = settings;  // the floats as a request with tone mapping on reads them
+    measuring.toneMap = true;
+    rorurera::LinearFrameReader reader;
+    rorurera::FrameLevels levels;
+    rorurera::PluginResult result = rorurera::PluginResult::Success;
+    if (com.Open() != rorurera::PluginResult::Success ||
+        FAILED(com.Factory()->CreateDecoderFromFilename(file.c_str(), nullptr, GENERIC_READ,
+                                                        WICDecodeMetadataCacheOnDemand, decoder.GetAddressOf())) ||
+        FAILED(rorurera::ReadStoredFrame(decoder.Get(), frame))) {
+        Print(L"HDR: unknown (the imaging component cannot read the frame)\n");
+    } else if (Print(Format(L"path: %ls\n", rorurera::ChoosePicturePath(*frame.entry, settings).why));
+               !rorurera::IsScRgb(*frame.entry)) {
+        Print(L"HDR: no (integer samples)\n");
+    } else if (result = reader.Open(com.Factory(), frame,
+                                    rorurera::ChoosePicturePath(*frame.entry, measuring).floatsFromPlatform);
+               result != rorurera::PluginResult::Success ||
+               (result = rorurera::MeasureFrame(reader, levels)) != rorurera::PluginResult::Success) {
+        Print(Format(L"HDR: unknown (reading the floats gave %d)\n", static_cast<int>(result)));
+    } else {
+        // The SDR white as a picture request would take it: set in the
+        // settings, found in the picture, or 1.0 for want of both.
+        const float white = rorurera::ChosenSdrWhite(levels, settings.sdrWhiteNits);
+        const wchar_t* how = settings.sdrWhiteNits != 0 ? L"set"
+                             : levels.foundWhite > 0.0f ? L"found"
+                                                        : L"none found, taken as";
+        Print(
+            Format(L"HDR: %ls, peak %.4g (99.9th percentile of luminance, 1.0 = SDR white of 80 nits),"
+                   L" SDR white %ls %.4g (%.0f nits)\n",
+                   levels.largestChannel > 1.0f ? L"yes" : L"no", static_cast<double>(levels.peak), how,
+                   static_cast<double>(white), static_cast<double>(white) * 80.0));
     }
-    rorurera::PixelFormatTableDetach();
 }
 
 }  // namespace

@@ -2,24 +2,46 @@
 
 #include <algorithm>
 
+#include "output/native_pixels.h"
 #include "output/row_loop.h"
 
 namespace rorurera {
 
-PluginResult CopyStoredRows(const StoredFrame& frame, UniqueHlocal& rows, UINT& pitch) {
-    if (!frame.frame || frame.entry->bitsPerPixel <= 0) return PluginResult::InternalError;
+HRESULT CopyPackedRows(IWICBitmapSource* source, std::uint32_t width, std::uint32_t height,
+                       std::uint32_t bitsPerPixel, void* out) noexcept {
+    UINT pitch = 0;
     UINT size = 0;
-    if (!PackedCopySize(frame.width, frame.height, static_cast<std::uint32_t>(frame.entry->bitsPerPixel), pitch,
-                        size)) {
-        return PluginResult::OutOfMemory;
-    }
+    if (source == nullptr) return E_POINTER;
+    if (!PackedCopySize(width, height, bitsPerPixel, pitch, size)) return E_OUTOFMEMORY;
+    const WICRect all{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
+    return source->CopyPixels(&all, pitch, size, static_cast<BYTE*>(out));
+}
+
+HRESULT CopySourcePixels(IWICBitmapSource* source, std::uint32_t width, std::uint32_t height,
+                         std::uint32_t bitsPerPixel, const std::vector<std::uint32_t>& palette, PixelBuffer& buffer) {
+    UINT pitch = 0;
+    UINT size = 0;
+    if (source == nullptr) return E_POINTER;
+    if (!PackedCopySize(width, height, bitsPerPixel, pitch, size)) return E_OUTOFMEMORY;
+    PixelBuffer copied;
+    const PluginResult made =
+        CreatePixelBuffer(copied, width, height, bitsPerPixel, palette, buffer.spare, RowPacking::Tight);
+    if (made != PluginResult::Success) return made == PluginResult::OutOfMemory ? E_OUTOFMEMORY : E_INVALIDARG;
+    const HRESULT hr = CopyPackedRows(source, width, height, bitsPerPixel, copied.data());
+    if (SUCCEEDED(hr)) AdoptPixelBuffer(buffer, copied);
+    return hr;
+}
+
+HRESULT CopyStoredRows(const StoredFrame& frame, UniqueHlocal& rows, UINT& pitch) noexcept {
+    if (!frame.frame || frame.entry->bitsPerPixel <= 0) return E_POINTER;
+    const auto bits = static_cast<std::uint32_t>(frame.entry->bitsPerPixel);
+    UINT size = 0;
+    if (!PackedCopySize(frame.width, frame.height, bits, pitch, size)) return E_OUTOFMEMORY;
     UniqueHlocal block(::LocalAlloc(LMEM_FIXED, std::max<UINT>(size, 1)));
-    if (!block) return PluginResult::OutOfMemory;
-    const WICRect all{0, 0, static_cast<INT>(frame.width), static_cast<INT>(frame.height)};
-    const HRESULT hr = frame.frame->CopyPixels(&all, pitch, size, static_cast<BYTE*>(block.get()));
-    if (FAILED(hr)) return ResultFromHresult(hr);
-    rows = std::move(block);
-    return PluginResult::Success;
+    if (!block) return E_OUTOFMEMORY;
+    const HRESULT hr = CopyPackedRows(frame.frame.Get(), frame.width, frame.height, bits, block.get());
+    if (SUCCEEDED(hr)) rows = std::move(block);
+    return hr;
 }
 
 PluginResult ConvertStoredRows(const PixelFormatEntry& format, const std::uint8_t* rows, UINT pitch, UINT width,
@@ -42,10 +64,10 @@ PluginResult CopyNativePixels(const StoredFrame& frame, PixelBuffer& buffer) {
     if (!OwnConversionTakes(*frame.entry)) return PluginResult::InternalError;
     UniqueHlocal stored;
     UINT pitch = 0;
-    PluginResult result = CopyStoredRows(frame, stored, pitch);
-    if (result != PluginResult::Success) return result;
-    result = ConvertStoredRows(*frame.entry, static_cast<const std::uint8_t*>(stored.get()), pitch, frame.width,
-                               frame.height, buffer);
+    const HRESULT hr = CopyStoredRows(frame, stored, pitch);
+    if (FAILED(hr)) return ResultFromHresult(hr);
+    const PluginResult result = ConvertStoredRows(*frame.entry, static_cast<const std::uint8_t*>(stored.get()), pitch,
+                                                  frame.width, frame.height, buffer);
     if (result != PluginResult::Success) return result;
     if (!buffer.spare || ::LocalSize(buffer.spare.get()) < ::LocalSize(stored.get())) buffer.spare = std::move(stored);
     return PluginResult::Success;

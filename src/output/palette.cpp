@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "decode/frame_source.h"
+
 namespace rorurera {
 namespace {
 
@@ -13,20 +15,14 @@ using Microsoft::WRL::ComPtr;
 // any step of reading it fails.
 std::vector<std::uint32_t> SourceColors(IWICImagingFactory* factory, IWICBitmapSource* source, std::uint32_t wanted) {
     std::vector<std::uint32_t> colors;
-    if (factory == nullptr || source == nullptr) return colors;
-    ComPtr<IWICPalette> palette;
-    if (FAILED(factory->CreatePalette(&palette)) || !palette) return colors;
-    if (FAILED(source->CopyPalette(palette.Get()))) return colors;
+    const ComPtr<IWICPalette> palette = SourcePalette(factory, source);
     UINT count = 0;
-    if (FAILED(palette->GetColorCount(&count))) return colors;
+    if (!palette || FAILED(palette->GetColorCount(&count))) return colors;
     const UINT asked = std::min<UINT>(count, wanted);
     if (asked == 0) return colors;
     colors.resize(asked);
     UINT returned = 0;
-    if (FAILED(palette->GetColors(asked, colors.data(), &returned))) {
-        colors.clear();
-        return colors;
-    }
+    if (FAILED(palette->GetColors(asked, colors.data(), &returned))) returned = 0;
     colors.resize(std::min(returned, asked));
     return colors;
 }

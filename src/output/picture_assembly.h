@@ -2,12 +2,7 @@
 
 #include <wincodec.h>
 
-#include <cstdint>
-#include <vector>
-
-#include "common/owners.h"
 #include "common/plugin_result.h"
-#include "output/pixel_buffer.h"
 #include "output/progress.h"
 
 namespace rorurera {
@@ -16,20 +11,10 @@ namespace rorurera {
 // block and a pixel block, made the way the picture's path says
 // (picture_path.h), stored into the host's handles only on success (or when
 // the host stops at the very last report). The frame is read once, and so
-// are the settings. Reports 30, 50, 60, 70,
-// 80, 90 and 100 of 100; a stop before 100 frees everything and leaves the
-// handles alone. May throw std::bad_alloc; everything acquired is owned, so
-// unwinding releases it.
+// are the settings. Reports 30, 50, 60, 70, 80, 90 and 100 of 100; a stop
+// before 100 frees everything and leaves the handles alone. May throw
+// std::bad_alloc; everything acquired is owned, so unwinding releases it.
 PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, HLOCAL* header, HLOCAL* bits,
                              const ProgressReporter& progress);
-
-// Copies the whole source, top row first, at the packed pitch into a new
-// buffer (rows packed, not yet DIB rows). OutOfMemory when the copy cannot
-// be made in one call or its buffer cannot be allocated; the mapped failure
-// of CopyPixels otherwise, its HRESULT in `failure` when given. May throw
-// std::bad_alloc (palette).
-PluginResult CopySourcePixels(IWICBitmapSource* source, std::uint32_t width, std::uint32_t height,
-                              std::uint32_t bitsPerPixel, const std::vector<std::uint32_t>& palette,
-                              PixelBuffer& buffer, HRESULT* failure = nullptr);
 
 }  // namespace rorurera

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/host_types.h"
 #include "common/owners.h"
 #include "common/plugin_result.h"
 
@@ -31,10 +32,9 @@ constexpr std::uint64_t PackedRowBytes(std::uint32_t width, std::uint32_t bitsPe
     return (std::uint64_t{width} * bitsPerPixel + 7) / 8;
 }
 
-// The DIB row pitch: the packed row rounded up to a multiple of 4 bytes.
-constexpr std::uint64_t DibStride(std::uint32_t width, std::uint32_t bitsPerPixel) noexcept {
-    return (PackedRowBytes(width, bitsPerPixel) + 3) / 4 * 4;
-}
+// The DIB row pitch, the packed row rounded up to a multiple of 4 bytes, is
+// the host interface's DibStride.
+using susie::DibStride;
 
 // The row pitch and buffer size of one full-width CopyPixels at the packed
 // pitch, ceil(width * bits / 8): false when the rectangle, the pitch or the

@@ -224,7 +224,7 @@ PluginResult FlipToBottomUp(PixelBuffer& buffer) {
     return PluginResult::Success;
 }
 
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, std::int32_t alphaMode, BgrColor background) {
+PluginResult ReduceTo24Bits(PixelBuffer& buffer, AlphaMode alphaMode, BgrColor background) {
     return ReduceTo24Bits(buffer, alphaMode, background,
                           RowsOnThreads() ? ReducePartition::InSlots : ReducePartition::Forward);
 }
@@ -241,7 +241,7 @@ bool AlphaAllZero(const PixelBuffer& buffer) noexcept {
     return true;
 }
 
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, std::int32_t alphaMode, BgrColor background,
+PluginResult ReduceTo24Bits(PixelBuffer& buffer, AlphaMode alphaMode, BgrColor background,
                             ReducePartition partition) {
     if (!HasPixels(buffer) || buffer.layout->bitsPerPixel != 32) return PluginResult::InternalError;
     PixelLayout& layout = *buffer.layout;
@@ -254,7 +254,7 @@ PluginResult ReduceTo24Bits(PixelBuffer& buffer, std::int32_t alphaMode, BgrColo
     // Rows of fewer than 4 * width bytes cannot hold 32-bit pixels.
     if (layout.stride < std::uint64_t{width} * 4) return PluginResult::InternalError;
 
-    const bool blend = alphaMode == Composite;
+    const bool blend = alphaMode == AlphaMode::Composite;
     auto reduceRow = [=](const std::uint8_t* in, std::uint8_t* out) noexcept {
         if (blend) {
             BlendRow(in, out, width, background);

@@ -26,13 +26,13 @@ namespace rorurera {
 PluginResult FlipToBottomUp(PixelBuffer& buffer);
 
 // Turns 32-bit blue-green-red-alpha rows (straight alpha) into 24-bit rows:
-// mode 1 blends every pixel over the background,
-// out = (src * A + bg * (255 - A)) / 255 truncated; every other mode drops
-// the alpha byte. The 24-bit DIB rows are written over the 32-bit rows in the
+// Composite blends every pixel over the background,
+// out = (src * A + bg * (255 - A)) / 255 truncated; Discard drops the alpha
+// byte. The 24-bit DIB rows are written over the 32-bit rows in the
 // same block. InternalError for a buffer without layout or pixels, of
 // another depth than 32 or with rows too short for 32-bit pixels. Row
 // padding of the result is zero.
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, std::int32_t alphaMode, BgrColor background);
+PluginResult ReduceTo24Bits(PixelBuffer& buffer, AlphaMode alphaMode, BgrColor background);
 
 // True for a 32-bit picture whose alpha bytes are all 0.
 bool AlphaAllZero(const PixelBuffer& buffer) noexcept;
@@ -43,7 +43,7 @@ bool AlphaAllZero(const PixelBuffer& buffer) noexcept;
 // threads, then one pass moves them to the DIB pitch (the 32-bit module's
 // choice, whose row loops use the thread pool). Both give the same bytes.
 enum class ReducePartition { Forward, InSlots };
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, std::int32_t alphaMode, BgrColor background,
+PluginResult ReduceTo24Bits(PixelBuffer& buffer, AlphaMode alphaMode, BgrColor background,
                             ReducePartition partition);
 
 }  // namespace rorurera

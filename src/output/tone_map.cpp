@@ -208,6 +208,89 @@ ToneCurve MakeToneCurve(float peak, float white) noexcept {
     return curve;
 }
 
+namespace {
+
+constexpr float kToneRange = 1.0f - kToneKnee;
+constexpr float kInverseToneRange = 1.0f / kToneRange;
+
+// A colour outside the gamut below: grey added until the smallest channel is
+// 0, then scaled back to the luminance Y; hue kept.
+inline void LiftIntoGamut(float& r, float& g, float& b, float y) noexcept {
+    const float lowest = std::min({r, g, b});
+    if (lowest >= 0.0f) return;
+    r -= lowest;
+    g -= lowest;
+    b -= lowest;
+    const float back = y / Luminance(r, g, b);
+    r *= back;
+    g *= back;
+    b *= back;
+}
+
+// The luminance Y' that the curve gives a luminance Y above the knee.
+inline float ShoulderLuminance(float y, const ToneCurve& curve) noexcept {
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(y);
+    const std::uint32_t bin = (bits >> kBinShift) - curve.firstBin;
+    if (y >= curve.peak) return 1.0f;
+    if (bin < curve.tableBins) {
+        const float within = static_cast<float>(bits & ((1u << kBinShift) - 1)) * (1.0f / (1u << kBinShift));
+        return curve.table[bin] + within * (curve.table[bin + 1] - curve.table[bin]);
+    }
+    const float t = (y - kToneKnee) * kInverseToneRange;
+    const float shoulder = curve.shoulder > 0.0f ? std::log1p(curve.shoulder * t) * curve.inverseShoulder : t;
+    return kToneKnee + kToneRange * std::min(shoulder, 1.0f);
+}
+
+// A colour too bright to fit, scaled down along its own ratios: hue and
+// saturation kept. In the upper quarter of the shoulder it is drawn towards
+// the colour of luminance Y' whose largest channel is 1.0 (towards white),
+// all the way at the peak: a bright sky stays blue, the sun goes white.
+inline void FitBelowWhite(float& r, float& g, float& b, float mapped) noexcept {
+    const float top = std::max({r, g, b});
+    if (top <= 1.0f) return;
+    const float down = 1.0f / top;
+    float sr = r * down, sg = g * down, sb = b * down;
+    const float u = (mapped - kToneKnee) * kInverseToneRange;
+    if (u > kDesaturationStart) {
+        const float s = std::min((u - kDesaturationStart) * (1.0f / (1.0f - kDesaturationStart)), 1.0f);
+        const float weight = s * s * (3.0f - 2.0f * s);
+        const float keep = mapped >= 1.0f ? 0.0f : (1.0f - mapped) / (top - mapped);
+        const float dr = mapped + keep * (r - mapped);
+        const float dg = mapped + keep * (g - mapped);
+        const float db = mapped + keep * (b - mapped);
+        sr += weight * (dr - sr);
+        sg += weight * (dg - sg);
+        sb += weight * (db - sb);
+    }
+    r = sr;
+    g = sg;
+    b = sb;
+}
+
+// One colour through the curve, already divided by the SDR white.
+inline void MapColour(float& r, float& g, float& b, const ToneCurve& curve) noexcept {
+    const float y = Luminance(r, g, b);
+    if (y <= 0.0f) {
+        r = g = b = 0.0f;
+        return;
+    }
+    LiftIntoGamut(r, g, b, y);
+    float mapped = y;
+    if (y > kToneKnee) {
+        mapped = ShoulderLuminance(y, curve);
+        const float factor = mapped / y;
+        r *= factor;
+        g *= factor;
+        b *= factor;
+    }
+    FitBelowWhite(r, g, b, mapped);
+    r = std::clamp(r, 0.0f, 1.0f);
+    g = std::clamp(g, 0.0f, 1.0f);
+    b = std::clamp(b, 0.0f, 1.0f);
+}
+
+}  // namespace
+
 void ToneMapRow(float* rgba, std::uint32_t width, const ToneCurve& curve) noexcept {
     const float scale = curve.inverseWhite;
     if (!curve.compress) {
@@ -218,92 +301,23 @@ void ToneMapRow(float* rgba, std::uint32_t width, const ToneCurve& curve) noexce
         }
         return;
     }
-    constexpr float kRange = 1.0f - kToneKnee;
-    constexpr float kInverseRange = 1.0f / kRange;
-    const float b = curve.shoulder;
-    const float inverseB = curve.inverseShoulder;
-    const float peak = curve.peak;
     // Screenshots are mostly runs of one colour: a pixel like the one before
     // it gets what that one got.
     float before[3] = {-1.0f, -1.0f, -1.0f};
     float after[3] = {0.0f, 0.0f, 0.0f};
     for (std::uint32_t x = 0; x < width; ++x, rgba += 4) {
-        if (rgba[0] == before[0] && rgba[1] == before[1] && rgba[2] == before[2]) {
-            rgba[0] = after[0];
-            rgba[1] = after[1];
-            rgba[2] = after[2];
-            continue;
+        if (rgba[0] != before[0] || rgba[1] != before[1] || rgba[2] != before[2]) {
+            before[0] = rgba[0];
+            before[1] = rgba[1];
+            before[2] = rgba[2];
+            after[0] = Finite(rgba[0]) * scale;
+            after[1] = Finite(rgba[1]) * scale;
+            after[2] = Finite(rgba[2]) * scale;
+            MapColour(after[0], after[1], after[2], curve);
         }
-        before[0] = rgba[0];
-        before[1] = rgba[1];
-        before[2] = rgba[2];
-        float r = Finite(rgba[0]) * scale;
-        float g = Finite(rgba[1]) * scale;
-        float bl = Finite(rgba[2]) * scale;
-        const float y = Luminance(r, g, bl);
-        if (y <= 0.0f) {
-            rgba[0] = rgba[1] = rgba[2] = after[0] = after[1] = after[2] = 0.0f;
-            continue;
-        }
-        const float lowest = std::min({r, g, bl});
-        if (lowest < 0.0f) {
-            // Outside the gamut below: grey added until the smallest channel
-            // is 0, then scaled back to the luminance Y; hue kept.
-            r -= lowest;
-            g -= lowest;
-            bl -= lowest;
-            const float back = y / Luminance(r, g, bl);
-            r *= back;
-            g *= back;
-            bl *= back;
-        }
-        float mapped = y;
-        if (y > kToneKnee) {
-            const std::uint32_t bits = std::bit_cast<std::uint32_t>(y);
-            const std::uint32_t bin = (bits >> kBinShift) - curve.firstBin;
-            if (y >= peak) {
-                mapped = 1.0f;
-            } else if (bin < curve.tableBins) {
-                const float within = static_cast<float>(bits & ((1u << kBinShift) - 1)) * (1.0f / (1u << kBinShift));
-                mapped = curve.table[bin] + within * (curve.table[bin + 1] - curve.table[bin]);
-            } else {
-                const float t = (y - kToneKnee) * kInverseRange;
-                const float shoulder = b > 0.0f ? std::log1p(b * t) * inverseB : t;
-                mapped = kToneKnee + kRange * std::min(shoulder, 1.0f);
-            }
-            const float factor = mapped / y;
-            r *= factor;
-            g *= factor;
-            bl *= factor;
-        }
-        const float top = std::max({r, g, bl});
-        if (top > 1.0f) {
-            // Scaled down along its own ratios: hue and saturation kept.
-            const float down = 1.0f / top;
-            float sr = r * down, sg = g * down, sb = bl * down;
-            // In the upper quarter of the shoulder, drawn towards the colour
-            // of luminance Y' whose largest channel is 1.0 (towards white),
-            // all the way at the peak: a bright sky stays blue, the sun goes
-            // white.
-            const float u = (mapped - kToneKnee) * kInverseRange;
-            if (u > kDesaturationStart) {
-                const float s = std::min((u - kDesaturationStart) * (1.0f / (1.0f - kDesaturationStart)), 1.0f);
-                const float weight = s * s * (3.0f - 2.0f * s);
-                const float keep = mapped >= 1.0f ? 0.0f : (1.0f - mapped) / (top - mapped);
-                const float dr = mapped + keep * (r - mapped);
-                const float dg = mapped + keep * (g - mapped);
-                const float db = mapped + keep * (bl - mapped);
-                sr += weight * (dr - sr);
-                sg += weight * (dg - sg);
-                sb += weight * (db - sb);
-            }
-            r = sr;
-            g = sg;
-            bl = sb;
-        }
-        rgba[0] = after[0] = std::clamp(r, 0.0f, 1.0f);
-        rgba[1] = after[1] = std::clamp(g, 0.0f, 1.0f);
-        rgba[2] = after[2] = std::clamp(bl, 0.0f, 1.0f);
+        rgba[0] = after[0];
+        rgba[1] = after[1];
+        rgba[2] = after[2];
     }
 }
 

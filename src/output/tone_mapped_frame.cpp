@@ -67,8 +67,8 @@ PluginResult LinearFrameReader::Open(IWICImagingFactory* factory, const StoredFr
     // One full-width copy at the packed pitch, the only first copy Wine's
     // frames make correctly; the rows may be deeper than any bitmap's.
     UINT pitch = 0;
-    const PluginResult copied = CopyStoredRows(frame, nativeRows_, pitch);
-    if (copied != PluginResult::Success) return copied;
+    const HRESULT hr = CopyStoredRows(frame, nativeRows_, pitch);
+    if (FAILED(hr)) return ResultFromHresult(hr);
     nativePitch_ = pitch;
     native_ = &stored;
     return PluginResult::Success;
@@ -201,8 +201,7 @@ PluginResult LinearFrameReader::ConvertStoredRows(PixelBuffer& picture) {
 }
 
 PluginResult ToneMapFrame(IWICImagingFactory* factory, const StoredFrame& frame, bool floatsFromPlatform,
-                          const HdrSettings& settings, PixelBuffer& picture, bool& made) {
-    made = false;
+                          const HdrSettings& settings, PixelBuffer& picture) {
     LinearFrameReader reader;
     PluginResult result = reader.Open(factory, frame, floatsFromPlatform);
     if (result != PluginResult::Success) return result;
@@ -216,14 +215,9 @@ PluginResult ToneMapFrame(IWICImagingFactory* factory, const StoredFrame& frame,
         // The frame's own rows, when they were read, are converted as our
         // own conversion converts them, which spares a second copy of the
         // frame.
-        if (!reader.HasStoredRows()) return PluginResult::Success;
-        result = reader.ConvertStoredRows(picture);
-    } else {
-        result = ToneMapFrameRows(reader, curve, picture);
+        return reader.HasStoredRows() ? reader.ConvertStoredRows(picture) : PluginResult::Success;
     }
-    if (result != PluginResult::Success) return result;
-    made = true;
-    return PluginResult::Success;
+    return ToneMapFrameRows(reader, curve, picture);
 }
 
 }  // namespace rorurera

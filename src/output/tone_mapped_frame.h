@@ -91,13 +91,13 @@ float ChosenSdrWhite(const FrameLevels& levels, DWORD nits) noexcept;
 // throw std::bad_alloc.
 PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve, PixelBuffer& picture);
 
-// The picture of a frame stored as scRGB with tone mapping on: `made` true
-// when `picture` now holds the top-down rows (tone mapped, or for a peak of
-// 1.0 or below the frame's own rows converted as our own conversion does),
-// false for a picture within SDR range read through the platform's
-// converter: the picture's path for such pictures must make it then. May
-// throw std::bad_alloc.
+// The picture of a frame stored as scRGB with tone mapping on, into
+// `picture` (which comes without rows): the top-down rows tone mapped, or for
+// a picture within SDR range whose stored rows were read, those rows
+// converted as our own conversion does. A picture within SDR range read
+// through the platform's converter is left without rows: the picture's path
+// for such pictures makes it. May throw std::bad_alloc.
 PluginResult ToneMapFrame(IWICImagingFactory* factory, const StoredFrame& frame, bool floatsFromPlatform,
-                          const HdrSettings& settings, PixelBuffer& picture, bool& made);
+                          const HdrSettings& settings, PixelBuffer& picture);
 
 }  // namespace rorurera

@@ -21,6 +21,7 @@
 
 namespace {
 
+using rorurera::AlphaMode;
 using rorurera::BgrColor;
 using rorurera::FlipToBottomUp;
 using rorurera::PixelBuffer;
@@ -157,39 +158,38 @@ TEST(FlipToBottomUp, NewBufferThatCannotBeHadGivesOutOfMemoryAndChangesNothing) 
 // --- ReduceTo24Bits: the arithmetic ------------------------------------------------
 
 // One pixel B, G, R, A reduced with the given mode and background.
-Bytes ReduceOne(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t a, std::int32_t mode,
-                BgrColor background) {
+Bytes ReduceOne(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t a, AlphaMode mode, BgrColor background) {
     PixelBuffer buffer = MakeBuffer(1, 1, 32, 4, {b, g, r, a});
     EXPECT_EQ(ReduceTo24Bits(buffer, mode, background), PluginResult::Success);
     return BufferBytes(buffer, 3);
 }
 
 TEST(ReduceTo24Bits, BlendOverWhite) {
-    EXPECT_EQ(ReduceOne(200, 100, 50, 128, 1, kWhite), (Bytes{227, 177, 152}));
-    EXPECT_EQ(ReduceOne(0, 0, 0, 254, 1, kWhite), (Bytes{1, 1, 1}));
+    EXPECT_EQ(ReduceOne(200, 100, 50, 128, AlphaMode::Composite, kWhite), (Bytes{227, 177, 152}));
+    EXPECT_EQ(ReduceOne(0, 0, 0, 254, AlphaMode::Composite, kWhite), (Bytes{1, 1, 1}));
 }
 
 TEST(ReduceTo24Bits, BlendOverBlackWithAlphaOne) {
-    EXPECT_EQ(ReduceOne(255, 255, 255, 1, 1, kBlack), (Bytes{1, 1, 1}));
+    EXPECT_EQ(ReduceOne(255, 255, 255, 1, AlphaMode::Composite, kBlack), (Bytes{1, 1, 1}));
 }
 
 TEST(ReduceTo24Bits, BlendOverAColouredBackground) {
-    EXPECT_EQ(ReduceOne(10, 10, 10, 128, 1, BgrColor{0x33, 0x66, 0x99})[0], 30);
+    EXPECT_EQ(ReduceOne(10, 10, 10, 128, AlphaMode::Composite, BgrColor{0x33, 0x66, 0x99})[0], 30);
 }
 
 TEST(ReduceTo24Bits, AlphaZeroAndFullAreExact) {
     const BgrColor background{0x33, 0x66, 0x99};
-    EXPECT_EQ(ReduceOne(200, 100, 50, 0, 1, background), (Bytes{0x33, 0x66, 0x99}));
-    EXPECT_EQ(ReduceOne(255, 255, 255, 0, 1, background), (Bytes{0x33, 0x66, 0x99}));
-    EXPECT_EQ(ReduceOne(200, 100, 50, 255, 1, background), (Bytes{200, 100, 50}));
-    EXPECT_EQ(ReduceOne(0, 1, 254, 255, 1, kWhite), (Bytes{0, 1, 254}));
+    EXPECT_EQ(ReduceOne(200, 100, 50, 0, AlphaMode::Composite, background), (Bytes{0x33, 0x66, 0x99}));
+    EXPECT_EQ(ReduceOne(255, 255, 255, 0, AlphaMode::Composite, background), (Bytes{0x33, 0x66, 0x99}));
+    EXPECT_EQ(ReduceOne(200, 100, 50, 255, AlphaMode::Composite, background), (Bytes{200, 100, 50}));
+    EXPECT_EQ(ReduceOne(0, 1, 254, 255, AlphaMode::Composite, kWhite), (Bytes{0, 1, 254}));
 }
 
 TEST(ReduceTo24Bits, BlendStaysBetweenPixelAndBackground) {
     for (int alpha = 0; alpha <= 255; alpha += 1) {
         for (int source : {0, 1, 77, 128, 254, 255}) {
-            const Bytes out = ReduceOne(static_cast<std::uint8_t>(source), 0, 255, static_cast<std::uint8_t>(alpha), 1,
-                                        BgrColor{100, 100, 100});
+            const Bytes out = ReduceOne(static_cast<std::uint8_t>(source), 0, 255, static_cast<std::uint8_t>(alpha),
+                                        AlphaMode::Composite, BgrColor{100, 100, 100});
             EXPECT_GE(out[0], std::min(source, 100)) << source << " at " << alpha;
             EXPECT_LE(out[0], std::max(source, 100)) << source << " at " << alpha;
             EXPECT_LE(out[1], 100) << alpha;  // green 0 over 100
@@ -198,11 +198,9 @@ TEST(ReduceTo24Bits, BlendStaysBetweenPixelAndBackground) {
     }
 }
 
-TEST(ReduceTo24Bits, EveryModeButOneDropsAlpha) {
-    for (std::int32_t mode : {0, 2, -1, 255}) {
-        EXPECT_EQ(ReduceOne(200, 100, 50, 0, mode, kWhite), (Bytes{200, 100, 50})) << mode;
-        EXPECT_EQ(ReduceOne(200, 100, 50, 128, mode, kBlack), (Bytes{200, 100, 50})) << mode;
-    }
+TEST(ReduceTo24Bits, DiscardDropsAlpha) {
+    EXPECT_EQ(ReduceOne(200, 100, 50, 0, AlphaMode::Discard, kWhite), (Bytes{200, 100, 50}));
+    EXPECT_EQ(ReduceOne(200, 100, 50, 128, AlphaMode::Discard, kBlack), (Bytes{200, 100, 50}));
 }
 
 TEST(ReduceTo24Bits, FiveWidePictureGetsPitchSixteen) {
@@ -214,7 +212,7 @@ TEST(ReduceTo24Bits, FiveWidePictureGetsPitchSixteen) {
         }
     }
     PixelBuffer buffer = MakeBuffer(5, 2, 32, 20, rows);
-    ASSERT_EQ(ReduceTo24Bits(buffer, 0, kWhite), PluginResult::Success);
+    ASSERT_EQ(ReduceTo24Bits(buffer, AlphaMode::Discard, kWhite), PluginResult::Success);
     ASSERT_TRUE(buffer.layout);
     EXPECT_EQ(buffer.layout->bitsPerPixel, 24u);
     EXPECT_EQ(buffer.layout->stride, 16u);
@@ -232,7 +230,7 @@ TEST(ReduceTo24Bits, FiveWidePictureGetsPitchSixteen) {
 TEST(ReduceTo24Bits, ReducesAndFlipsInTheOneBlock) {
     PixelBuffer buffer = MakeBuffer(2, 2, 32, 8, {1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12, 255});
     const HLOCAL block = buffer.block.get();
-    ASSERT_EQ(ReduceTo24Bits(buffer, 1, kWhite), PluginResult::Success);
+    ASSERT_EQ(ReduceTo24Bits(buffer, AlphaMode::Composite, kWhite), PluginResult::Success);
     ASSERT_EQ(FlipToBottomUp(buffer), PluginResult::Success);
     EXPECT_EQ(buffer.block.get(), block);
     EXPECT_FALSE(buffer.spare);
@@ -248,13 +246,15 @@ TEST(ReduceTo24Bits, ManyRowsShrinkInPlace) {
             Bytes rows(std::size_t{width} * 4 * height);
             for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<std::uint8_t>(i * 13 + i / 7);
             PixelBuffer buffer = MakeBuffer(width, height, 32, std::size_t{width} * 4, rows);
-            ASSERT_EQ(ReduceTo24Bits(buffer, 1, BgrColor{0x10, 0x80, 0xF0}, partition), PluginResult::Success);
+            ASSERT_EQ(ReduceTo24Bits(buffer, AlphaMode::Composite, BgrColor{0x10, 0x80, 0xF0}, partition),
+                      PluginResult::Success);
             const std::size_t stride = susie::DibStride(width, 24);
             ASSERT_EQ(buffer.layout->stride, stride);
             for (std::uint32_t y = 0; y < height; y += 6) {
                 for (std::uint32_t x = 0; x < width; x += (width > 9 ? 97 : 1)) {
                     const std::uint8_t* p = &rows[(std::size_t{y} * width + x) * 4];
-                    const Bytes one = ReduceOne(p[0], p[1], p[2], p[3], 1, BgrColor{0x10, 0x80, 0xF0});
+                    const Bytes one =
+                        ReduceOne(p[0], p[1], p[2], p[3], AlphaMode::Composite, BgrColor{0x10, 0x80, 0xF0});
                     const std::uint8_t* out = buffer.data() + std::size_t{y} * stride + std::size_t{x} * 3;
                     EXPECT_EQ(Bytes(out, out + 3), one) << width << ": " << x << "," << y;
                 }
@@ -269,26 +269,26 @@ TEST(ReduceTo24Bits, ManyRowsShrinkInPlace) {
 TEST(ReduceTo24Bits, OtherDepthsAreRefusedAndLeftAlone) {
     PixelBuffer rgb = MakeBuffer(1, 1, 24, 4, {1, 2, 3, 0});
     const HLOCAL rgbBlock = rgb.block.get();
-    EXPECT_EQ(ReduceTo24Bits(rgb, 1, kWhite), PluginResult::InternalError);
-    EXPECT_EQ(ReduceTo24Bits(rgb, rorurera::Discard, kWhite), PluginResult::InternalError);
+    EXPECT_EQ(ReduceTo24Bits(rgb, AlphaMode::Composite, kWhite), PluginResult::InternalError);
+    EXPECT_EQ(ReduceTo24Bits(rgb, AlphaMode::Discard, kWhite), PluginResult::InternalError);
     EXPECT_EQ(rgb.block.get(), rgbBlock);
     EXPECT_EQ(rgb.layout->bitsPerPixel, 24u);
     EXPECT_EQ(BufferBytes(rgb, 4), (Bytes{1, 2, 3, 0}));
 
     PixelBuffer grey = MakeBuffer(4, 1, 8, 4, {9, 8, 7, 6}, std::vector<std::uint32_t>(256));
-    EXPECT_EQ(ReduceTo24Bits(grey, 1, kWhite), PluginResult::InternalError);
+    EXPECT_EQ(ReduceTo24Bits(grey, AlphaMode::Composite, kWhite), PluginResult::InternalError);
     EXPECT_EQ(grey.layout->bitsPerPixel, 8u);
     EXPECT_EQ(BufferBytes(grey, 4), (Bytes{9, 8, 7, 6}));
 
     PixelBuffer empty;
-    EXPECT_EQ(ReduceTo24Bits(empty, 1, kWhite), PluginResult::InternalError);
+    EXPECT_EQ(ReduceTo24Bits(empty, AlphaMode::Composite, kWhite), PluginResult::InternalError);
 }
 
 TEST(ReduceTo24Bits, NewBufferThatCannotBeHadGivesOutOfMemoryAndChangesNothing) {
     PixelBuffer buffer = MakeBuffer(1, 1, 32, 4, {1, 2, 3, 4});
     buffer.layout->width = 0xFFFFFFFFu;
     buffer.layout->height = 0x40000000u;
-    EXPECT_EQ(ReduceTo24Bits(buffer, 0, kWhite), PluginResult::OutOfMemory);
+    EXPECT_EQ(ReduceTo24Bits(buffer, AlphaMode::Discard, kWhite), PluginResult::OutOfMemory);
     EXPECT_EQ(buffer.layout->bitsPerPixel, 32u);
     EXPECT_EQ(BufferBytes(buffer, 4), (Bytes{1, 2, 3, 4}));
 }

@@ -15,14 +15,20 @@
 #include "output/buffer_builder.h"
 #include "output/fake_decoder.h"
 #include "output/palette.h"
-#include "output/picture_assembly.h"
+#include "output/native_copy.h"
 
 namespace {
 
 using Microsoft::WRL::ComPtr;
-using rorurera::CopySourcePixels;
 using rorurera::PixelBuffer;
 using rorurera::PluginResult;
+
+// The copy's result as the request reports it.
+PluginResult CopyResult(IWICBitmapSource* source, UINT width, UINT height, UINT bits,
+                        const std::vector<std::uint32_t>& palette, PixelBuffer& buffer) {
+    const HRESULT hr = rorurera::CopySourcePixels(source, width, height, bits, palette, buffer);
+    return SUCCEEDED(hr) ? PluginResult::Success : rorurera::ResultFromHresult(hr);
+}
 
 // The copy is made from the made-up frame: it states any size, records how
 // it is asked for its pixels and fills the buffer with a counting pattern.
@@ -65,7 +71,7 @@ TEST(PackedCopySize, RefusesWhatOneCallCannotTake) {
 TEST(CopySourcePixels, OneFullWidthCopyAtThePackedPitch) {
     RecordingSource source(5, 3);
     PixelBuffer buffer;
-    ASSERT_EQ(CopySourcePixels(&source, 5, 3, 24, {}, buffer), PluginResult::Success);
+    ASSERT_EQ(CopyResult(&source, 5, 3, 24, {}, buffer), PluginResult::Success);
     EXPECT_EQ(source.copies, 1);
     EXPECT_EQ(source.lastRect.X, 0);
     EXPECT_EQ(source.lastRect.Y, 0);
@@ -92,7 +98,7 @@ TEST(CopySourcePixels, SizesOneCallCannotTakeGiveOutOfMemoryWithoutACopy) {
         RecordingSource source(c.width, c.height);
         PixelBuffer buffer = testing_support::MakeBuffer(1, 1, 24, 4, {1, 2, 3, 0});
         const HLOCAL block = buffer.block.get();
-        EXPECT_EQ(CopySourcePixels(&source, c.width, c.height, c.bits, {}, buffer), PluginResult::OutOfMemory)
+        EXPECT_EQ(CopyResult(&source, c.width, c.height, c.bits, {}, buffer), PluginResult::OutOfMemory)
             << c.width << " x " << c.height << " x " << c.bits;
         EXPECT_EQ(source.copies, 0);
         EXPECT_EQ(buffer.block.get(), block);
@@ -107,7 +113,7 @@ TEST(CopySourcePixels, BufferThatCannotBeAllocatedGivesOutOfMemory) {
     if (sizeof(void*) != 4) GTEST_SKIP() << "a 64-bit process can allocate 2.7 GB";
     RecordingSource source(30000, 30000);
     PixelBuffer buffer;
-    EXPECT_EQ(CopySourcePixels(&source, 30000, 30000, 24, {}, buffer), PluginResult::OutOfMemory);
+    EXPECT_EQ(CopyResult(&source, 30000, 30000, 24, {}, buffer), PluginResult::OutOfMemory);
     EXPECT_EQ(source.copies, 0);
     EXPECT_FALSE(buffer.block);
 }
@@ -123,14 +129,14 @@ TEST(CopySourcePixels, FailedCopyIsMappedAndLeavesTheBufferAlone) {
         RecordingSource source(3, 2);
         source.copyResult = c.hr;
         PixelBuffer buffer;
-        EXPECT_EQ(CopySourcePixels(&source, 3, 2, 24, {}, buffer), c.expected);
+        EXPECT_EQ(CopyResult(&source, 3, 2, 24, {}, buffer), c.expected);
         EXPECT_EQ(source.copies, 1);
         EXPECT_FALSE(buffer.layout);
         EXPECT_FALSE(buffer.block);
         EXPECT_FALSE(buffer.spare);
     }
     PixelBuffer buffer;
-    EXPECT_EQ(CopySourcePixels(nullptr, 3, 2, 24, {}, buffer), PluginResult::InternalError);
+    EXPECT_EQ(CopyResult(nullptr, 3, 2, 24, {}, buffer), PluginResult::InternalError);
 }
 
 // --- palette completion -------------------------------------------------------
