@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <new>
+#include <optional>
 #include <string>
 
 #include "common/host_types.h"
@@ -18,19 +19,11 @@
 using rorurera::PictureInfo;
 using rorurera::PluginResult;
 using rorurera::ProgressCallback;
+using rorurera::FileNameSource;
+using rorurera::InputSource;
+using rorurera::MemorySource;
 
 namespace {
-
-// The low three bits of the flag argument select the input.
-enum class InputMode { File, Memory, Unsupported };
-
-InputMode ModeOf(unsigned int flag) noexcept {
-    switch (flag & 7u) {
-    case 0: return InputMode::File;
-    case 1: return InputMode::Memory;
-    default: return InputMode::Unsupported;
-    }
-}
 
 // Runs a request core; an exception that rises inside becomes a result:
 // OutOfMemory for a failed allocation, InternalError for anything else.
@@ -55,16 +48,32 @@ int GuardedOrZero(Core&& core) noexcept {
     }
 }
 
-PluginResult PictureInfoCore(const wchar_t* path, const void* data, LONG_PTR length, InputMode mode,
-                             PictureInfo* info) {
-    return mode == InputMode::File ? rorurera::PictureInfoFromFile(path, info)
-                                   : rorurera::PictureInfoFromMemory(data, length, info);
+bool FromFile(unsigned int flag) noexcept { return (flag & 7u) == susie::kFromFile; }
+
+// What the host handed over, as the low three bits of the flag say: a file
+// name (the offset is then not used: the file is read from its first byte)
+// or a memory block; none for any other mode, or without data.
+std::optional<InputSource> InputOf(unsigned int flag, const wchar_t* path, const void* data, LONG_PTR length) {
+    if (data == nullptr) return std::nullopt;
+    if (FromFile(flag)) return FileNameSource{path};
+    if ((flag & 7u) == susie::kFromMemory) return MemorySource{data, length};
+    return std::nullopt;
 }
 
-PluginResult PictureCore(const wchar_t* path, const void* data, LONG_PTR length, InputMode mode, HLOCAL* header,
-                         HLOCAL* bits, ProgressCallback callback, LONG_PTR user) {
-    return mode == InputMode::File ? rorurera::PictureFromFile(path, header, bits, callback, user)
-                                   : rorurera::PictureFromMemory(data, length, header, bits, callback, user);
+// The wide form of a narrow export's file name; empty in memory mode.
+std::wstring WidePath(unsigned int flag, const char* data) {
+    return FromFile(flag) && data != nullptr ? rorurera::WideFromAnsi(data) : std::wstring();
+}
+
+PluginResult PictureInfoCore(const std::optional<InputSource>& input, PictureInfo* info) {
+    if (!input || info == nullptr) return PluginResult::InternalError;
+    return rorurera::PictureInfoRequest(*input, info);
+}
+
+PluginResult PictureCore(const std::optional<InputSource>& input, HLOCAL* header, HLOCAL* bits,
+                         ProgressCallback callback, LONG_PTR user) {
+    if (!input || header == nullptr || bits == nullptr) return PluginResult::InternalError;
+    return rorurera::PictureRequest(*input, header, bits, callback, user);
 }
 
 }  // namespace
@@ -92,51 +101,26 @@ int WINAPI IsSupported(LPCSTR name, ULONG_PTR headerOrHandle) {
 }
 
 int WINAPI GetPictureInfoW(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag, PictureInfo* info) {
-    return Guarded([&] {
-        const InputMode mode = ModeOf(flag);
-        if (data == nullptr || info == nullptr || mode == InputMode::Unsupported) {
-            return PluginResult::InternalError;
-        }
-        // In file mode the offset is not used: the file is read from its first byte.
-        return PictureInfoCore(data, data, offsetOrLength, mode, info);
-    });
+    return Guarded([&] { return PictureInfoCore(InputOf(flag, data, data, offsetOrLength), info); });
 }
 
 int WINAPI GetPictureInfo(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, PictureInfo* info) {
     return Guarded([&] {
-        const InputMode mode = ModeOf(flag);
-        if (data == nullptr || info == nullptr || mode == InputMode::Unsupported) {
-            return PluginResult::InternalError;
-        }
-        if (mode == InputMode::Memory) return PictureInfoCore(nullptr, data, offsetOrLength, mode, info);
-        const std::wstring path = rorurera::WideFromAnsi(data);
-        return PictureInfoCore(path.c_str(), nullptr, 0, mode, info);
+        const std::wstring path = WidePath(flag, data);
+        return PictureInfoCore(InputOf(flag, path.c_str(), data, offsetOrLength), info);
     });
 }
 
 int WINAPI GetPictureW(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header, HLOCAL* bits,
                        ProgressCallback callback, LONG_PTR user) {
-    return Guarded([&] {
-        const InputMode mode = ModeOf(flag);
-        if (data == nullptr || header == nullptr || bits == nullptr || mode == InputMode::Unsupported) {
-            return PluginResult::InternalError;
-        }
-        return PictureCore(data, data, offsetOrLength, mode, header, bits, callback, user);
-    });
+    return Guarded([&] { return PictureCore(InputOf(flag, data, data, offsetOrLength), header, bits, callback, user); });
 }
 
 int WINAPI GetPicture(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header, HLOCAL* bits,
                       ProgressCallback callback, LONG_PTR user) {
     return Guarded([&] {
-        const InputMode mode = ModeOf(flag);
-        if (data == nullptr || header == nullptr || bits == nullptr || mode == InputMode::Unsupported) {
-            return PluginResult::InternalError;
-        }
-        if (mode == InputMode::Memory) {
-            return PictureCore(nullptr, data, offsetOrLength, mode, header, bits, callback, user);
-        }
-        const std::wstring path = rorurera::WideFromAnsi(data);
-        return PictureCore(path.c_str(), nullptr, 0, mode, header, bits, callback, user);
+        const std::wstring path = WidePath(flag, data);
+        return PictureCore(InputOf(flag, path.c_str(), data, offsetOrLength), header, bits, callback, user);
     });
 }
 

@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "decode/container.h"
+#include "decode/container_format.h"
 #include "host/com_scope.h"
 #include "host/input_source.h"
 

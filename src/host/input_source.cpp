@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "decode/container_check.h"
+#include "decode/container_values.h"
 
 namespace rorurera {
 namespace {
@@ -28,7 +28,7 @@ private:
 };
 
 // The bytes of an open file, read at given offsets. A read through a handle
-// moves its file position; CheckFile puts it back.
+// moves its file position; Open puts it back.
 class FileBytes final : public ContainerBytes {
 public:
     explicit FileBytes(HANDLE file) : file_(file) {}
@@ -49,37 +49,23 @@ private:
     HANDLE file_;
 };
 
-// The check of the container's values through a file handle, which is left
-// at the file position it had. A handle without a position (not a file on a
-// disk) goes to the decoder unchecked.
-PluginResult CheckFile(HANDLE file) noexcept {
-    LARGE_INTEGER position{};
-    if (!::SetFilePointerEx(file, LARGE_INTEGER{}, &position, FILE_CURRENT)) return PluginResult::Success;
-    FileBytes bytes(file);
-    const PluginResult result = CheckContainerValues(bytes);
-    ::SetFilePointerEx(file, position, nullptr, FILE_BEGIN);
-    return result;
-}
+// The bytes of a stream over a named file, read at given offsets; the
+// decoder later reads the same stream from its start.
+class StreamBytes final : public ContainerBytes {
+public:
+    explicit StreamBytes(IStream* stream) : stream_(stream) {}
+    std::size_t ReadAt(std::uint64_t offset, void* out, std::size_t size) noexcept override {
+        LARGE_INTEGER at{};
+        at.QuadPart = static_cast<LONGLONG>(offset);
+        ULONG got = 0;
+        const ULONG wanted = static_cast<ULONG>(std::min<std::size_t>(size, 1u << 20));
+        if (FAILED(stream_->Seek(at, STREAM_SEEK_SET, nullptr)) || FAILED(stream_->Read(out, wanted, &got))) return 0;
+        return got;
+    }
 
-// What the decoder would die on is refused before it sees the data. Sources
-// that Open refuses, and files that cannot be opened here, pass unchecked:
-// their own failure is reported.
-PluginResult CheckBeforeDecoding(const FileNameSource& source) noexcept {
-    if (source.path == nullptr || source.path[0] == L'\0') return PluginResult::Success;
-    const UniqueFileHandle file = OpenFileForFormatTest(source.path);
-    return file ? CheckFile(file.get()) : PluginResult::Success;
-}
-
-PluginResult CheckBeforeDecoding(const MemorySource& source) noexcept {
-    if (source.data == nullptr || source.length < 0) return PluginResult::Success;
-    MemoryBytes bytes(source.data, static_cast<std::uint64_t>(source.length));
-    return CheckContainerValues(bytes);
-}
-
-PluginResult CheckBeforeDecoding(const FileHandleSource& source) noexcept {
-    if (source.handle == INVALID_HANDLE_VALUE) return PluginResult::Success;
-    return CheckFile(source.handle);
-}
+private:
+    IStream* stream_;
+};
 
 // Success only when the call succeeded and really delivered a decoder.
 PluginResult DecoderResult(HRESULT hr, const ComPtr<IWICBitmapDecoder>& decoder) noexcept {
@@ -87,20 +73,35 @@ PluginResult DecoderResult(HRESULT hr, const ComPtr<IWICBitmapDecoder>& decoder)
     return decoder ? PluginResult::Success : PluginResult::InternalError;
 }
 
+// What the decoder would die on is refused before it sees the data; every
+// source that is no container, or that cannot be read, goes on to the
+// decoder, which reports its own failure.
 PluginResult Open(IWICImagingFactory* factory, const FileNameSource& source,
                   ComPtr<IWICBitmapDecoder>& decoder) noexcept {
     if (source.path == nullptr || source.path[0] == L'\0') return PluginResult::InternalError;
-    HRESULT hr = factory->CreateDecoderFromFilename(source.path, nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
-                                                    decoder.ReleaseAndGetAddressOf());
+    // The file is opened once: the check and the decoder read one stream.
+    ComPtr<IWICStream> stream;
+    HRESULT hr = factory->CreateStream(stream.GetAddressOf());
+    if (SUCCEEDED(hr) && !stream) hr = E_UNEXPECTED;
+    if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(source.path, GENERIC_READ);
+    if (FAILED(hr)) return ResultFromHresult(hr);
+    StreamBytes bytes(stream.Get());
+    const PluginResult checked = CheckContainerValues(bytes);
+    if (checked != PluginResult::Success) return checked;
+    if (FAILED(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr))) return PluginResult::InternalError;
+    hr = factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                          decoder.ReleaseAndGetAddressOf());
     return DecoderResult(hr, decoder);
 }
 
 PluginResult Open(IWICImagingFactory* factory, const MemorySource& source,
                   ComPtr<IWICBitmapDecoder>& decoder) noexcept {
-    if (source.data == nullptr) return PluginResult::InternalError;
-    // A negative length would become a huge 32-bit count; the stream takes at
-    // most a 32-bit count, so longer blocks cannot be read.
-    if (source.length < 0) return PluginResult::InternalError;
+    // A negative length would become a huge 32-bit count.
+    if (source.data == nullptr || source.length < 0) return PluginResult::InternalError;
+    MemoryBytes bytes(source.data, static_cast<std::uint64_t>(source.length));
+    const PluginResult checked = CheckContainerValues(bytes);
+    if (checked != PluginResult::Success) return checked;
+    // The stream takes at most a 32-bit count, so longer blocks cannot be read.
     if (static_cast<std::uint64_t>(source.length) > 0xFFFFFFFFull) return PluginResult::InternalError;
 
     // The stream reads the host's block where it lies, for the duration of
@@ -108,21 +109,31 @@ PluginResult Open(IWICImagingFactory* factory, const MemorySource& source,
     // before the request returns. Nothing is ever written through it.
     ComPtr<IWICStream> stream;
     if (FAILED(factory->CreateStream(stream.GetAddressOf())) || !stream) return PluginResult::InternalError;
-    BYTE* bytes = static_cast<BYTE*>(const_cast<void*>(source.data));
-    if (FAILED(stream->InitializeFromMemory(bytes, static_cast<DWORD>(source.length)))) {
+    BYTE* block = static_cast<BYTE*>(const_cast<void*>(source.data));
+    if (FAILED(stream->InitializeFromMemory(block, static_cast<DWORD>(source.length)))) {
         return PluginResult::InternalError;
     }
-
-    HRESULT hr = factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
-                                                  decoder.ReleaseAndGetAddressOf());
+    const HRESULT hr = factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                                        decoder.ReleaseAndGetAddressOf());
     return DecoderResult(hr, decoder);
 }
 
+// The host's handle is read at explicit offsets and left at the file
+// position it had. A handle without a position (not a file on a disk) goes
+// to the decoder unchecked.
 PluginResult Open(IWICImagingFactory* factory, const FileHandleSource& source,
                   ComPtr<IWICBitmapDecoder>& decoder) noexcept {
     if (source.handle == INVALID_HANDLE_VALUE) return PluginResult::InternalError;
-    HRESULT hr = factory->CreateDecoderFromFileHandle(reinterpret_cast<ULONG_PTR>(source.handle), nullptr,
-                                                      WICDecodeMetadataCacheOnDemand, decoder.ReleaseAndGetAddressOf());
+    LARGE_INTEGER position{};
+    if (::SetFilePointerEx(source.handle, LARGE_INTEGER{}, &position, FILE_CURRENT)) {
+        FileBytes bytes(source.handle);
+        const PluginResult checked = CheckContainerValues(bytes);
+        ::SetFilePointerEx(source.handle, position, nullptr, FILE_BEGIN);
+        if (checked != PluginResult::Success) return checked;
+    }
+    const HRESULT hr = factory->CreateDecoderFromFileHandle(
+        reinterpret_cast<ULONG_PTR>(source.handle), nullptr, WICDecodeMetadataCacheOnDemand,
+        decoder.ReleaseAndGetAddressOf());
     return DecoderResult(hr, decoder);
 }
 
@@ -132,9 +143,7 @@ PluginResult OpenDecoder(IWICImagingFactory* factory, const InputSource& source,
                          ComPtr<IWICBitmapDecoder>& decoder) noexcept {
     decoder.Reset();
     if (factory == nullptr) return PluginResult::InternalError;
-    PluginResult result = std::visit([](const auto& s) { return CheckBeforeDecoding(s); }, source);
-    if (result != PluginResult::Success) return result;
-    result = std::visit([&](const auto& s) { return Open(factory, s, decoder); }, source);
+    const PluginResult result = std::visit([&](const auto& s) { return Open(factory, s, decoder); }, source);
     if (result != PluginResult::Success) decoder.Reset();
     return result;
 }

@@ -7,56 +7,38 @@
 #include "output/progress.h"
 
 namespace rorurera {
-namespace {
 
 using Microsoft::WRL::ComPtr;
 
-PluginResult PictureInfoFrom(const InputSource& source, PictureInfo* info) {
-    ComScope scope;
-    PluginResult result = scope.Open();
-    if (result != PluginResult::Success) return result;
+namespace {
 
-    ComPtr<IWICBitmapDecoder> decoder;
-    result = OpenDecoder(scope.Factory(), source, decoder);
-    if (result != PluginResult::Success) return result;
-    return ReadPictureInfo(decoder.Get(), info);
-}
-
-PluginResult PictureFrom(const InputSource& source, HLOCAL* header, HLOCAL* bits, ProgressCallback callback,
-                         LONG_PTR user) {
-    const ProgressReporter progress(callback, user);
-    if (progress.StopRequestedAt(0)) return PluginResult::Aborted;
-
-    ComScope scope;
-    PluginResult result = scope.Open();
-    if (result != PluginResult::Success) return result;
-
-    ComPtr<IWICBitmapDecoder> decoder;
-    result = OpenDecoder(scope.Factory(), source, decoder);
-    if (result != PluginResult::Success) return result;
-    if (progress.StopRequestedAt(10)) return PluginResult::Aborted;
-
-    return AssemblePicture(scope.Factory(), decoder.Get(), header, bits, progress);
+// COM and the imaging factory for the request, and a decoder over the source.
+PluginResult Open(const InputSource& source, ComScope& scope, ComPtr<IWICBitmapDecoder>& decoder) {
+    const PluginResult result = scope.Open();
+    return result == PluginResult::Success ? OpenDecoder(scope.Factory(), source, decoder) : result;
 }
 
 }  // namespace
 
-PluginResult PictureInfoFromFile(const wchar_t* path, PictureInfo* info) {
-    return PictureInfoFrom(FileNameSource{path}, info);
+PluginResult PictureInfoRequest(const InputSource& source, PictureInfo* info) {
+    ComScope scope;
+    ComPtr<IWICBitmapDecoder> decoder;
+    const PluginResult result = Open(source, scope, decoder);
+    return result == PluginResult::Success ? ReadPictureInfo(decoder.Get(), info) : result;
 }
 
-PluginResult PictureInfoFromMemory(const void* data, LONG_PTR length, PictureInfo* info) {
-    return PictureInfoFrom(MemorySource{data, length}, info);
-}
+PluginResult PictureRequest(const InputSource& source, HLOCAL* header, HLOCAL* bits, ProgressCallback callback,
+                            LONG_PTR user) {
+    const ProgressReporter progress(callback, user);
+    if (progress.StopRequestedAt(0)) return PluginResult::Aborted;
 
-PluginResult PictureFromFile(const wchar_t* path, HLOCAL* header, HLOCAL* bits, ProgressCallback callback,
-                             LONG_PTR user) {
-    return PictureFrom(FileNameSource{path}, header, bits, callback, user);
-}
+    ComScope scope;
+    ComPtr<IWICBitmapDecoder> decoder;
+    const PluginResult result = Open(source, scope, decoder);
+    if (result != PluginResult::Success) return result;
+    if (progress.StopRequestedAt(10)) return PluginResult::Aborted;
 
-PluginResult PictureFromMemory(const void* data, LONG_PTR length, HLOCAL* header, HLOCAL* bits,
-                               ProgressCallback callback, LONG_PTR user) {
-    return PictureFrom(MemorySource{data, length}, header, bits, callback, user);
+    return AssemblePicture(scope.Factory(), decoder.Get(), header, bits, progress);
 }
 
 }  // namespace rorurera

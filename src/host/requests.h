@@ -8,15 +8,13 @@
 
 #include "common/host_types.h"
 #include "common/plugin_result.h"
+#include "host/input_source.h"
 
 namespace rorurera {
 
-PluginResult PictureInfoFromFile(const wchar_t* path, PictureInfo* info);
-PluginResult PictureInfoFromMemory(const void* data, LONG_PTR length, PictureInfo* info);
+PluginResult PictureInfoRequest(const InputSource& source, PictureInfo* info);
 
-PluginResult PictureFromFile(const wchar_t* path, HLOCAL* header, HLOCAL* bits, ProgressCallback callback,
-                             LONG_PTR user);
-PluginResult PictureFromMemory(const void* data, LONG_PTR length, HLOCAL* header, HLOCAL* bits,
-                               ProgressCallback callback, LONG_PTR user);
+PluginResult PictureRequest(const InputSource& source, HLOCAL* header, HLOCAL* bits, ProgressCallback callback,
+                            LONG_PTR user);
 
 }  // namespace rorurera
