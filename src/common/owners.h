@@ -38,12 +38,6 @@ public:
         if (old != Traits::Invalid()) Traits::Close(old);
     }
 
-    // Closes the current value and returns the slot for an API to fill.
-    pointer* put() noexcept {
-        reset();
-        return &value_;
-    }
-
     void swap(UniqueResource& other) noexcept { std::swap(value_, other.value_); }
 
 private:
@@ -78,32 +72,5 @@ using UniqueHkey = UniqueResource<HkeyTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueBrush = UniqueResource<GdiObjectTraits<HBRUSH>>;
 using UniquePen = UniqueResource<GdiObjectTraits<HPEN>>;
-
-// Owns one critical section from construction to destruction.
-class CriticalSection {
-public:
-    CriticalSection() noexcept { ::InitializeCriticalSection(&section_); }
-    ~CriticalSection() { ::DeleteCriticalSection(&section_); }
-    CriticalSection(const CriticalSection&) = delete;
-    CriticalSection& operator=(const CriticalSection&) = delete;
-
-    void Enter() noexcept { ::EnterCriticalSection(&section_); }
-    void Leave() noexcept { ::LeaveCriticalSection(&section_); }
-
-private:
-    CRITICAL_SECTION section_;
-};
-
-// Holds a critical section entered for one scope.
-class CriticalSectionLock {
-public:
-    explicit CriticalSectionLock(CriticalSection& section) noexcept : section_(section) { section_.Enter(); }
-    ~CriticalSectionLock() { section_.Leave(); }
-    CriticalSectionLock(const CriticalSectionLock&) = delete;
-    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
-
-private:
-    CriticalSection& section_;
-};
 
 }  // namespace rorurera

@@ -16,12 +16,12 @@
 #include "host/text_conversion.h"
 #include "settings/configuration.h"
 
-using rorurera::PictureInfo;
-using rorurera::PluginResult;
-using rorurera::ProgressCallback;
 using rorurera::FileNameSource;
 using rorurera::InputSource;
 using rorurera::MemorySource;
+using rorurera::PictureInfo;
+using rorurera::PluginResult;
+using rorurera::ProgressCallback;
 
 namespace {
 
@@ -113,7 +113,8 @@ int WINAPI GetPictureInfo(LPCSTR data, LONG_PTR offsetOrLength, unsigned int fla
 
 int WINAPI GetPictureW(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header, HLOCAL* bits,
                        ProgressCallback callback, LONG_PTR user) {
-    return Guarded([&] { return PictureCore(InputOf(flag, data, data, offsetOrLength), header, bits, callback, user); });
+    return Guarded(
+        [&] { return PictureCore(InputOf(flag, data, data, offsetOrLength), header, bits, callback, user); });
 }
 
 int WINAPI GetPicture(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header, HLOCAL* bits,

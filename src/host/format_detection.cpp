@@ -53,14 +53,16 @@ PluginResult ContentTest(const wchar_t* name, ULONG_PTR headerOrHandle) {
     return CheckJpegXrContainer(fileDecoder.Get());
 }
 
-}  // namespace
-
+// True when the whole extension text, dot included, is one of them in any
+// letter case.
 bool MatchesJpegXrExtension(const wchar_t* extension) {
     for (const wchar_t* known : kExtensions) {
         if (::CompareStringOrdinal(extension, -1, known, -1, TRUE) == CSTR_EQUAL) return true;
     }
     return false;
 }
+
+}  // namespace
 
 int IsSupportedCore(const wchar_t* name, ULONG_PTR headerOrHandle) {
     if (name != nullptr) {

@@ -8,8 +8,4 @@ namespace rorurera {
 // name), then the content test. Returns 1 for a JPEG XR file, 0 otherwise.
 int IsSupportedCore(const wchar_t* name, ULONG_PTR headerOrHandle);
 
-// True when the whole extension text, dot included, is .jxr, .hdp or .wdp in
-// any letter case.
-bool MatchesJpegXrExtension(const wchar_t* extension);
-
 }  // namespace rorurera

@@ -131,9 +131,9 @@ PluginResult Open(IWICImagingFactory* factory, const FileHandleSource& source,
         ::SetFilePointerEx(source.handle, position, nullptr, FILE_BEGIN);
         if (checked != PluginResult::Success) return checked;
     }
-    const HRESULT hr = factory->CreateDecoderFromFileHandle(
-        reinterpret_cast<ULONG_PTR>(source.handle), nullptr, WICDecodeMetadataCacheOnDemand,
-        decoder.ReleaseAndGetAddressOf());
+    const HRESULT hr =
+        factory->CreateDecoderFromFileHandle(reinterpret_cast<ULONG_PTR>(source.handle), nullptr,
+                                             WICDecodeMetadataCacheOnDemand, decoder.ReleaseAndGetAddressOf());
     return DecoderResult(hr, decoder);
 }
 

@@ -21,9 +21,7 @@ void __freeres() noexcept;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     switch (reason) {
-    case DLL_PROCESS_ATTACH:
-        rorurera::SetModuleInstance(instance);
-        break;
+    case DLL_PROCESS_ATTACH: rorurera::SetModuleInstance(instance); break;
     case DLL_PROCESS_DETACH:
         // Only on FreeLibrary: when the process ends, nothing needs freeing.
         if (reserved == nullptr) __gnu_cxx::__freeres();

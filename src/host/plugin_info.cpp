@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
-#include <vector>
+#include <string>
 
 #include "common/module_identity.h"
 
@@ -11,63 +11,50 @@ namespace {
 
 constexpr wchar_t kPluginType[] = L"00IN";  // an import filter
 
-// Filters and descriptions, one pair per format: numbers 2 and 3, 4 and 5, ...
-constexpr int kFormatPairs = 4;
-constexpr const wchar_t* kFilters[kFormatPairs] = {L"*.JXR;*.HDP;*.WDP", nullptr, nullptr, nullptr};
-constexpr const wchar_t* kDescriptions[kFormatPairs] = {
-    L"JPEG XR - Joint Photographic Experts Group eXtended Range (*.jxr,*.hdp,*.wdp)", nullptr, nullptr, nullptr};
+// The one format's filter and description: numbers 2 and 3.
+constexpr wchar_t kFilter[] = L"*.JXR;*.HDP;*.WDP";
+constexpr wchar_t kDescription[] = L"JPEG XR - Joint Photographic Experts Group eXtended Range (*.jxr,*.hdp,*.wdp)";
 
-// Copies at most size - 1 units and a terminator; size must be positive.
+// Copies at most size - 1 units and a terminator; only the terminator for a
+// negative size.
 template <typename Char>
 int BoundedCopy(const Char* text, std::size_t length, Char* buffer, int size) noexcept {
-    const std::size_t count = std::min(length, static_cast<std::size_t>(size) - 1);
+    const std::size_t count = size > 0 ? std::min(length, static_cast<std::size_t>(size) - 1) : 0;
     std::copy_n(text, count, buffer);
     buffer[count] = Char{};
     return static_cast<int>(count);
 }
 
-}  // namespace
-
+// The text for an information number, or an empty one when there is none.
 const wchar_t* PluginInfoText(int number) noexcept {
-    if (number == 0) return kPluginType;
-    if (number == 1) return kVersionText;
-    if (number < 2) return nullptr;
-    const int pair = (number - 2) / 2;
-    if (pair >= kFormatPairs) return nullptr;
-    return (number - 2) % 2 == 0 ? kFilters[pair] : kDescriptions[pair];
+    switch (number) {
+    case 0: return kPluginType;
+    case 1: return kVersionText;
+    case 2: return kFilter;
+    case 3: return kDescription;
+    default: return L"";
+    }
 }
+
+}  // namespace
 
 int CopyPluginInfoW(int number, wchar_t* buffer, int size) noexcept {
     if (buffer == nullptr || size == 0) return 0;
     const wchar_t* text = PluginInfoText(number);
-    if (text == nullptr || text[0] == L'\0' || size < 0) {
-        buffer[0] = L'\0';
-        return 0;
-    }
     return BoundedCopy(text, std::wcslen(text), buffer, size);
 }
 
 int CopyPluginInfoA(int number, char* buffer, int size) {
     if (buffer == nullptr || size == 0) return 0;
     const wchar_t* text = PluginInfoText(number);
-    if (text == nullptr || text[0] == L'\0' || size < 0) {
-        buffer[0] = '\0';
-        return 0;
+    std::string converted;
+    const int needed = size > 0 ? ::WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr) : 0;
+    if (needed > 1) {
+        converted.resize(static_cast<std::size_t>(needed));
+        const int written = ::WideCharToMultiByte(CP_ACP, 0, text, -1, converted.data(), needed, nullptr, nullptr);
+        converted.resize(written > 1 ? static_cast<std::size_t>(written) - 1 : 0);
     }
-    const int needed = ::WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr) - 1;
-    if (needed <= 0) {
-        buffer[0] = '\0';
-        return 0;
-    }
-    std::vector<char> converted(static_cast<std::size_t>(needed) + 4, '\0');
-    const int written = ::WideCharToMultiByte(CP_ACP, 0, text, -1, converted.data(), static_cast<int>(converted.size()),
-                                              nullptr, nullptr) -
-                        1;
-    if (written <= 0) {
-        buffer[0] = '\0';
-        return 0;
-    }
-    return BoundedCopy(converted.data(), static_cast<std::size_t>(written), buffer, size);
+    return BoundedCopy(converted.data(), converted.size(), buffer, size);
 }
 
 }  // namespace rorurera

@@ -7,8 +7,8 @@
 
 namespace rorurera {
 
-HRESULT CopyPackedRows(IWICBitmapSource* source, std::uint32_t width, std::uint32_t height,
-                       std::uint32_t bitsPerPixel, void* out) noexcept {
+HRESULT CopyPackedRows(IWICBitmapSource* source, std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel,
+                       void* out) noexcept {
     UINT pitch = 0;
     UINT size = 0;
     if (source == nullptr) return E_POINTER;
@@ -47,8 +47,8 @@ HRESULT CopyStoredRows(const StoredFrame& frame, UniqueHlocal& rows, UINT& pitch
 PluginResult ConvertStoredRows(const PixelFormatEntry& format, const std::uint8_t* rows, UINT pitch, UINT width,
                                UINT height, PixelBuffer& picture) {
     PixelBuffer converted;
-    const PluginResult result = CreatePixelBuffer(converted, width, height, ConvertedBytesPerPixel(format) * 8, {},
-                                                  picture.spare, RowPacking::Tight);
+    const PluginResult result = CreatePixelBuffer(converted, width, height, OutputBytesPerPixel(format.hasAlpha) * 8,
+                                                  {}, picture.spare, RowPacking::Tight);
     if (result != PluginResult::Success) return result;
     std::uint8_t* out = converted.data();
     const std::size_t outStride = converted.layout->stride;

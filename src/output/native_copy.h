@@ -21,8 +21,8 @@ namespace rorurera {
 // (PackedCopySize) into `out`, which holds the packed rows: the only first
 // copy that every JPEG XR frame serves correctly. E_OUTOFMEMORY when the copy
 // does not fit one call.
-HRESULT CopyPackedRows(IWICBitmapSource* source, std::uint32_t width, std::uint32_t height,
-                       std::uint32_t bitsPerPixel, void* out) noexcept;
+HRESULT CopyPackedRows(IWICBitmapSource* source, std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel,
+                       void* out) noexcept;
 
 // The whole source, top row first, packed (not yet DIB rows), adopted into
 // `buffer`, which is unchanged on failure. E_OUTOFMEMORY when the copy cannot

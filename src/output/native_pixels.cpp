@@ -212,59 +212,59 @@ inline void Store(std::uint8_t* out, std::uint8_t red, std::uint8_t green, std::
 
 // --- rows by kind -----------------------------------------------------------
 
-void ConvertUnsigned8Row(const PixelFormatEntry& f, const std::uint8_t* in, std::uint8_t* out,
-                         std::uint32_t width) noexcept {
-    const std::uint32_t inBytes = f.bitsPerPixel / 8;
-    const std::uint32_t outBytes = f.hasAlpha ? 4 : 3;
-    const ColourIndex at = IndexOf(f.order);
-    const std::uint32_t alphaAt = ColourSamples(f.order);
-    for (std::uint32_t x = 0; x < width; ++x, in += inBytes, out += outBytes) {
-        const std::uint32_t alpha = f.hasAlpha ? in[alphaAt] : 255;
-        if (f.order == Cmyk) {
-            const std::uint32_t keep = 255u - in[3];
-            Store(out, MulDiv255(255u - in[0], keep), MulDiv255(255u - in[1], keep), MulDiv255(255u - in[2], keep));
-        } else if (f.premultiplied) {
-            Store(out, Unpremultiply8(in[at.red], alpha), Unpremultiply8(in[at.green], alpha),
-                  Unpremultiply8(in[at.blue], alpha));
-        } else {
-            Store(out, in[at.red], in[at.green], in[at.blue]);
-        }
-        if (f.hasAlpha) out[3] = static_cast<std::uint8_t>(alpha);
-    }
-}
+// What sets 8- and 16-bit integer samples apart: 8-bit colours are sRGB as
+// stored, 16-bit ones linear light given the sRGB curve.
+struct Samples8 {
+    using Type = std::uint8_t;
+    static constexpr std::uint32_t kMax = 255;
+    static std::uint8_t Cmyk(std::uint32_t c, std::uint32_t k) noexcept { return MulDiv255(255u - c, 255u - k); }
+    static std::uint32_t Unpremultiply(std::uint32_t v, std::uint32_t a) noexcept { return Unpremultiply8(v, a); }
+    static std::uint8_t Colour(std::uint32_t v) noexcept { return static_cast<std::uint8_t>(v); }
+    static std::uint8_t Alpha(std::uint32_t v) noexcept { return static_cast<std::uint8_t>(v); }
+};
+struct Samples16 {
+    using Type = std::uint16_t;
+    static constexpr std::uint32_t kMax = 65535;
+    static std::uint8_t Cmyk(std::uint32_t c, std::uint32_t k) noexcept { return CmykChannel16(c, k); }
+    static std::uint32_t Unpremultiply(std::uint32_t v, std::uint32_t a) noexcept { return Unpremultiply16(v, a); }
+    static std::uint8_t Colour(std::uint32_t v) noexcept { return kSrgbFromLinear16.values[v]; }
+    static std::uint8_t Alpha(std::uint32_t v) noexcept { return Scale16To8(v); }
+};
 
-void ConvertUnsigned16Row(const PixelFormatEntry& f, const std::uint8_t* in, std::uint8_t* out,
-                          std::uint32_t width) noexcept {
+template <typename S>
+void ConvertIntegerRow(const PixelFormatEntry& f, const std::uint8_t* in, std::uint8_t* out,
+                       std::uint32_t width) noexcept {
     const std::uint32_t inBytes = f.bitsPerPixel / 8;
-    const std::uint32_t outBytes = f.hasAlpha ? 4 : 3;
+    const std::uint32_t outBytes = OutputBytesPerPixel(f.hasAlpha);
     const ColourIndex at = IndexOf(f.order);
     const std::uint32_t alphaAt = ColourSamples(f.order);
-    const auto sample = [&in](std::uint32_t n) noexcept -> std::uint32_t { return Load<std::uint16_t>(in + 2 * n); };
     for (std::uint32_t x = 0; x < width; ++x, in += inBytes, out += outBytes) {
-        const std::uint32_t alpha = f.hasAlpha ? sample(alphaAt) : 65535;
+        const auto sample = [in](std::uint32_t n) noexcept -> std::uint32_t {
+            return Load<typename S::Type>(in + sizeof(typename S::Type) * n);
+        };
+        const std::uint32_t alpha = f.hasAlpha ? sample(alphaAt) : S::kMax;
         if (f.order == Cmyk) {
             const std::uint32_t black = sample(3);
-            Store(out, CmykChannel16(sample(0), black), CmykChannel16(sample(1), black),
-                  CmykChannel16(sample(2), black));
+            Store(out, S::Cmyk(sample(0), black), S::Cmyk(sample(1), black), S::Cmyk(sample(2), black));
         } else {
             std::uint32_t red = sample(at.red);
             std::uint32_t green = sample(at.green);
             std::uint32_t blue = sample(at.blue);
             if (f.premultiplied) {
-                red = Unpremultiply16(red, alpha);
-                green = Unpremultiply16(green, alpha);
-                blue = Unpremultiply16(blue, alpha);
+                red = S::Unpremultiply(red, alpha);
+                green = S::Unpremultiply(green, alpha);
+                blue = S::Unpremultiply(blue, alpha);
             }
-            Store(out, kSrgbFromLinear16.values[red], kSrgbFromLinear16.values[green], kSrgbFromLinear16.values[blue]);
+            Store(out, S::Colour(red), S::Colour(green), S::Colour(blue));
         }
-        if (f.hasAlpha) out[3] = Scale16To8(alpha);
+        if (f.hasAlpha) out[3] = S::Alpha(alpha);
     }
 }
 
 void ConvertPackedRow(const PixelFormatEntry& f, const std::uint8_t* in, std::uint8_t* out,
                       std::uint32_t width) noexcept {
     const std::uint32_t inBytes = f.bitsPerPixel / 8;
-    const std::uint32_t outBytes = f.hasAlpha ? 4 : 3;
+    const std::uint32_t outBytes = OutputBytesPerPixel(f.hasAlpha);
     const bool redLow = f.order == Rgb;  // otherwise blue lies in the lowest bits
     for (std::uint32_t x = 0; x < width; ++x, in += inBytes, out += outBytes) {
         std::uint8_t low = 0;
@@ -304,8 +304,6 @@ void ConvertPackedRow(const PixelFormatEntry& f, const std::uint8_t* in, std::ui
 
 }  // namespace
 
-std::uint32_t ConvertedBytesPerPixel(const PixelFormatEntry& format) noexcept { return format.hasAlpha ? 4 : 3; }
-
 void DecodeLinearRow(const PixelFormatEntry& f, const std::uint8_t* in, float* rgba, std::uint32_t width) noexcept {
     if (!IsScRgb(f)) return;
     const std::uint32_t inBytes = f.bitsPerPixel / 8;
@@ -337,7 +335,7 @@ void DecodeLinearRow(const PixelFormatEntry& f, const std::uint8_t* in, float* r
 }
 
 void EncodeLinearRowSrgb(const float* rgba, std::uint8_t* out, std::uint32_t width, bool withAlpha) noexcept {
-    const std::uint32_t outBytes = withAlpha ? 4 : 3;
+    const std::uint32_t outBytes = OutputBytesPerPixel(withAlpha);
     for (std::uint32_t x = 0; x < width; ++x, rgba += 4, out += outBytes) {
         Store(out, EncodeSrgb(rgba[0]), EncodeSrgb(rgba[1]), EncodeSrgb(rgba[2]));
         if (withAlpha) out[3] = EncodeAlpha(rgba[3]);
@@ -347,8 +345,8 @@ void EncodeLinearRowSrgb(const float* rgba, std::uint8_t* out, std::uint32_t wid
 void ConvertNativeRow(const PixelFormatEntry& f, const std::uint8_t* in, std::uint8_t* out,
                       std::uint32_t width) noexcept {
     switch (f.kind) {
-    case Unsigned8: ConvertUnsigned8Row(f, in, out, width); return;
-    case Unsigned16: ConvertUnsigned16Row(f, in, out, width); return;
+    case Unsigned8: ConvertIntegerRow<Samples8>(f, in, out, width); return;
+    case Unsigned16: ConvertIntegerRow<Samples16>(f, in, out, width); return;
     case Packed555:
     case Packed565:
     case Packed101010:
@@ -359,7 +357,7 @@ void ConvertNativeRow(const PixelFormatEntry& f, const std::uint8_t* in, std::ui
     constexpr std::uint32_t kStretch = 256;
     float linear[kStretch * 4];
     const std::uint32_t inBytes = f.bitsPerPixel / 8;
-    const std::uint32_t outBytes = ConvertedBytesPerPixel(f);
+    const std::uint32_t outBytes = OutputBytesPerPixel(f.hasAlpha);
     for (std::uint32_t x = 0; x < width; x += kStretch) {
         const std::uint32_t count = std::min(kStretch, width - x);
         DecodeLinearRow(f, in + std::size_t{x} * inBytes, linear, count);

@@ -21,9 +21,9 @@
 
 namespace rorurera {
 
-// Bytes per pixel that ConvertNativeRow writes: 4 (BGRA) for a format with
-// alpha, 3 (BGR) otherwise.
-std::uint32_t ConvertedBytesPerPixel(const PixelFormatEntry& format) noexcept;
+// Bytes per pixel of the rows our own conversion and tone mapping write: 4
+// (BGRA) for a picture with alpha, 3 (BGR) otherwise.
+constexpr std::uint32_t OutputBytesPerPixel(bool withAlpha) noexcept { return withAlpha ? 4 : 3; }
 
 // Linear-light R, G, B, A floats, four per pixel, of `width` pixels of an
 // scRGB format (IsScRgb). Not clamped: values above 1, below 0, infinities
@@ -39,7 +39,7 @@ void DecodeLinearRow(const PixelFormatEntry& format, const std::uint8_t* source,
 void EncodeLinearRowSrgb(const float* rgba, std::uint8_t* out, std::uint32_t width, bool withAlpha) noexcept;
 
 // One row of `width` pixels of `format` to BGR or BGRA bytes, tight
-// (ConvertedBytesPerPixel per pixel).
+// (OutputBytesPerPixel of its alpha per pixel).
 void ConvertNativeRow(const PixelFormatEntry& format, const std::uint8_t* source, std::uint8_t* out,
                       std::uint32_t width) noexcept;
 

@@ -241,8 +241,7 @@ bool AlphaAllZero(const PixelBuffer& buffer) noexcept {
     return true;
 }
 
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, AlphaMode alphaMode, BgrColor background,
-                            ReducePartition partition) {
+PluginResult ReduceTo24Bits(PixelBuffer& buffer, AlphaMode alphaMode, BgrColor background, ReducePartition partition) {
     if (!HasPixels(buffer) || buffer.layout->bitsPerPixel != 32) return PluginResult::InternalError;
     PixelLayout& layout = *buffer.layout;
     const std::uint32_t width = layout.width;

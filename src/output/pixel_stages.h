@@ -43,7 +43,6 @@ bool AlphaAllZero(const PixelBuffer& buffer) noexcept;
 // threads, then one pass moves them to the DIB pitch (the 32-bit module's
 // choice, whose row loops use the thread pool). Both give the same bytes.
 enum class ReducePartition { Forward, InSlots };
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, AlphaMode alphaMode, BgrColor background,
-                            ReducePartition partition);
+PluginResult ReduceTo24Bits(PixelBuffer& buffer, AlphaMode alphaMode, BgrColor background, ReducePartition partition);
 
 }  // namespace rorurera

@@ -145,20 +145,30 @@ float ChosenSdrWhite(const FrameLevels& levels, DWORD nits) noexcept {
     return levels.foundWhite > 0.0f ? levels.foundWhite : 1.0f;
 }
 
+PluginResult LinearFrameReader::ConvertStoredRows(PixelBuffer& picture) {
+    if (native_ == nullptr || !nativeRows_) return PluginResult::InternalError;
+    return rorurera::ConvertStoredRows(*native_, StoredRows(), static_cast<UINT>(nativePitch_), width_, height_,
+                                       picture);
+}
+
+namespace {
+
+// Every row mapped by `curve` into a new top-down buffer with tight rows:
+// 32-bit B, G, R, A for a frame with alpha, 24-bit B, G, R otherwise.
 PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve, PixelBuffer& picture) {
     const std::uint32_t width = reader.Width();
     const std::uint32_t height = reader.Height();
     const bool withAlpha = reader.HasAlpha();
     PixelBuffer mapped;
-    PluginResult result =
-        CreatePixelBuffer(mapped, width, height, withAlpha ? 32 : 24, {}, picture.spare, RowPacking::Tight);
+    PluginResult result = CreatePixelBuffer(mapped, width, height, OutputBytesPerPixel(withAlpha) * 8, {},
+                                            picture.spare, RowPacking::Tight);
     if (result != PluginResult::Success) return result;
 
     const std::size_t outStride = mapped.layout->stride;
     if (reader.HasStoredRows()) {
         // The frame's own rows: decoded, mapped and encoded a stretch at a
         // time, which stays in the cache, as our own conversion does.
-        const std::uint32_t outBytes = withAlpha ? 4 : 3;
+        const std::uint32_t outBytes = OutputBytesPerPixel(withAlpha);
         std::uint8_t* out = mapped.data();
         const LinearFrameReader& rows = reader;
         ForEachRow(height, [=, &curve, &rows](std::uint32_t row) noexcept {
@@ -194,11 +204,7 @@ PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve,
     return PluginResult::Success;
 }
 
-PluginResult LinearFrameReader::ConvertStoredRows(PixelBuffer& picture) {
-    if (native_ == nullptr || !nativeRows_) return PluginResult::InternalError;
-    return rorurera::ConvertStoredRows(*native_, StoredRows(), static_cast<UINT>(nativePitch_), width_, height_,
-                                       picture);
-}
+}  // namespace
 
 PluginResult ToneMapFrame(IWICImagingFactory* factory, const StoredFrame& frame, bool floatsFromPlatform,
                           const HdrSettings& settings, PixelBuffer& picture) {

@@ -86,11 +86,6 @@ PluginResult MeasureFrame(LinearFrameReader& reader, FrameLevels& levels);
 // (`nits` not 0), else the one found, else 1.0.
 float ChosenSdrWhite(const FrameLevels& levels, DWORD nits) noexcept;
 
-// Every row mapped by `curve` into a new top-down buffer with tight rows:
-// 32-bit B, G, R, A for a frame with alpha, 24-bit B, G, R otherwise. May
-// throw std::bad_alloc.
-PluginResult ToneMapFrameRows(LinearFrameReader& reader, const ToneCurve& curve, PixelBuffer& picture);
-
 // The picture of a frame stored as scRGB with tone mapping on, into
 // `picture` (which comes without rows): the top-down rows tone mapped, or for
 // a picture within SDR range whose stored rows were read, those rows

@@ -94,7 +94,9 @@ INT_PTR OnInitDialog(HWND dialog) {
     state.history = settings.history;
     state.color = settings.color;
     // Only a stored 0 means removal; any other number, or none, blends.
-    const int choice = settings.alphaRead && settings.alpha == static_cast<DWORD>(AlphaMode::Discard) ? IDC_ALPHA_REMOVE : IDC_ALPHA_COMPOSITE;
+    const int choice = settings.alphaRead && settings.alpha == static_cast<DWORD>(AlphaMode::Discard)
+                           ? IDC_ALPHA_REMOVE
+                           : IDC_ALPHA_COMPOSITE;
     ::CheckRadioButton(dialog, IDC_ALPHA_REMOVE, IDC_ALPHA_COMPOSITE, choice);
     ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(choice, 0), 0);
 
