@@ -13,54 +13,23 @@ using enum ChannelOrder;
 
 // --- the sRGB transfer curve, as a table built by the compiler -------------
 
-// Natural logarithm and exponential good to about 1e-15, usable in
-// constant expressions (the library's are not).
-constexpr double kLn2 = 0.69314718055994530942;
-
-constexpr double ConstLog(double x) {  // x > 0
-    int exponent = 0;
-    while (x >= 2.0) {
-        x /= 2.0;
-        ++exponent;
+// x^(2/5) for x > 0: Newton's method on y^5 = x^2, from above.
+constexpr double TwoFifthsPower(double x) {
+    double y = x > 1.0 ? x : 1.0;
+    for (int i = 0; i < 200; ++i) {
+        const double y4 = y * y * y * y;
+        const double next = y - (y4 * y - x * x) / (5.0 * y4);
+        if (next >= y) break;
+        y = next;
     }
-    while (x < 1.0) {
-        x *= 2.0;
-        --exponent;
-    }
-    // log(x) = 2 atanh(z), z = (x - 1) / (x + 1) <= 1/3
-    const double z = (x - 1.0) / (x + 1.0);
-    double power = z;
-    double sum = 0.0;
-    for (int n = 1; n < 61; n += 2) {
-        sum += power / n;
-        power *= z * z;
-    }
-    return 2.0 * sum + exponent * kLn2;
-}
-
-constexpr double ConstExp(double x) {
-    int halvings = 0;
-    while (x > 0.5) {
-        x /= 2.0;
-        ++halvings;
-    }
-    while (x < -0.5) {
-        x /= 2.0;
-        ++halvings;
-    }
-    double term = 1.0;
-    double sum = 1.0;
-    for (int k = 1; k < 30; ++k) {
-        term *= x / k;
-        sum += term;
-    }
-    for (; halvings > 0; --halvings) sum *= sum;
-    return sum;
+    return y;
 }
 
 // The linear value whose sRGB encoding is `encoded` (0..1).
 constexpr double LinearFromSrgb(double encoded) {
-    return encoded <= 0.04045 ? encoded / 12.92 : ConstExp(2.4 * ConstLog((encoded + 0.055) / 1.055));
+    if (encoded <= 0.04045) return encoded / 12.92;
+    const double base = (encoded + 0.055) / 1.055;
+    return base * base * TwoFifthsPower(base);
 }
 
 // Entry i: the sRGB-encoded 8-bit value of the linear value i / 65535,

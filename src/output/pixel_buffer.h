@@ -1,8 +1,7 @@
 #pragma once
 
-// The working picture of a picture request: its shape (PixelLayout), a
-// fixed local-memory block holding its rows, and the spare block that lets
-// one stage reuse the block another stage has finished with (PixelBuffer).
+// The working picture of a request: its shape, the local-memory block of its
+// rows, and a spare block that one stage leaves for a later one to reuse.
 
 #include <windows.h>
 
@@ -21,10 +20,8 @@ namespace rorurera {
 inline constexpr std::uint64_t kSpareBytes = 4;
 
 // How far apart the rows of a new buffer lie: DIB rows are padded to a
-// multiple of 4 bytes; packed rows follow each other with no padding (the
-// pitch at which the imaging component delivers them on the first copy).
-// A buffer of packed rows gets a block large enough for the same rows at the
-// DIB pitch, so the stages can turn them into DIB rows where they are.
+// multiple of 4 bytes; packed rows are not (as the first copy delivers them),
+// but their block also holds them at the DIB pitch, for the stages.
 enum class RowPacking { Dib, Tight };
 
 // Bytes that hold the pixels of one row: ceil(width * bitsPerPixel / 8).
@@ -66,14 +63,12 @@ struct PixelBuffer {
 };
 
 // Gives `buffer` a new layout and a block of at least height * stride + 4
-// bytes (packed rows: height * the larger of the two pitches + 4), taking
-// the block in `spare` (usually the working picture's spare) when it is
-// large enough (that slot then receives the buffer's previous block) and allocating one otherwise. The
-// palette is cut to, or padded with white to, 2^bitsPerPixel entries for 8
-// bits or less. Returns OutOfMemory when the size cannot be represented or
-// allocated, InternalError for a depth that no bitmap has (0 or above 32);
-// the buffer and the spare are then as they were. May throw std::bad_alloc
-// (palette), leaving them as they were too.
+// bytes (packed rows: the larger of the two pitches), the one in `spare`
+// when it is large enough (the slot then takes the buffer's old block),
+// else a new one. The palette is cut or padded with white to 2^bits entries
+// for 8 bits or less. OutOfMemory when the size cannot be had, InternalError
+// for a depth no bitmap has; buffer and spare are then as they were (also
+// when std::bad_alloc leaves, from the palette).
 PluginResult CreatePixelBuffer(PixelBuffer& buffer, std::uint32_t width, std::uint32_t height,
                                std::uint32_t bitsPerPixel, const std::vector<std::uint32_t>& palette,
                                UniqueHlocal& spare, RowPacking packing = RowPacking::Dib);

@@ -224,11 +224,6 @@ PluginResult FlipToBottomUp(PixelBuffer& buffer) {
     return PluginResult::Success;
 }
 
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, AlphaMode alphaMode, BgrColor background) {
-    return ReduceTo24Bits(buffer, alphaMode, background,
-                          RowsOnThreads() ? ReducePartition::InSlots : ReducePartition::Forward);
-}
-
 bool AlphaAllZero(const PixelBuffer& buffer) noexcept {
     if (!HasPixels(buffer) || buffer.layout->bitsPerPixel != 32) return false;
     const PixelLayout& layout = *buffer.layout;
@@ -265,6 +260,9 @@ PluginResult ReduceTo24Bits(PixelBuffer& buffer, AlphaMode alphaMode, BgrColor b
     const std::size_t from = layout.stride;
     const auto to = static_cast<std::size_t>(dibStride);
     const std::size_t rowBytes = std::size_t{width} * 3;
+    if (partition == ReducePartition::Module) {
+        partition = RowsOnThreads() ? ReducePartition::InSlots : ReducePartition::Forward;
+    }
     if (partition == ReducePartition::InSlots) {
         // Each thread shrinks whole rows within their own 32-bit slots; then
         // one pass moves the rows together to the DIB pitch.

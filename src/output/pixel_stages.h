@@ -32,17 +32,17 @@ PluginResult FlipToBottomUp(PixelBuffer& buffer);
 // same block. InternalError for a buffer without layout or pixels, of
 // another depth than 32 or with rows too short for 32-bit pixels. Row
 // padding of the result is zero.
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, AlphaMode alphaMode, BgrColor background);
+//
+// How the work is divided gives the same bytes either way. Forward: one pass
+// from the first row on the calling thread (the 64-bit module's choice).
+// InSlots: each row shrinks within its own 32-bit place, rows spread over the
+// row loop's threads, then one pass moves them to the DIB pitch (the choice
+// where the row loops use the thread pool). Module: the module's choice.
+enum class ReducePartition { Module, Forward, InSlots };
+PluginResult ReduceTo24Bits(PixelBuffer& buffer, AlphaMode alphaMode, BgrColor background,
+                            ReducePartition partition = ReducePartition::Module);
 
 // True for a 32-bit picture whose alpha bytes are all 0.
 bool AlphaAllZero(const PixelBuffer& buffer) noexcept;
-
-// How the reduction divides its work. Forward: one pass from the first row
-// on the calling thread (the 64-bit module's choice). InSlots: each row
-// shrinks within its own 32-bit place, rows spread over the row loop's
-// threads, then one pass moves them to the DIB pitch (the 32-bit module's
-// choice, whose row loops use the thread pool). Both give the same bytes.
-enum class ReducePartition { Forward, InSlots };
-PluginResult ReduceTo24Bits(PixelBuffer& buffer, AlphaMode alphaMode, BgrColor background, ReducePartition partition);
 
 }  // namespace rorurera

@@ -1,15 +1,10 @@
 #pragma once
 
-// Row loops of the pixel stages. The 32-bit module divides the rows among
-// threads of the Windows thread pool (and the calling thread) and waits for
-// all of them before returning; the 64-bit module runs them on the calling
-// thread. Either way every row is handled by exactly one thread, so a row
-// body that writes only its own row gives the same bytes in both modules.
-//
-// The choice is made in row_loop.cpp alone, when it is compiled
-// (RORURERA_ROWS_ON_POOL): the rest of the module is the same object code
-// either way, so a test build of the 64-bit module with the pool loops runs
-// exactly the code that the 32-bit module runs.
+// Row loops of the pixel stages: on the Windows thread pool and the calling
+// thread in the 32-bit module (all waited for), on the calling thread in the
+// 64-bit one; every row is handled by exactly one thread either way. The
+// choice is made when row_loop.cpp alone is compiled (RORURERA_ROWS_ON_POOL),
+// so a 64-bit test build with the pool loops runs the 32-bit module's code.
 
 #include <cstdint>
 

@@ -106,17 +106,6 @@ void LuminanceHistogram::AddRow(const float* rgba, std::uint32_t width) noexcept
     count_ += width;
 }
 
-void LuminanceHistogram::Merge(const LuminanceHistogram& other) noexcept {
-    for (std::size_t i = 0; i < kBinCount; ++i) bins_[i] += other.bins_[i];
-    for (std::size_t i = 0; i < kNeutralBins; ++i) {
-        neutralCounts_[i] += other.neutralCounts_[i];
-        neutralSums_[i] += other.neutralSums_[i];
-    }
-    count_ += other.count_;
-    largest_ = std::max(largest_, other.largest_);
-    largestChannel_ = std::max(largestChannel_, other.largestChannel_);
-}
-
 float LuminanceHistogram::Percentile(double fraction) const noexcept {
     if (count_ == 0) return 0.0f;
     // At most (1 - fraction) of the pixels may lie above; the slack keeps

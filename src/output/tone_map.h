@@ -14,15 +14,17 @@
 #include <cstdint>
 #include <vector>
 
+#include "settings/settings_store.h"
+
 namespace rorurera {
 
 // Rec. 709 luminance of linear R, G, B (the primaries of scRGB); a negative
 // or non-finite channel counts as 0.
 float Luminance(float red, float green, float blue) noexcept;
 
-// The range in which an SDR white is looked for: 80 to 480 nits.
-inline constexpr float kLowestSdrWhite = 1.0f;
-inline constexpr float kHighestSdrWhite = 6.0f;
+// The range in which an SDR white is looked for, in scRGB (1.0 to 6.0).
+inline constexpr float kLowestSdrWhite = static_cast<float>(kLowestSdrWhiteNits) / kNitsOfScRgbOne;
+inline constexpr float kHighestSdrWhite = static_cast<float>(kHighestSdrWhiteNits) / kNitsOfScRgbOne;
 
 // Counts of pixel luminance in log-spaced bins: 64 bins per octave (each bin
 // about 1.1 % wide) taken straight from the bits of the float, plus the exact
@@ -35,8 +37,6 @@ public:
 
     // Adds `width` pixels of R, G, B, A floats.
     void AddRow(const float* rgba, std::uint32_t width) noexcept;
-    // Adds the counts of another histogram (rows counted on another thread).
-    void Merge(const LuminanceHistogram& other) noexcept;
 
     // The top of the lowest bin at or below which at least `fraction` of the
     // pixels lie (at most 1.1 % above the exact percentile), capped at the
@@ -48,7 +48,6 @@ public:
     float SdrWhite() const noexcept;
 
     std::uint64_t Count() const noexcept { return count_; }
-    float Largest() const noexcept { return largest_; }
     // The largest R, G or B seen (non-finite ones counting as 0).
     float LargestChannel() const noexcept { return largestChannel_; }
 
@@ -95,15 +94,10 @@ ToneCurve MakeToneCurve(float peak, float white) noexcept;
 
 // Maps one row in place, leaving alpha as it is. Every colour is divided by
 // W. Without compression that is all (the sRGB encoder clamps each
-// channel). With it, luminance Y (negative and non-finite channels counting
-// as 0) is kept below the knee and above it follows a shoulder of slope 1
-// at the knee that reaches 1.0 at the peak (and stays there above it), the
-// colour scaled by Y' / Y; a colour with a channel below 0 is first brought
-// to the edge of the gamut by adding grey (hue kept), at the luminance Y.
-// A colour with a channel still above 1.0 is scaled down along its own
-// channel ratios (hue and saturation kept), and in the upper quarter of the
-// shoulder drawn more and more towards the colour of luminance Y' on the
-// way to white whose largest channel is 1.0, reaching white at the peak.
+// channel). With it, luminance Y (non-finite channels counting as 0) is kept
+// below the knee and above it follows a shoulder of slope 1 at the knee that
+// reaches 1.0 at the peak, the colour scaled by Y' / Y; colours outside the
+// gamut are brought into it keeping their hue (tone_map.cpp says how).
 // Channels end up in 0..1.
 void ToneMapRow(float* rgba, std::uint32_t width, const ToneCurve& curve) noexcept;
 

@@ -141,7 +141,7 @@ PluginResult MeasureFrame(LinearFrameReader& reader, FrameLevels& levels) {
 }
 
 float ChosenSdrWhite(const FrameLevels& levels, DWORD nits) noexcept {
-    if (nits != 0) return static_cast<float>(nits) / 80.0f;
+    if (nits != 0) return static_cast<float>(nits) / kNitsOfScRgbOne;
     return levels.foundWhite > 0.0f ? levels.foundWhite : 1.0f;
 }
 

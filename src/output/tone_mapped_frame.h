@@ -1,15 +1,11 @@
 #pragma once
 
-// The picture path of frames stored as linear-light floating point (scRGB:
-// half, float, fixed point, shared exponent; grey included) while tone
-// mapping is switched on: the frame is read as linear floats, its peak and
-// SDR white found (or the white taken from the settings) and, unless the
-// picture fits SDR range as it is stored, every row tone mapped (tone_map.h)
-// and given the sRGB curve. Pictures whose values all lie at or below 1.0,
-// and those without highlights above an SDR white of 1.0, come out byte for
-// byte as with the switch off: the usual path makes them, or, where the
-// frame's own rows were read, those rows are converted as the native-pixel
-// path does.
+// The picture path of scRGB frames (half, float, fixed point, shared
+// exponent; grey included) with tone mapping on: the frame read as linear
+// floats, its peak and SDR white found (or the white set), and unless it
+// fits SDR range as stored, every row tone mapped (tone_map.h) and given the
+// sRGB curve. Pictures within SDR range come out byte for byte as with the
+// switch off.
 
 #include <wincodec.h>
 #include <wrl/client.h>
@@ -36,9 +32,8 @@ public:
     LinearFrameReader(const LinearFrameReader&) = delete;
     LinearFrameReader& operator=(const LinearFrameReader&) = delete;
 
-    // Prepares to read a frame stored as scRGB: through the platform's
-    // converter, or else from one copy of the frame's own rows (the
-    // picture's path says which). May throw std::bad_alloc.
+    // Prepares to read a frame stored as scRGB, the way the picture's path
+    // says. May throw std::bad_alloc.
     PluginResult Open(IWICImagingFactory* factory, const StoredFrame& frame, bool platformConverter);
 
     std::uint32_t Width() const noexcept { return width_; }
@@ -49,10 +44,8 @@ public:
     // rows tight, into `rgba` (count * width * 4 floats).
     PluginResult ReadRows(std::uint32_t first, std::uint32_t count, float* rgba, std::uint32_t step = 1) noexcept;
 
-    // Whether the frame's own rows were copied (the platform's converter is
-    // not used), and those rows converted without tone mapping into tight
-    // 24bppBGR or 32bppBGRA rows, byte for byte as our own conversion
-    // (CopyNativePixels) makes them.
+    // Whether the frame's own rows were copied, and those rows converted
+    // without tone mapping, byte for byte as our own conversion makes them.
     bool HasStoredRows() const noexcept { return native_ != nullptr; }
     // `count` pixels of stored row `row` from pixel `x` on, as DecodeLinearRow
     // gives them; only with HasStoredRows, for a stretch inside the frame.
@@ -82,7 +75,7 @@ struct FrameLevels {
 // row), which finds the same levels at a fraction of the reading.
 PluginResult MeasureFrame(LinearFrameReader& reader, FrameLevels& levels);
 
-// The SDR white to keep white: the setting's (nits / 80) when one is set
+// The SDR white to keep white: the setting's (nits / kNitsOfScRgbOne) when one is set
 // (`nits` not 0), else the one found, else 1.0.
 float ChosenSdrWhite(const FrameLevels& levels, DWORD nits) noexcept;
 

@@ -64,6 +64,8 @@ struct HdrSettings {
     // out of that range).
     DWORD sdrWhiteNits = 0;
 };
+// scRGB's 1.0 is 80 nits; the SDR white of a display lies between 80 and 480.
+inline constexpr DWORD kNitsOfScRgbOne = 80;
 inline constexpr DWORD kLowestSdrWhiteNits = 80;
 inline constexpr DWORD kHighestSdrWhiteNits = 480;
 
