@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include "common/owners.h"
 #include "decode/container_format.h"
 #include "host/com_scope.h"
 #include "host/input_source.h"
@@ -41,7 +42,8 @@ PluginResult ContentTest(const wchar_t* name, ULONG_PTR headerOrHandle) {
     if (name == nullptr || name[0] == L'\0') return fromHeader;
 
     // The header alone was not enough: try the whole file.
-    UniqueFileHandle file = OpenFileForFormatTest(name);
+    const UniqueFileHandle file(
+        ::CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
         // A file that does not exist is taken on the strength of its name.
         return ::GetLastError() == ERROR_FILE_NOT_FOUND ? PluginResult::Success : fromHeader;

@@ -148,9 +148,4 @@ PluginResult OpenDecoder(IWICImagingFactory* factory, const InputSource& source,
     return result;
 }
 
-UniqueFileHandle OpenFileForFormatTest(const wchar_t* path) noexcept {
-    return UniqueFileHandle(
-        ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-}
-
 }  // namespace rorurera

@@ -5,7 +5,6 @@
 
 #include <variant>
 
-#include "common/owners.h"
 #include "common/plugin_result.h"
 
 namespace rorurera {
@@ -27,9 +26,5 @@ using InputSource = std::variant<FileNameSource, MemorySource, FileHandleSource>
 // set; otherwise it is left empty.
 PluginResult OpenDecoder(IWICImagingFactory* factory, const InputSource& source,
                          Microsoft::WRL::ComPtr<IWICBitmapDecoder>& decoder) noexcept;
-
-// Opens a named file for the format test: read access, read sharing, existing
-// file only, sequential scan. An invalid handle on failure (GetLastError tells).
-UniqueFileHandle OpenFileForFormatTest(const wchar_t* path) noexcept;
 
 }  // namespace rorurera
