@@ -17,8 +17,8 @@ build64=${BENCH_BUILD64:-build/win64}
 python3 scripts/make_fixtures.py --large "$images"
 python3 bench/make_images.py "$images"
 
-. scripts/wine-loader.sh
-prefix="${WINEPREFIX:-$PWD/build/wineprefix}"
+. scripts/common.sh
+prefix="${WINEPREFIX:-$rorurera_prefix}"
 scripts/wine-prefix.sh start "$prefix"
 img() { echo "Z:$images/$1"; }
 echo "load before: $(uptime)"
