@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Benchmark images beyond the 6000 x 4000 set of make_fixtures.py --large:
+"""Benchmark images beyond the 6000 x 4000 set of make_fixtures.py --large
+(run from the project root as a module, so that it reaches the package
+scripts/fixtures/):
 
   odd_rgb24_3001x2001_lossy.jxr     24bppBGR, rows of 9003 bytes (padded DIB rows)
   strip_rgb24_1x20000.jxr           24bppBGR, one pixel wide (lossless)
@@ -7,10 +9,11 @@
   small/small_NNN.jxr               200 pictures of 96 x 64 (24bppBGR, lossy),
                                     for the cost of each call
 
-usage: make_images.py OUT   (each image skipped when present)
+usage: python3 -m bench.make_images OUT   (each image skipped when present)
 Content as make_fixtures.py's large images: gradients with seeded noise.
 
-  make_images.py --scenes OUT   HDR scenes for the SDR white rule and for
+  python3 -m bench.make_images --scenes OUT
+                                HDR scenes for the SDR white rule and for
                                 looking at the tone mapping, 960 x 540
                                 48bppRGBHalf, into OUT/scenes (see SCENES):
                                 desktops at 80, 200 and 300 nits, light and
@@ -23,54 +26,50 @@ Content as make_fixtures.py's large images: gradients with seeded noise.
 import os
 import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, '..', 'scripts'))
-import make_fixtures as mf  # noqa: E402
+from scripts.fixtures.common import FixtureError, encode, write_file
+from scripts.fixtures.container import check_container
+from scripts.fixtures.formats import FORMATS
+from scripts.fixtures.images import make_bmp
+from scripts.fixtures.large import large_rows
+from scripts.fixtures.scenes import desktop_rows, game_rows, photo_rows, write_half_jxr
 
 QUALITY = '0.8'
 SMALL_COUNT = 200
 
 
 def rows_top_first(width, height, channels, seed):
-    """make_fixtures' large rows at another size, top row first."""
-    saved = mf.LARGE_W, mf.LARGE_H
-    mf.LARGE_W, mf.LARGE_H = width, height
-    try:
-        return list(mf.large_rows(channels, seed, top_first=True))
-    finally:
-        mf.LARGE_W, mf.LARGE_H = saved
+    """The large fixtures' rows at another size, top row first."""
+    return list(large_rows(channels, seed, top_first=True, width=width, height=height))
 
 
 def make(out, name, width, height, channels, seed, args):
     path = os.path.join(out, name)
     if os.path.isfile(path):
         return
-    fmt = mf.FORMATS['bgr24' if channels == 3 else 'bgra32']
+    fmt = FORMATS['bgr24' if channels == 3 else 'bgra32']
     bmp = path + '.src.bmp'
-    mf.write_file(bmp, mf.make_bmp(width, height, rows_top_first(width, height, channels, seed),
-                                   channels * 8))
+    write_file(bmp, make_bmp(width, height, rows_top_first(width, height, channels, seed), channels * 8))
     try:
-        mf.encode(bmp, path, fmt.code, args,
-                  lambda p: mf.check_container(p, fmt, width, height))
+        encode(bmp, path, fmt.code, args, lambda p: check_container(p, fmt, width, height))
     finally:
         os.remove(bmp)
 
 
 SCENE_W, SCENE_H = 960, 540
 SCENES = [  # name, rows, SDR white the rule should find (0: none)
-    ('desktop_80nits', lambda w, h: mf.desktop_rows(w, h, 1.0), 1.0),
-    ('desktop_200nits', lambda w, h: mf.desktop_rows(w, h, 2.5), 2.5),
-    ('desktop_300nits', lambda w, h: mf.desktop_rows(w, h, 3.75), 3.75),
-    ('desktop_200nits_flat', lambda w, h: mf.desktop_rows(w, h, 2.5, highlights=False), 2.5),
-    ('desktop_240nits_dark', lambda w, h: mf.desktop_rows(w, h, 3.0, theme='dark'), 3.0),
-    ('desktop_80nits_dark', lambda w, h: mf.desktop_rows(w, h, 1.0, theme='dark'), 1.0),
-    ('desktop_200nits_small_white', lambda w, h: mf.desktop_rows(w, h, 2.5, white_area='small'), 2.5),
-    ('desktop_480nits_dark_small', lambda w, h: mf.desktop_rows(w, h, 6.0, theme='dark', white_area='small'),
+    ('desktop_80nits', lambda w, h: desktop_rows(w, h, 1.0), 1.0),
+    ('desktop_200nits', lambda w, h: desktop_rows(w, h, 2.5), 2.5),
+    ('desktop_300nits', lambda w, h: desktop_rows(w, h, 3.75), 3.75),
+    ('desktop_200nits_flat', lambda w, h: desktop_rows(w, h, 2.5, highlights=False), 2.5),
+    ('desktop_240nits_dark', lambda w, h: desktop_rows(w, h, 3.0, theme='dark'), 3.0),
+    ('desktop_80nits_dark', lambda w, h: desktop_rows(w, h, 1.0, theme='dark'), 1.0),
+    ('desktop_200nits_small_white', lambda w, h: desktop_rows(w, h, 2.5, white_area='small'), 2.5),
+    ('desktop_480nits_dark_small', lambda w, h: desktop_rows(w, h, 6.0, theme='dark', white_area='small'),
      6.0),
-    ('game', lambda w, h: mf.game_rows(w, h), 0.0),
-    ('game_hud', lambda w, h: mf.game_rows(w, h, hud=True), 2.0),
-    ('game_hud_240nits', lambda w, h: mf.game_rows(w, h, hud=True, white=3.0), 3.0),
-    ('photo', lambda w, h: mf.photo_rows(w, h), 0.0),
+    ('game', lambda w, h: game_rows(w, h), 0.0),
+    ('game_hud', lambda w, h: game_rows(w, h, hud=True), 2.0),
+    ('game_hud_240nits', lambda w, h: game_rows(w, h, hud=True, white=3.0), 3.0),
+    ('photo', lambda w, h: photo_rows(w, h), 0.0),
 ]
 
 
@@ -80,14 +79,14 @@ def make_scenes(out):
     for name, rows, _ in SCENES:
         path = os.path.join(folder, name + '.jxr')
         if not os.path.isfile(path):
-            mf.write_half_jxr(path, SCENE_W, SCENE_H, rows(SCENE_W, SCENE_H))
+            write_half_jxr(path, SCENE_W, SCENE_H, rows(SCENE_W, SCENE_H))
 
 
 def main(argv):
     if len(argv) == 2 and argv[0] == '--scenes':
         try:
             make_scenes(argv[1])
-        except mf.FixtureError as e:
+        except FixtureError as e:
             print('make_images: error: %s' % e, file=sys.stderr)
             return 1
         return 0
@@ -103,7 +102,7 @@ def main(argv):
         for i in range(SMALL_COUNT):
             make(out, os.path.join('small', 'small_%03d.jxr' % i), 96, 64, 3, 1000 + i,
                  ['-q', QUALITY])
-    except mf.FixtureError as e:
+    except FixtureError as e:
         print('make_images: error: %s' % e, file=sys.stderr)
         return 1
     return 0

@@ -15,10 +15,10 @@ build64=${BENCH_BUILD64:-build/win64}
 
 # About 45 s and 230 MB the first time; images already there are kept.
 python3 scripts/make_fixtures.py --large "$images"
-python3 bench/make_images.py "$images"
+python3 -m bench.make_images "$images"
 
-. scripts/wine-loader.sh
-prefix="${WINEPREFIX:-$PWD/build/wineprefix}"
+. scripts/common.sh
+prefix="${WINEPREFIX:-$rorurera_prefix}"
 scripts/wine-prefix.sh start "$prefix"
 img() { echo "Z:$images/$1"; }
 echo "load before: $(uptime)"

@@ -38,15 +38,12 @@ inputs=10000
 seed=$(date +%Y%m%d%H%M%S)
 first=0
 jobs=
-. scripts/wine-loader.sh
+. scripts/common.sh
 presets="win32 win64"
 if [ "$wine32_runs" = 0 ]; then
   presets="win64 pool-rows"
   echo "fuzz.sh: no win32 here: this machine's kernel cannot run 32-bit programs; the 32-bit row loops run in pool-rows"
 fi
-# The build tree of a preset, and the module it names when not the tree's own.
-tree_of() { if [ "$1" = pool-rows ]; then echo win64; else echo "$1"; fi; }
-module_of() { if [ "$1" = pool-rows ]; then echo "Z:$PWD/build/win64/pool-rows/Rorurera.sph"; fi; }
 all_pictures=
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -64,13 +61,11 @@ done
 
 for preset in $presets; do
   tree=$(tree_of "$preset")
-  if [ ! -f "build/$tree/build.ninja" ]; then
-    cmake --preset "$tree" >/dev/null || exit 1
-  fi
+  configure_if_missing "$tree" || exit 1
   cmake --build "build/$tree" --target fuzz_test || exit 1
 done
 
-prefix="$PWD/build/wineprefix"
+prefix=$rorurera_prefix
 scripts/wine-prefix.sh start "$prefix" || exit 1
 trap 'scripts/wine-prefix.sh stop "$prefix"' EXIT
 

@@ -13,21 +13,18 @@ set -eu
 cd "$(dirname "$0")/.."
 cycles=${1:-5000}
 shift || true
-. scripts/wine-loader.sh
+. scripts/common.sh
 default_presets="win32 win64"
 if [ "$wine32_runs" = 0 ]; then
   default_presets="win64 pool-rows"
   echo "load-unload.sh: no win32 here: this machine's kernel cannot run 32-bit programs; the 32-bit row loops run in pool-rows"
 fi
 presets=${*:-$default_presets}
-prefix="$PWD/build/wineprefix"
+prefix=$rorurera_prefix
 status=0
 for preset in $presets; do
-  tree=$preset module=
-  if [ "$preset" = pool-rows ]; then
-    tree=win64 module="Z:$PWD/build/win64/pool-rows/Rorurera.sph"
-  fi
-  [ -f "build/$tree/CMakeCache.txt" ] || cmake --preset "$tree" >/dev/null
+  tree=$(tree_of "$preset") module=$(module_of "$preset")
+  configure_if_missing "$tree"
   cmake --build "build/$tree" --target load_unload_test fixtures >/dev/null
   scripts/wine-prefix.sh start "$prefix"
   echo "== $preset, $cycles cycles"

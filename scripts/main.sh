@@ -9,8 +9,8 @@ for preset in win32 win64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
-. scripts/wine-loader.sh
-prefix="$PWD/build/wineprefix"
+. scripts/common.sh
+prefix=$rorurera_prefix
 scripts/wine-prefix.sh start "$prefix"
 trap 'scripts/wine-prefix.sh stop "$prefix"' EXIT
 

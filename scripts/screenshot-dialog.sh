@@ -9,8 +9,8 @@
 # prefix so that their settings stay as they are; the dialog opens with the
 # settings this prefix holds (the defaults on its first use).
 set -eu
-root=$(cd "$(dirname "$0")/.." && pwd)
-. "$root/scripts/wine-loader.sh"
+. "$(dirname "$0")/common.sh"
+root=$rorurera_root
 # The 32-bit module where 32-bit programs run, the 64-bit one elsewhere.
 default_module=$root/build/win32/Rorurera.spi
 [ "$wine32_runs" = 1 ] || default_module=$root/build/win64/Rorurera.sph
@@ -21,8 +21,7 @@ for tool in Xvfb xwd convert "$wine" wineserver; do
   command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/setup.sh" >&2; exit 2; }
 done
 
-export WINEPREFIX="$root/build/wineprefix-screenshot"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine_environment "$root/build/wineprefix-screenshot"
 work=$(mktemp -d)
 xvfb_pid=""
 host_pid=""

@@ -11,7 +11,7 @@
 set -u
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh || exit 1
-. scripts/wine-loader.sh
+. scripts/common.sh
 status=0
 for preset in win32 win64; do
   echo "== $preset"

@@ -11,10 +11,10 @@
 # Wine and its server get /dev/null for all standard streams: a server that
 # inherits CTest's output pipe keeps CTest waiting for good.
 set -eu
-. "$(dirname "$0")/wine-loader.sh"
+. "$(dirname "$0")/common.sh"
 action=${1:?start or stop}
 prefix=${2:?prefix folder}
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine_environment "$prefix"
 unset DISPLAY
 
 # Settings the tests rely on: dialogs without a display (null driver), Japanese

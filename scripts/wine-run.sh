@@ -9,15 +9,14 @@
 # (--gtest_list_tests: CTest does it when it starts, before the run's
 # wine_server_start) also makes the prefix when it is missing.
 set -u
-. "$(dirname "$0")/wine-loader.sh"
+. "$(dirname "$0")/common.sh"
 : "${WINEPREFIX:?WINEPREFIX must name the project prefix}"
 export WINEPREFIX
 case " $* " in
 *" --gtest_list_tests "*) "$(dirname "$0")/wine-prefix.sh" start "$WINEPREFIX" ;;
 *) [ -f "$WINEPREFIX/system.reg" ] && wineserver -p30 </dev/null >/dev/null 2>&1 ;;
 esac
-export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+wine_environment "$WINEPREFIX" keep
 if [ -z "${RORURERA_KEEP_DISPLAY:-}" ]; then
   unset DISPLAY
 fi

@@ -4,12 +4,12 @@
 # worker process (the same program started with --fuzz-worker). The suite runs
 # 1000 inputs; scripts/fuzz.sh runs the long one.
 rorurera_add_test(fuzz_test
-  ${CMAKE_CURRENT_LIST_DIR}/fuzz_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/fuzz_campaign.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/fuzz_worker.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/fuzz_input.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/fuzz_probe.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/fuzz_allocations.cpp
+  fuzz/fuzz_test.cpp
+  fuzz/fuzz_campaign.cpp
+  fuzz/fuzz_worker.cpp
+  fuzz/fuzz_input.cpp
+  fuzz/fuzz_probe.cpp
+  fuzz/fuzz_allocations.cpp
   TIMEOUT 400
   # A shorter run through the pool row loops.
   POOL_ROWS POOL_FILTER Fuzz.Campaign POOL_ARGS --fuzz-inputs=300 "--fuzz-out=Z:${CMAKE_BINARY_DIR}/fuzz-pool-rows")
