@@ -6,6 +6,20 @@
 
 namespace susie {
 
+// The exports' prototypes: stdcall, pointer-sized arguments where hosts pass
+// them.
+using GetPluginInfoFn = int(WINAPI*)(int number, LPSTR buffer, int size);
+using GetPluginInfoWFn = int(WINAPI*)(int number, LPWSTR buffer, int size);
+using IsSupportedFn = int(WINAPI*)(LPCSTR name, ULONG_PTR headerOrHandle);
+using IsSupportedWFn = int(WINAPI*)(LPCWSTR name, ULONG_PTR headerOrHandle);
+using GetPictureInfoFn = int(WINAPI*)(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, PictureInfo* info);
+using GetPictureInfoWFn = int(WINAPI*)(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag, PictureInfo* info);
+using GetPictureFn = int(WINAPI*)(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header, HLOCAL* bits,
+                                  ProgressCallback callback, LONG_PTR user);
+using GetPictureWFn = int(WINAPI*)(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header,
+                                   HLOCAL* bits, ProgressCallback callback, LONG_PTR user);
+using ConfigurationDlgFn = int(WINAPI*)(HWND parent, int function);
+
 // A plug-in module loaded by path, with its exports resolved by their plain
 // names. Missing exports stay null. The module is freed on destruction.
 class Plugin {

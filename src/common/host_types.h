@@ -1,10 +1,8 @@
 #pragma once
 
 // The Susie import plug-in interface as the hosts declare it: the packed
-// records, the callback, the exports' prototypes (stdcall, pointer-sized
-// arguments where hosts pass them), the input modes and the returned bitmap's
-// row pitch. The module implements it; hostkit, the CLI, the tests and the
-// benchmark call plug-ins only through it.
+// records, the callback, the input modes and the returned bitmap's row
+// pitch (the exports' prototypes, as a host calls them, are hostkit's).
 
 #include <windows.h>
 
@@ -40,18 +38,6 @@ static_assert(offsetof(PictureInfo, hInfo) == 22 && sizeof(PictureInfo) == 26);
 // The host's progress callback: numerator, denominator (always 100 here) and
 // the host's own value; a non-zero answer asks the request to stop.
 using ProgressCallback = int(WINAPI*)(int numerator, int denominator, LONG_PTR user);
-
-using GetPluginInfoFn = int(WINAPI*)(int number, LPSTR buffer, int size);
-using GetPluginInfoWFn = int(WINAPI*)(int number, LPWSTR buffer, int size);
-using IsSupportedFn = int(WINAPI*)(LPCSTR name, ULONG_PTR headerOrHandle);
-using IsSupportedWFn = int(WINAPI*)(LPCWSTR name, ULONG_PTR headerOrHandle);
-using GetPictureInfoFn = int(WINAPI*)(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, PictureInfo* info);
-using GetPictureInfoWFn = int(WINAPI*)(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag, PictureInfo* info);
-using GetPictureFn = int(WINAPI*)(LPCSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header, HLOCAL* bits,
-                                  ProgressCallback callback, LONG_PTR user);
-using GetPictureWFn = int(WINAPI*)(LPCWSTR data, LONG_PTR offsetOrLength, unsigned int flag, HLOCAL* header,
-                                   HLOCAL* bits, ProgressCallback callback, LONG_PTR user);
-using ConfigurationDlgFn = int(WINAPI*)(HWND parent, int function);
 
 // Input modes of the flag argument.
 constexpr unsigned int kFromFile = 0;

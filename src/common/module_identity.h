@@ -1,7 +1,7 @@
 #pragma once
 
-// What the module knows about itself: its file name, its version text and the
-// instance handle recorded when the process attached it.
+// What the module knows about itself: its file name, its version text and its
+// instance handle (its base address, which the linker names __ImageBase).
 
 #include <windows.h>
 
@@ -17,7 +17,7 @@ inline constexpr wchar_t kModuleFileName[] = L"Rorurera.spi";
 inline constexpr wchar_t kVersionText[] = L"Rorurera.spi version " RORURERA_VERSION_STRING L"  written by Vazivaze";
 #endif
 
-HINSTANCE ModuleInstance() noexcept;
-void SetModuleInstance(HINSTANCE instance) noexcept;
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+inline HINSTANCE ModuleInstance() noexcept { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
 }  // namespace rorurera

@@ -1,12 +1,10 @@
 #pragma once
 
-// A small look at a JPEG XR file before any decoder sees it: the values of
-// the container's directory and of the image header that the platform's
-// decoder takes on trust. Wine's decoder is built with its assertions on and
-// ends the whole host process on some values that the format does not allow
-// (an orientation above 7, a reserved colour format in the image header,
-// ...); such files are refused here instead. Only the directory entries and a
-// few header bytes are read, never the image data.
+// A look at a JPEG XR file's directory and image header before any decoder
+// sees it: Wine's decoder, built with its assertions on, ends the whole host
+// process on some values the format does not allow (an orientation above 7,
+// a reserved colour format, ...); such files are refused here instead. The
+// image data is never read.
 
 #include <cstddef>
 #include <cstdint>

@@ -48,14 +48,9 @@ constexpr bool OwnConversionTakes(const PixelFormatEntry& entry) noexcept {
 // The fixed-point, half, float and shared-exponent formats (grey ones
 // included): those whose samples may lie outside 0..1.
 constexpr bool IsScRgb(const PixelFormatEntry& entry) noexcept {
-    switch (entry.kind) {
-    case NumericKind::Fixed16:
-    case NumericKind::Fixed32:
-    case NumericKind::Half:
-    case NumericKind::Float:
-    case NumericKind::SharedExponent: return true;
-    default: return false;
-    }
+    using enum NumericKind;
+    const NumericKind k = entry.kind;
+    return k == Fixed16 || k == Fixed32 || k == Half || k == Float || k == SharedExponent;
 }
 
 // The formats of 16-bit integer samples (linear light, CMYK too).

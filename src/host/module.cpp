@@ -11,22 +11,14 @@
 
 #include <windows.h>
 
-#include "common/module_identity.h"
-
 // The language runtime's release of its reserve for exceptions thrown when
 // memory runs out (about 70 KB, taken when the module loads).
 namespace __gnu_cxx {
 void __freeres() noexcept;
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-    switch (reason) {
-    case DLL_PROCESS_ATTACH: rorurera::SetModuleInstance(instance); break;
-    case DLL_PROCESS_DETACH:
-        // Only on FreeLibrary: when the process ends, nothing needs freeing.
-        if (reserved == nullptr) __gnu_cxx::__freeres();
-        break;
-    default: break;
-    }
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    // Only on FreeLibrary: when the process ends, nothing needs freeing.
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) __gnu_cxx::__freeres();
     return TRUE;
 }

@@ -1,16 +1,12 @@
 #pragma once
 
-// Our own conversion of a frame's pixels, read in the frame's own pixel
-// format, to the two formats the picture stages take: 24bppBGR, or
-// 32bppBGRA for formats with alpha (straight alpha). It follows the formats'
-// documented meaning: 8-bit and packed integer samples are sRGB; 16-bit
-// integer samples are linear light (gamma 1.0) and get the sRGB transfer
-// curve, as the platform's converter gives them; fixed-point, half, float
-// and shared-exponent samples are scRGB (linear light, 1.0 = white), clamped
-// to 0..1 and given the sRGB curve; CMYK is turned into RGB the simple way,
-// R = (1 - C)(1 - K); extended-range 10-bit samples lose their bias and
-// scale and are clamped to 0..1. Alpha is taken as stored and scaled to 8
-// bits; premultiplied colours are divided by their alpha.
+// Our own conversion of a frame's pixels, in the frame's own format, to
+// 24bppBGR, or 32bppBGRA (straight alpha) for formats with alpha: 8-bit and
+// packed samples are sRGB; 16-bit integer samples linear light given the
+// sRGB curve; fixed-point, half, float and shared-exponent ones scRGB
+// (linear, 1.0 = white), clamped and given the sRGB curve; CMYK the simple
+// way, R = (1 - C)(1 - K); extended-range 10-bit samples lose their bias and
+// scale. Alpha is scaled to 8 bits; premultiplied colours are divided by it.
 
 #include <windows.h>
 #include <wincodec.h>

@@ -3,15 +3,11 @@
 #include <windows.h>
 
 namespace rorurera {
-namespace {
 
-// Wine's ntdll exports wine_get_version.
 bool RunningUnderWine() noexcept {
     const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
     return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
-
-}  // namespace
 
 PicturePath ChoosePicturePath(const PixelFormatEntry& stored, const HdrSettings& hdr) noexcept {
     const bool wine = RunningUnderWine();

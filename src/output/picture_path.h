@@ -37,4 +37,7 @@ struct PicturePath {
 // alpha counts as lost. Asks nothing of the platform but which it is.
 PicturePath ChoosePicturePath(const PixelFormatEntry& stored, const HdrSettings& hdr) noexcept;
 
+// True under Wine (its ntdll exports wine_get_version).
+bool RunningUnderWine() noexcept;
+
 }  // namespace rorurera

@@ -15,7 +15,7 @@ constexpr wchar_t kHdrSdrWhiteValue[] = L"HdrSdrWhite";
 
 // Only a valid stored 0 switches tone mapping off; only a valid DWORD of 80
 // to 480 sets the SDR white.
-HdrSettings ReadHdr(const RegistryKey& key) noexcept {
+HdrSettings ReadHdr(const UniqueHkey& key) noexcept {
     HdrSettings hdr;
     DWORD value = 1;
     hdr.toneMap = !ReadDwordValue(key, kHdrToneMapValue, value) || value != 0;
@@ -35,39 +35,37 @@ void CopyColorList(const std::vector<std::uint8_t>& bytes, std::array<COLORREF, 
 }
 
 template <std::size_t N>
-void ReadColorList(const RegistryKey& key, const wchar_t* name, std::array<COLORREF, N>& colors) {
+void ReadColorList(const UniqueHkey& key, const wchar_t* name, std::array<COLORREF, N>& colors) {
     std::vector<std::uint8_t> bytes;
     if (ReadBinaryValue(key, name, bytes)) CopyColorList(bytes, colors);
 }
 
-void WriteDword(const RegistryKey& key, const wchar_t* name, DWORD value) noexcept {
+void WriteDword(const UniqueHkey& key, const wchar_t* name, DWORD value) noexcept {
     ::RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
 }
 
 template <std::size_t N>
-void WriteColorList(const RegistryKey& key, const wchar_t* name, const std::array<COLORREF, N>& colors) noexcept {
+void WriteColorList(const UniqueHkey& key, const wchar_t* name, const std::array<COLORREF, N>& colors) noexcept {
     ::RegSetValueExW(key.get(), name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(colors.data()),
                      static_cast<DWORD>(N * sizeof(COLORREF)));
 }
 
 }  // namespace
 
-RegistryKey RegistryKey::OpenForRead(const wchar_t* path) noexcept {
+UniqueHkey OpenKeyForRead(const wchar_t* path) noexcept {
     HKEY key = nullptr;
     if (::RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) key = nullptr;
-    return RegistryKey(key);
+    return UniqueHkey(key);
 }
 
-RegistryKey RegistryKey::CreateForWrite(const wchar_t* path) noexcept {
+UniqueHkey CreateKeyForWrite(const wchar_t* path) noexcept {
     HKEY key = nullptr;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
-                          nullptr) != ERROR_SUCCESS) {
-        key = nullptr;
-    }
-    return RegistryKey(key);
+    const LONG status = ::RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                                          nullptr, &key, nullptr);
+    return UniqueHkey(status == ERROR_SUCCESS ? key : nullptr);
 }
 
-bool ReadDwordValue(const RegistryKey& key, const wchar_t* name, DWORD& value) noexcept {
+bool ReadDwordValue(const UniqueHkey& key, const wchar_t* name, DWORD& value) noexcept {
     if (!key) return false;
     DWORD data = 0;
     DWORD type = REG_NONE;
@@ -80,7 +78,7 @@ bool ReadDwordValue(const RegistryKey& key, const wchar_t* name, DWORD& value) n
     return true;
 }
 
-bool ReadBinaryValue(const RegistryKey& key, const wchar_t* name, std::vector<std::uint8_t>& bytes) {
+bool ReadBinaryValue(const UniqueHkey& key, const wchar_t* name, std::vector<std::uint8_t>& bytes) {
     if (!key) return false;
     DWORD size = 0;
     if (::RegQueryValueExW(key.get(), name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
@@ -96,7 +94,7 @@ bool ReadBinaryValue(const RegistryKey& key, const wchar_t* name, std::vector<st
 }
 
 PictureSettings ReadPictureSettings() noexcept {
-    const RegistryKey key = RegistryKey::OpenForRead(kSettingsKeyPath);
+    const UniqueHkey key = OpenKeyForRead(kSettingsKeyPath);
     PictureSettings settings;
     settings.hdr = ReadHdr(key);
     DWORD alpha = static_cast<DWORD>(AlphaMode::Composite);
@@ -113,7 +111,7 @@ PictureSettings ReadPictureSettings() noexcept {
 
 DialogSettings LoadDialogSettings(const wchar_t* keyPath) {
     DialogSettings settings;
-    const RegistryKey key = RegistryKey::OpenForRead(keyPath);
+    const UniqueHkey key = OpenKeyForRead(keyPath);
     ReadColorList(key, kColorHistoryValue, settings.history);
     if (!ReadDwordValue(key, kColorValue, settings.color)) settings.color = kDefaultColor;
     settings.alphaRead = ReadDwordValue(key, kAlphaValue, settings.alpha);
@@ -124,7 +122,7 @@ DialogSettings LoadDialogSettings(const wchar_t* keyPath) {
 
 bool SaveDialogSettings(const wchar_t* keyPath, const ColorHistory& history, COLORREF color, DWORD alpha,
                         const HdrSettings& hdr) noexcept {
-    const RegistryKey key = RegistryKey::CreateForWrite(keyPath);
+    const UniqueHkey key = CreateKeyForWrite(keyPath);
     if (!key) return false;
     WriteColorList(key, kColorHistoryValue, history);
     WriteDword(key, kColorValue, color);
@@ -137,13 +135,13 @@ bool SaveDialogSettings(const wchar_t* keyPath, const ColorHistory& history, COL
 CustomColors LoadCustomColors(const wchar_t* keyPath) {
     CustomColors colors;
     colors.fill(kDefaultColor);
-    const RegistryKey key = RegistryKey::OpenForRead(keyPath);
+    const UniqueHkey key = OpenKeyForRead(keyPath);
     if (key) ReadColorList(key, kCustomColorsValue, colors);
     return colors;
 }
 
 void SaveCustomColors(const wchar_t* keyPath, const CustomColors& colors) noexcept {
-    const RegistryKey key = RegistryKey::CreateForWrite(keyPath);
+    const UniqueHkey key = CreateKeyForWrite(keyPath);
     if (key) WriteColorList(key, kCustomColorsValue, colors);
 }
 

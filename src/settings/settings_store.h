@@ -35,24 +35,15 @@ inline constexpr ColorHistory kDefaultColorHistory = {0x808080, 0x0000FF, 0x00FF
                                                       0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000};
 inline constexpr COLORREF kDefaultColor = 0xFFFFFF;
 
-// One key handle, closed on destruction; null when it could not be opened.
-class RegistryKey {
-public:
-    static RegistryKey OpenForRead(const wchar_t* path) noexcept;
-    static RegistryKey CreateForWrite(const wchar_t* path) noexcept;
-
-    HKEY get() const noexcept { return key_.get(); }
-    explicit operator bool() const noexcept { return static_cast<bool>(key_); }
-
-private:
-    explicit RegistryKey(HKEY key) noexcept : key_(key) {}
-    UniqueHkey key_;
-};
+// A key under HKEY_CURRENT_USER opened for reading, or created for writing;
+// null when that fails.
+UniqueHkey OpenKeyForRead(const wchar_t* path) noexcept;
+UniqueHkey CreateKeyForWrite(const wchar_t* path) noexcept;
 
 // True only for a REG_DWORD value of exactly 4 bytes.
-bool ReadDwordValue(const RegistryKey& key, const wchar_t* name, DWORD& value) noexcept;
+bool ReadDwordValue(const UniqueHkey& key, const wchar_t* name, DWORD& value) noexcept;
 // Any type; the bytes as stored. May throw std::bad_alloc.
-bool ReadBinaryValue(const RegistryKey& key, const wchar_t* name, std::vector<std::uint8_t>& bytes);
+bool ReadBinaryValue(const UniqueHkey& key, const wchar_t* name, std::vector<std::uint8_t>& bytes);
 
 // How pictures stored as linear-light floating point are tone mapped.
 struct HdrSettings {

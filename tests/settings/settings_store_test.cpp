@@ -20,7 +20,7 @@ using rorurera::BgrColor;
 using rorurera::ColorHistory;
 using rorurera::CustomColors;
 using rorurera::DialogSettings;
-using rorurera::RegistryKey;
+using rorurera::UniqueHkey;
 using testing_support::SettingsKeyGuard;
 
 constexpr wchar_t kKey[] = L"Software\\Zodirudu_Revav\\Rorurera.spi";
@@ -45,7 +45,7 @@ TEST_F(SettingsStoreTest, KeyPathIsSharedByBothModules) { EXPECT_STREQ(rorurera:
 
 TEST_F(SettingsStoreTest, OpenForReadNeverCreatesTheKey) {
     {
-        const RegistryKey key = RegistryKey::OpenForRead(kKey);
+        const UniqueHkey key = rorurera::OpenKeyForRead(kKey);
         EXPECT_FALSE(key);
         EXPECT_EQ(key.get(), nullptr);
     }
@@ -55,10 +55,10 @@ TEST_F(SettingsStoreTest, OpenForReadNeverCreatesTheKey) {
 
 TEST_F(SettingsStoreTest, CreateForWriteMakesTheWholePath) {
     {
-        const RegistryKey key = RegistryKey::CreateForWrite(kKey);
+        const UniqueHkey key = rorurera::CreateKeyForWrite(kKey);
         ASSERT_TRUE(key);
     }
-    const RegistryKey key = RegistryKey::OpenForRead(kKey);
+    const UniqueHkey key = rorurera::OpenKeyForRead(kKey);
     EXPECT_TRUE(key);
 }
 
@@ -69,7 +69,7 @@ TEST_F(SettingsStoreTest, DwordValueIsReadOnlyWhenItIsAFourByteDword) {
     SettingsKeyGuard::WriteBinary(L"Binary4", {1, 2, 3, 4});
     const std::uint64_t qword = 7;
     SettingsKeyGuard::Write(L"Qword", REG_QWORD, &qword, sizeof(qword));
-    const RegistryKey key = RegistryKey::OpenForRead(kKey);
+    const UniqueHkey key = rorurera::OpenKeyForRead(kKey);
     ASSERT_TRUE(key);
 
     DWORD value = 99;
@@ -83,7 +83,7 @@ TEST_F(SettingsStoreTest, DwordValueIsReadOnlyWhenItIsAFourByteDword) {
 }
 
 TEST_F(SettingsStoreTest, ReadsThroughAMissingKeyFail) {
-    const RegistryKey key = RegistryKey::OpenForRead(kKey);
+    const UniqueHkey key = rorurera::OpenKeyForRead(kKey);
     DWORD value = 5;
     std::vector<std::uint8_t> bytes{1};
     EXPECT_FALSE(rorurera::ReadDwordValue(key, L"Alpha", value));
@@ -96,7 +96,7 @@ TEST_F(SettingsStoreTest, BinaryValueOfAnyTypeGivesItsBytes) {
     SettingsKeyGuard::WriteBinary(L"Seven", {1, 2, 3, 4, 5, 6, 7});
     SettingsKeyGuard::WriteDword(L"Dword", 0x0A0B0C0D);
     SettingsKeyGuard::WriteBinary(L"Empty", {});
-    const RegistryKey key = RegistryKey::OpenForRead(kKey);
+    const UniqueHkey key = rorurera::OpenKeyForRead(kKey);
 
     std::vector<std::uint8_t> bytes;
     ASSERT_TRUE(rorurera::ReadBinaryValue(key, L"Seven", bytes));
@@ -355,7 +355,7 @@ protected:
 };
 
 TEST_F(UncreatableKeyTest, SaveDialogSettingsReportsItAndWritesNothing) {
-    EXPECT_FALSE(RegistryKey::CreateForWrite(kBelow));
+    EXPECT_FALSE(rorurera::CreateKeyForWrite(kBelow));
     EXPECT_FALSE(rorurera::SaveDialogSettings(kBelow, kDefaults, 0x123456, 1, {}));
     rorurera::SaveCustomColors(kBelow, CustomColors{});
     HKEY probe = nullptr;
