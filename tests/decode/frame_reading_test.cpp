@@ -30,9 +30,8 @@
 
 namespace {
 
-using decode_testing::kPattern;
-using decode_testing::Untouched;
-using decode_testing::WrappedDecoder;
+using testing_support::Untouched;
+using testing_support::WrappedDecoder;
 using Microsoft::WRL::ComPtr;
 using rorurera::PluginResult;
 using testing_support::FixturePath;
@@ -84,7 +83,7 @@ protected:
     }
 
     ComPtr<WrappedDecoder> OpenWrapped(const std::wstring& name) {
-        ComPtr<WrappedDecoder> decoder = decode_testing::Wrap(Open(name));
+        ComPtr<WrappedDecoder> decoder = testing_support::Wrap(Open(name));
         EXPECT_EQ(decoder->Frame().References(), 1u);
         return decoder;
     }
@@ -107,25 +106,14 @@ protected:
 
 class PictureInfoRead : public FrameInspection {
 protected:
-    static rorurera::PictureInfo PatternRecord() { return decode_testing::PatternRecord<rorurera::PictureInfo>(); }
+    static rorurera::PictureInfo PatternRecord() { return testing_support::PatternRecord<rorurera::PictureInfo>(); }
 };
 
 TEST_F(PictureInfoRead, FillsTheRecordFromFrame0) {
     ComPtr<IWICBitmapDecoder> decoder = Open(L"rgb24_640x480.jxr");
     rorurera::PictureInfo info = PatternRecord();
     ASSERT_EQ(rorurera::ReadPictureInfo(decoder.Get(), &info), PluginResult::Success);
-    EXPECT_EQ(info.left, 0);
-    EXPECT_EQ(info.top, 0);
-    EXPECT_EQ(info.width, 640);
-    EXPECT_EQ(info.height, 480);
-    EXPECT_EQ(info.x_density, 3779);
-    EXPECT_EQ(info.y_density, 3779);
-    EXPECT_EQ(info.colorDepth, 24);
-    EXPECT_EQ(info.hInfo, nullptr);
-#ifdef _WIN64
-    EXPECT_EQ(info.padding[0], kPattern);
-    EXPECT_EQ(info.padding[1], kPattern);
-#endif
+    testing_support::ExpectRecord(info, 640, 480, 3779, 3779, 24);
 }
 
 TEST_F(PictureInfoRead, ColourDepthIsTheDepthOfTheReportedFormat) {

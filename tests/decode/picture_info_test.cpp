@@ -26,12 +26,12 @@ using testing_support::FixturePathA;
 using testing_support::ModulePath;
 using testing_support::ReadFileBytes;
 
-using decode_testing::kPattern;
-using decode_testing::Untouched;
+using testing_support::ExpectRecord;
+using testing_support::Untouched;
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
-susie::PictureInfo PatternRecord() { return decode_testing::PatternRecord<susie::PictureInfo>(); }
+susie::PictureInfo PatternRecord() { return testing_support::PatternRecord<susie::PictureInfo>(); }
 
 // The four ways a host asks: a wide or narrow file name, or the file's bytes
 // in memory through either export.
@@ -80,23 +80,6 @@ protected:
 
     susie::Plugin plugin{ModulePath()};
 };
-
-// What a successful answer holds; the bytes past colorDepth other than
-// hInfo (the 64-bit record's padding) keep the host's pattern.
-void ExpectRecord(const susie::PictureInfo& info, int width, int height, int xDensity, int yDensity, int depth) {
-    EXPECT_EQ(info.left, 0);
-    EXPECT_EQ(info.top, 0);
-    EXPECT_EQ(info.width, width);
-    EXPECT_EQ(info.height, height);
-    EXPECT_EQ(info.x_density, xDensity);
-    EXPECT_EQ(info.y_density, yDensity);
-    EXPECT_EQ(info.colorDepth, depth);
-    EXPECT_EQ(info.hInfo, nullptr);
-#ifdef _WIN64
-    EXPECT_EQ(info.padding[0], kPattern);
-    EXPECT_EQ(info.padding[1], kPattern);
-#endif
-}
 
 // --- successful answers --------------------------------------------------------
 

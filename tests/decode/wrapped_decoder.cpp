@@ -1,6 +1,6 @@
 #include "wrapped_decoder.h"
 
-namespace decode_testing {
+namespace testing_support {
 
 using Microsoft::WRL::ComPtr;
 
@@ -102,4 +102,4 @@ ComPtr<WrappedDecoder> Wrap(ComPtr<IWICBitmapDecoder> real) {
     return decoder;
 }
 
-}  // namespace decode_testing
+}  // namespace testing_support

@@ -15,7 +15,7 @@
 
 #include "support/fake_com.h"
 
-namespace decode_testing {
+namespace testing_support {
 
 class WrappedFrame final
     : public testing_support::FakeCom<IWICBitmapFrameDecode, testing_support::FakeLifetime::EndsAtLastRelease> {
@@ -91,4 +91,4 @@ private:
 // A new wrapped decoder over a real one, owned by the returned pointer.
 Microsoft::WRL::ComPtr<WrappedDecoder> Wrap(Microsoft::WRL::ComPtr<IWICBitmapDecoder> real);
 
-}  // namespace decode_testing
+}  // namespace testing_support

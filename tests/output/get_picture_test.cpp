@@ -414,16 +414,6 @@ TEST_F(GetPictureTest, MemoryAndNarrowNamesGiveTheSameBytesAsFiles) {
     }
 }
 
-TEST_F(GetPictureTest, NullOutPointersGiveInternalError) {
-    const std::wstring path = FixturePath(L"rgb24_3x2.jxr");
-    HLOCAL header = kUntouchedHeader;
-    HLOCAL bits = kUntouchedBits;
-    EXPECT_EQ(plugin.GetPictureW(path.c_str(), 0, susie::kFromFile, nullptr, &bits, nullptr, 0), 8);
-    EXPECT_EQ(plugin.GetPictureW(path.c_str(), 0, susie::kFromFile, &header, nullptr, nullptr, 0), 8);
-    EXPECT_EQ(header, kUntouchedHeader);
-    EXPECT_EQ(bits, kUntouchedBits);
-}
-
 TEST_F(GetPictureTest, NotAJpegXrImageLeavesTheHandlesAlone) {
     Picture picture;
     Decode(picture, L"png_named.jxr");

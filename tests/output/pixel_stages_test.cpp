@@ -17,7 +17,6 @@
 #include "output/buffer_builder.h"
 #include "output/pixel_stages.h"
 #include "output/row_loop.h"
-#include "output/settings_key_guard.h"
 
 namespace {
 
@@ -291,39 +290,6 @@ TEST(ReduceTo24Bits, NewBufferThatCannotBeHadGivesOutOfMemoryAndChangesNothing) 
     EXPECT_EQ(ReduceTo24Bits(buffer, AlphaMode::Discard, kWhite), PluginResult::OutOfMemory);
     EXPECT_EQ(buffer.layout->bitsPerPixel, 32u);
     EXPECT_EQ(BufferBytes(buffer, 4), (Bytes{1, 2, 3, 4}));
-}
-
-// --- ReduceTo24Bits: the settings -------------------------------------------------
-
-class ReduceWithSettings : public testing::Test {
-protected:
-    testing_support::SettingsKeyGuard guard;
-
-    // Pixel B 200, G 100, R 50 at alpha 128, reduced as the settings say.
-    static Bytes Reduced() {
-        PixelBuffer buffer = MakeBuffer(1, 1, 32, 4, {200, 100, 50, 128});
-        const rorurera::PictureSettings settings = rorurera::ReadPictureSettings();
-        EXPECT_EQ(ReduceTo24Bits(buffer, settings.alphaMode, settings.background), PluginResult::Success);
-        return BufferBytes(buffer, 3);
-    }
-};
-
-TEST_F(ReduceWithSettings, NoKeyBlendsOverWhite) { EXPECT_EQ(Reduced(), (Bytes{227, 177, 152})); }
-
-TEST_F(ReduceWithSettings, AlphaZeroAndTwoDrop) {
-    testing_support::SettingsKeyGuard::WriteDword(L"Alpha", 0);
-    EXPECT_EQ(Reduced(), (Bytes{200, 100, 50}));
-    testing_support::SettingsKeyGuard::WriteDword(L"Alpha", 2);
-    EXPECT_EQ(Reduced(), (Bytes{200, 100, 50}));
-}
-
-TEST_F(ReduceWithSettings, BlendsOverTheStoredColour) {
-    testing_support::SettingsKeyGuard::WriteDword(L"Alpha", 1);
-    testing_support::SettingsKeyGuard::WriteDword(L"Color", 0x000000);
-    EXPECT_EQ(Reduced(), (Bytes{100, 50, 25}));
-    testing_support::SettingsKeyGuard::WriteDword(L"Color", 0x336699);
-    // (200*128 + 0x33*127) / 255, (100*128 + 0x66*127) / 255, (50*128 + 0x99*127) / 255
-    EXPECT_EQ(Reduced(), (Bytes{125, 100, 101}));
 }
 
 // --- row loops -------------------------------------------------------------------------
