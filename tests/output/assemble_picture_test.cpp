@@ -17,7 +17,7 @@
 #include "decode/table_environment.h"
 #include "output/fake_decoder.h"
 #include "output/picture_assembly.h"
-#include "output/settings_key_guard.h"
+#include "support/settings_key_guard.h"
 #include "support/host_slots.h"
 #include "support/platform.h"
 

@@ -17,7 +17,7 @@
 #include "output/buffer_builder.h"
 #include "output/pixel_stages.h"
 #include "output/row_loop.h"
-#include "output/settings_key_guard.h"
+#include "support/settings_key_guard.h"
 
 namespace {
 

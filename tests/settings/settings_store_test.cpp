@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "output/settings_key_guard.h"
+#include "support/settings_key_guard.h"
 #include "settings/settings_store.h"
 
 namespace {

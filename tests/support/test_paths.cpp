@@ -29,6 +29,14 @@ std::wstring FixturePath(const std::wstring& name) { return Widen(RORURERA_FIXTU
 
 std::string FixturePathA(const std::string& name) { return std::string(RORURERA_FIXTURES_DIR) + "/" + name; }
 
+std::string Narrow(const std::wstring& text, unsigned codePage) {
+    const int size = static_cast<int>(text.size());
+    const int bytes = ::WideCharToMultiByte(codePage, 0, text.c_str(), size, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0) ::WideCharToMultiByte(codePage, 0, text.c_str(), size, narrow.data(), bytes, nullptr, nullptr);
+    return narrow;
+}
+
 std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path) {
     std::vector<std::uint8_t> bytes;
     HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -14,6 +14,9 @@ std::wstring ModuleFileName();
 // A generated test image in the build folder.
 std::wstring FixturePath(const std::wstring& name);
 std::string FixturePathA(const std::string& name);
+// Text in a narrow code page (UTF-8 unless another is named, 0 for the ANSI
+// code page).
+std::string Narrow(const std::wstring& text, unsigned codePage = 65001);
 // The whole file; fails the current test when it cannot be read.
 std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path);
 // The 12-byte directory entry with the given tag in a JPEG XR file's bytes
@@ -27,7 +30,5 @@ std::wstring WriteScratchFile(const std::wstring& name, const std::vector<std::u
 // A fresh folder for a test's own files (deleted by nobody: it lives in the
 // build folder's temp area).
 std::wstring ScratchDirectory();
-
-constexpr int kBits = sizeof(void*) * 8;
 
 }  // namespace testing_support
