@@ -24,7 +24,7 @@ using rorurera::ReadOutputSettings;
 using rorurera::RegistryKey;
 using testing_support::SettingsKeyGuard;
 
-constexpr wchar_t kKey[] = L"Software\\Zodirudu_Revav\\Rorurera.spi";
+constexpr const wchar_t* kKey = rorurera::kSettingsKeyPath;
 
 // Little-endian bytes of consecutive 32-bit colours.
 std::vector<std::uint8_t> ColorBytes(std::initializer_list<std::uint32_t> colors) {
@@ -35,14 +35,23 @@ std::vector<std::uint8_t> ColorBytes(std::initializer_list<std::uint32_t> colors
     return bytes;
 }
 
+// A value to store before a case.
+struct Value {
+    const wchar_t* name;
+    DWORD type;
+    std::vector<std::uint8_t> bytes;
+};
+Value Dword(const wchar_t* name, DWORD value) { return {name, REG_DWORD, ColorBytes({value})}; }
+void Store(const std::vector<Value>& values) {
+    for (const Value& v : values) SettingsKeyGuard::Write(v.name, v.type, v.bytes.data(), v.bytes.size());
+}
+
 class SettingsStoreTest : public testing::Test {
 protected:
     SettingsKeyGuard guard;
 };
 
 // --- the key -------------------------------------------------------------------
-
-TEST_F(SettingsStoreTest, KeyPathIsSharedByBothModules) { EXPECT_STREQ(rorurera::kSettingsKeyPath, kKey); }
 
 TEST_F(SettingsStoreTest, OpenForReadNeverCreatesTheKey) {
     {
@@ -111,81 +120,48 @@ TEST_F(SettingsStoreTest, BinaryValueOfAnyTypeGivesItsBytes) {
 
 // --- what the picture output reads ------------------------------------------
 
-TEST_F(SettingsStoreTest, NoKeyBlendsOverWhite) {
+// What ReadOutputSettings gives for what is stored, from a background of
+// {1, 2, 3}.
+struct OutputCase {
+    const char* name;
+    std::vector<Value> stored;
+    std::int32_t alpha;
+    BgrColor background;
+};
+
+const std::uint64_t kEightBytes = 0x336699;
+const std::vector<std::uint8_t> kEightByteColor(reinterpret_cast<const std::uint8_t*>(&kEightBytes),
+                                                reinterpret_cast<const std::uint8_t*>(&kEightBytes) + 8);
+
+// clang-format off
+const OutputCase kOutputCases[] = {
+    {"NoKeyBlendsOverWhite", {}, 1, {0xFF, 0xFF, 0xFF}},
+    {"AlphaZeroDropsAndLeavesTheBackground", {Dword(L"Alpha", 0), Dword(L"Color", 0x336699)}, 0, {1, 2, 3}},
+    {"OtherAlphaNumbersAreHandedOnUnchanged", {Dword(L"Alpha", 2)}, 2, {1, 2, 3}},
+    {"AllBitsAlphaIsMinusOne", {Dword(L"Alpha", 0xFFFFFFFF)}, -1, {1, 2, 3}},
+    {"AlphaStoredAsBinaryCountsAsAbsent",
+     {{L"Alpha", REG_BINARY, {0, 0, 0, 0}}, Dword(L"Color", 0x000080)}, 1, {0x00, 0x00, 0x80}},
+    {"ColorGivesBackgroundInBlueGreenRedOrder", {Dword(L"Alpha", 1), Dword(L"Color", 0x336699)}, 1, {0x33, 0x66, 0x99}},
+    {"TopByteOfTheColorIsIgnored", {Dword(L"Color", 0xAA102030)}, 1, {0x10, 0x20, 0x30}},
+    {"EightBinaryBytesOfColorAreWhite", {{L"Color", REG_BINARY, kEightByteColor}}, 1, {0xFF, 0xFF, 0xFF}},
+    {"QwordColorIsWhite", {{L"Color", REG_QWORD, kEightByteColor}}, 1, {0xFF, 0xFF, 0xFF}},
+    {"FourBinaryBytesOfColorAreWhite", {{L"Color", REG_BINARY, {0x99, 0x66, 0x33, 0x00}}}, 1, {0xFF, 0xFF, 0xFF}},
+};
+// clang-format on
+
+class OutputSettingsTest : public SettingsStoreTest, public testing::WithParamInterface<OutputCase> {};
+
+TEST_P(OutputSettingsTest, AlphaAndBackgroundAsStored) {
+    Store(GetParam().stored);
     BgrColor background{1, 2, 3};
-    EXPECT_EQ(ReadOutputSettings(background), 1);
-    EXPECT_EQ(background.blue, 0xFF);
-    EXPECT_EQ(background.green, 0xFF);
-    EXPECT_EQ(background.red, 0xFF);
+    EXPECT_EQ(ReadOutputSettings(background), GetParam().alpha);
+    EXPECT_EQ(background.blue, GetParam().background.blue);
+    EXPECT_EQ(background.green, GetParam().background.green);
+    EXPECT_EQ(background.red, GetParam().background.red);
 }
 
-TEST_F(SettingsStoreTest, AlphaZeroDropsAndLeavesTheBackground) {
-    SettingsKeyGuard::WriteDword(L"Alpha", 0);
-    SettingsKeyGuard::WriteDword(L"Color", 0x336699);
-    BgrColor background{1, 2, 3};
-    EXPECT_EQ(ReadOutputSettings(background), 0);
-    EXPECT_EQ(background.blue, 1);
-    EXPECT_EQ(background.green, 2);
-    EXPECT_EQ(background.red, 3);
-}
-
-TEST_F(SettingsStoreTest, OtherAlphaNumbersAreHandedOnUnchanged) {
-    SettingsKeyGuard::WriteDword(L"Alpha", 2);
-    BgrColor background{1, 2, 3};
-    EXPECT_EQ(ReadOutputSettings(background), 2);
-    EXPECT_EQ(background.blue, 1);
-    SettingsKeyGuard::WriteDword(L"Alpha", 0xFFFFFFFF);
-    EXPECT_EQ(ReadOutputSettings(background), -1);
-    EXPECT_EQ(background.red, 3);
-}
-
-TEST_F(SettingsStoreTest, AlphaStoredAsBinaryCountsAsAbsent) {
-    SettingsKeyGuard::WriteBinary(L"Alpha", {0, 0, 0, 0});
-    SettingsKeyGuard::WriteDword(L"Color", 0x000080);
-    BgrColor background{1, 2, 3};
-    EXPECT_EQ(ReadOutputSettings(background), 1);
-    EXPECT_EQ(background.blue, 0x00);
-    EXPECT_EQ(background.green, 0x00);
-    EXPECT_EQ(background.red, 0x80);
-}
-
-TEST_F(SettingsStoreTest, ColorGivesBackgroundInBlueGreenRedOrder) {
-    SettingsKeyGuard::WriteDword(L"Alpha", 1);
-    SettingsKeyGuard::WriteDword(L"Color", 0x336699);
-    BgrColor background{};
-    EXPECT_EQ(ReadOutputSettings(background), 1);
-    const std::uint8_t expected[3] = {0x33, 0x66, 0x99};
-    EXPECT_EQ(std::memcmp(&background, expected, 3), 0);
-}
-
-TEST_F(SettingsStoreTest, TopByteOfTheColorIsIgnored) {
-    SettingsKeyGuard::WriteDword(L"Color", 0xAA102030);
-    BgrColor background{};
-    EXPECT_EQ(ReadOutputSettings(background), 1);
-    EXPECT_EQ(background.blue, 0x10);
-    EXPECT_EQ(background.green, 0x20);
-    EXPECT_EQ(background.red, 0x30);
-}
-
-TEST_F(SettingsStoreTest, ColorOfAnotherSizeOrTypeIsWhite) {
-    const std::uint64_t eight = 0x336699;
-    SettingsKeyGuard::Write(L"Color", REG_BINARY, &eight, sizeof(eight));
-    BgrColor background{1, 2, 3};
-    EXPECT_EQ(ReadOutputSettings(background), 1);
-    EXPECT_EQ(background.blue, 0xFF);
-    EXPECT_EQ(background.green, 0xFF);
-    EXPECT_EQ(background.red, 0xFF);
-
-    SettingsKeyGuard::Write(L"Color", REG_QWORD, &eight, sizeof(eight));
-    background = {1, 2, 3};
-    EXPECT_EQ(ReadOutputSettings(background), 1);
-    EXPECT_EQ(background.red, 0xFF);
-
-    SettingsKeyGuard::WriteBinary(L"Color", {0x99, 0x66, 0x33, 0x00});
-    background = {1, 2, 3};
-    EXPECT_EQ(ReadOutputSettings(background), 1);
-    EXPECT_EQ(background.blue, 0xFF);
-}
+INSTANTIATE_TEST_SUITE_P(Cases, OutputSettingsTest, testing::ValuesIn(kOutputCases),
+                         [](const testing::TestParamInfo<OutputCase>& info) { return info.param.name; });
 
 TEST_F(SettingsStoreTest, EveryReadSeesTheRegistryAsItIsNow) {
     BgrColor background{};
@@ -232,32 +208,41 @@ TEST_F(SettingsStoreTest, DialogReadsAlphaAsStored) {
     EXPECT_EQ(settings.color, 0xFFFFFFu);
 }
 
-TEST_F(SettingsStoreTest, HistoryOfTwelveBytesReplacesTheFirstThree) {
-    SettingsKeyGuard::WriteBinary(L"ColorHistory", ColorBytes({0x111111, 0x222222, 0x333333}));
-    const ColorHistory expected = {0x111111, 0x222222, 0x333333, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000};
-    EXPECT_EQ(rorurera::LoadDialogSettings(kKey).history, expected);
+// The history the dialog loads from a stored "ColorHistory": whole entries
+// replace the leading defaults.
+struct HistoryCase {
+    const char* name;
+    Value stored;
+    ColorHistory history;
+};
+
+std::vector<std::uint8_t> WithTwoMoreBytes(std::vector<std::uint8_t> bytes) {
+    bytes.insert(bytes.end(), {0xEE, 0xEE});
+    return bytes;
 }
 
-TEST_F(SettingsStoreTest, HistoryOfThirtyFourBytesGivesEightEntries) {
-    std::vector<std::uint8_t> bytes = ColorBytes({1, 2, 3, 4, 5, 6, 7, 8});
-    bytes.push_back(0xEE);
-    bytes.push_back(0xEE);
-    SettingsKeyGuard::WriteBinary(L"ColorHistory", bytes);
-    const ColorHistory expected = {1, 2, 3, 4, 5, 6, 7, 8};
-    EXPECT_EQ(rorurera::LoadDialogSettings(kKey).history, expected);
+// clang-format off
+const HistoryCase kHistoryCases[] = {
+    {"TwelveBytesReplaceTheFirstThree", {L"ColorHistory", REG_BINARY, ColorBytes({0x111111, 0x222222, 0x333333})},
+     {0x111111, 0x222222, 0x333333, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000}},
+    {"ThirtyFourBytesGiveEightEntries",
+     {L"ColorHistory", REG_BINARY, WithTwoMoreBytes(ColorBytes({1, 2, 3, 4, 5, 6, 7, 8}))}, {1, 2, 3, 4, 5, 6, 7, 8}},
+    {"FortyBytesUseTheFirstEight", {L"ColorHistory", REG_BINARY, ColorBytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})},
+     {1, 2, 3, 4, 5, 6, 7, 8}},
+    {"AnyTypeIsAccepted", Dword(L"ColorHistory", 0x00ABCDEF),
+     {0xABCDEF, 0x0000FF, 0x00FFFF, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000}},
+};
+// clang-format on
+
+class StoredHistoryTest : public SettingsStoreTest, public testing::WithParamInterface<HistoryCase> {};
+
+TEST_P(StoredHistoryTest, LoadsAsStored) {
+    Store({GetParam().stored});
+    EXPECT_EQ(rorurera::LoadDialogSettings(kKey).history, GetParam().history);
 }
 
-TEST_F(SettingsStoreTest, HistoryOfFortyBytesUsesTheFirstEight) {
-    SettingsKeyGuard::WriteBinary(L"ColorHistory", ColorBytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
-    const ColorHistory expected = {1, 2, 3, 4, 5, 6, 7, 8};
-    EXPECT_EQ(rorurera::LoadDialogSettings(kKey).history, expected);
-}
-
-TEST_F(SettingsStoreTest, HistoryOfAnyTypeIsAccepted) {
-    SettingsKeyGuard::WriteDword(L"ColorHistory", 0x00ABCDEF);
-    const ColorHistory expected = {0xABCDEF, 0x0000FF, 0x00FFFF, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000};
-    EXPECT_EQ(rorurera::LoadDialogSettings(kKey).history, expected);
-}
+INSTANTIATE_TEST_SUITE_P(Cases, StoredHistoryTest, testing::ValuesIn(kHistoryCases),
+                         [](const testing::TestParamInfo<HistoryCase>& info) { return info.param.name; });
 
 TEST_F(SettingsStoreTest, AbsentCustomColorsAreWhite) {
     CustomColors white;
@@ -335,23 +320,23 @@ TEST_F(SettingsStoreTest, SaveCustomColorsWritesSixtyFourBytes) {
 // volatile one.
 class UncreatableKeyTest : public SettingsStoreTest {
 protected:
-    static constexpr wchar_t kVolatile[] = L"Software\\Zodirudu_Revav\\Rorurera.spi\\Volatile";
-    static constexpr wchar_t kBelow[] = L"Software\\Zodirudu_Revav\\Rorurera.spi\\Volatile\\Settings";
+    const std::wstring volatileKey_ = std::wstring(kKey) + L"\\Volatile";
+    const std::wstring belowKey_ = volatileKey_ + L"\\Settings";
     void SetUp() override {
         HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kVolatile, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr,
-                                    &key, nullptr),
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, volatileKey_.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
+                                    nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         ::RegCloseKey(key);
     }
 };
 
 TEST_F(UncreatableKeyTest, SaveDialogSettingsReportsItAndWritesNothing) {
-    EXPECT_FALSE(RegistryKey::CreateForWrite(kBelow));
-    EXPECT_FALSE(rorurera::SaveDialogSettings(kBelow, kDefaults, 0x123456, 1, {}));
-    rorurera::SaveCustomColors(kBelow, CustomColors{});
+    EXPECT_FALSE(RegistryKey::CreateForWrite(belowKey_.c_str()));
+    EXPECT_FALSE(rorurera::SaveDialogSettings(belowKey_.c_str(), kDefaults, 0x123456, 1, {}));
+    rorurera::SaveCustomColors(belowKey_.c_str(), CustomColors{});
     HKEY probe = nullptr;
-    EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, kBelow, 0, KEY_READ, &probe), ERROR_SUCCESS);
+    EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, belowKey_.c_str(), 0, KEY_READ, &probe), ERROR_SUCCESS);
 }
 
 }  // namespace
