@@ -10,17 +10,8 @@
 
 #include "support/test_paths.h"
 
-namespace robustness {
+namespace testing_support {
 namespace {
-
-// The name as a host of the ANSI code page holds it.
-std::string Narrow(const std::wstring& text) {
-    const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow.data(), bytes, nullptr, nullptr);
-    narrow.resize(static_cast<std::size_t>(bytes > 0 ? bytes - 1 : 0));
-    return narrow;
-}
 
 // File contents are read once and shared by all threads.
 const std::vector<std::uint8_t>& BytesOf(const std::wstring& path) {
@@ -88,7 +79,7 @@ Outcome TakePicture(int result, hostkit::ReturnedBitmap& picture) {
 }
 
 Outcome MakeRequest(const susie::Plugin& plugin, const std::wstring& fixture, RequestKind kind) {
-    const std::string narrow = Narrow(fixture);
+    const std::string narrow = Narrow(fixture, CP_ACP);  // as a host of the ANSI code page holds it
     const std::vector<std::uint8_t>& bytes = BytesOf(fixture);
     // Hosts read the first 2 KB into a zero-filled buffer.
     std::vector<char> firstBytes(2048, 0);
@@ -161,4 +152,4 @@ int CountThreads() {
     return count;
 }
 
-}  // namespace robustness
+}  // namespace testing_support
