@@ -6,7 +6,7 @@
 #include <cstring>
 #include <unordered_map>
 
-namespace fuzz {
+namespace testing_support {
 namespace {
 
 CRITICAL_SECTION g_lock;
@@ -253,4 +253,4 @@ void ForgetTracked(const void* block) {
     if (g_live != nullptr) Remove(block);
 }
 
-}  // namespace fuzz
+}  // namespace testing_support

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string>
 
-namespace fuzz {
+namespace testing_support {
 
 // Installs the wrappers into `module`'s import table; the names of the
 // functions wrapped go to *wrapped (for the report).
@@ -31,4 +31,4 @@ Tracked TrackedLive();
 // A block handed to the host, which frees it itself (not through the module).
 void ForgetTracked(const void* block);
 
-}  // namespace fuzz
+}  // namespace testing_support

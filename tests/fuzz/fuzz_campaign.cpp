@@ -42,17 +42,8 @@
 #include "fuzz/fuzz_exit_codes.h"
 #include "support/test_paths.h"
 
-namespace fuzz {
+namespace testing_support {
 namespace {
-
-std::string Narrow(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
 
 std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
@@ -819,4 +810,4 @@ void PrintFigures(const Figures& f, const CampaignOptions& o, std::FILE* out) {
     std::fflush(out);
 }
 
-}  // namespace fuzz
+}  // namespace testing_support

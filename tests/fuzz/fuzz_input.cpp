@@ -8,7 +8,7 @@
 
 #include "support/test_paths.h"
 
-namespace fuzz {
+namespace testing_support {
 namespace {
 
 // The images the mutations start from: every small generated image, the
@@ -583,4 +583,4 @@ Input MakeInput(const Corpus& corpus, std::uint64_t runSeed, std::uint64_t index
     return in;
 }
 
-}  // namespace fuzz
+}  // namespace testing_support

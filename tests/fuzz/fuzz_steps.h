@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace fuzz {
+namespace testing_support {
 
 // Each input goes through one call of each pair below (narrow or wide picked
 // per input), or through all twelve with --fuzz-all-steps.
@@ -64,4 +64,4 @@ inline const char* FamilyName(int family) {
 // Inputs are numbered within the run; warm-up calls use input -1, clean
 // rounds -2.
 
-}  // namespace fuzz
+}  // namespace testing_support

@@ -20,7 +20,7 @@
 #include "returned_bitmap.h"
 #include "support/test_paths.h"
 
-namespace fuzz {
+namespace testing_support {
 namespace {
 
 // --- The report ------------------------------------------------------------
@@ -750,4 +750,4 @@ int RunWorker(const WorkerOptions& options) {
     return 0;
 }
 
-}  // namespace fuzz
+}  // namespace testing_support
