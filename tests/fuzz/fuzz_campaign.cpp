@@ -1,33 +1,5 @@
-// How a dead worker is attributed (the same text is in tests/fuzz/README.md):
-//
-// 1. Unhandled exception: the worker's unhandled-exception filter writes the
-//    exception code and the call chain from the faulting instruction outwards
-//    (module+offset each) before it ends the process. Abort: abort() raises
-//    SIGABRT, whose handler (installed in msvcrt, which this program and the
-//    plug-in use, and in ucrtbase, which Wine's decoder uses; an assertion
-//    failure goes through abort()) writes the chain from the handler. Hang:
-//    no report line for the stall time; the worker's watchdog thread stops
-//    the main thread and writes its chain.
-// 2. The owner is the first module in the chain, innermost first, that is not
-//    a general runtime library (ntdll, kernel32, kernelbase, msvcrt, ucrtbase,
-//    shlwapi, ole32, combase, rpcrt4, oleaut32, user32, gdi32, advapi32 ...)
-//    and not unknown code: a fault inside memcpy called by the plug-in is the
-//    plug-in's, one inside memcpy called by wmphoto.dll is the platform's. For
-//    an abort the handler's own frames (this program) are skipped first.
-//    Our module (Rorurera.spi / .sph): ours. This program: the test program's
-//    (a harness bug; it fails the run like ours). Any other module
-//    (wmphoto.dll, windowscodecs.dll, ...): the platform's.
-// 3. A worker that ends without any of these lines (Wine's decoder can end
-//    the process in ways that run no handler): the platform's when its last
-//    line says a call into the plug-in had begun and not returned, since the
-//    plug-in itself has no code that ends the process; otherwise unknown,
-//    which fails the run. Such exits are listed apart ("silent").
-// Limits, stated plainly: the owner is where the fault happened, not who
-// caused it (if the plug-in corrupted memory that the decoder then trips
-// over, the decoder is named); the 64-bit chain comes from the unwind
-// tables, the 32-bit one from a scan of the stack for return addresses, which
-// can pick up stale values. The chain is printed with every incident so that
-// a person can look again.
+// How a dead worker is attributed, and the limits of it: README.md in this
+// folder, "Workers, and whose crash it is".
 
 #include "fuzz/fuzz_campaign.h"
 
@@ -425,32 +397,27 @@ const char* CoveredSite(const std::string& place) {
     return nullptr;
 }
 
+template <typename Items, typename Predicate>
+unsigned CountIf(const Items& items, Predicate predicate) {
+    return static_cast<unsigned>(std::count_if(items.begin(), items.end(), predicate));
+}
+
 unsigned Figures::CoveredAborts() const {
-    return static_cast<unsigned>(std::count_if(incidents.begin(), incidents.end(), [](const Incident& i) {
+    return CountIf(incidents, [](const Incident& i) {
         return i.kind == Incident::Abort && i.owner == Owner::Platform && i.covered != nullptr;
-    }));
+    });
 }
-
 unsigned Figures::Crashes(Owner owner) const {
-    return static_cast<unsigned>(std::count_if(incidents.begin(), incidents.end(), [&](const Incident& i) {
-        return i.kind != Incident::Hang && i.owner == owner;
-    }));
+    return CountIf(incidents, [&](const Incident& i) { return i.kind != Incident::Hang && i.owner == owner; });
 }
-
 unsigned Figures::Hangs(Owner owner) const {
-    return static_cast<unsigned>(std::count_if(incidents.begin(), incidents.end(), [&](const Incident& i) {
-        return i.kind == Incident::Hang && i.owner == owner;
-    }));
+    return CountIf(incidents, [&](const Incident& i) { return i.kind == Incident::Hang && i.owner == owner; });
 }
-
 unsigned Figures::LeaksOver() const {
-    return static_cast<unsigned>(
-        std::count_if(leakRuns.begin(), leakRuns.end(), [](const LeakRun& r) { return r.over; }));
+    return CountIf(leakRuns, [](const LeakRun& r) { return r.over; });
 }
-
 unsigned Figures::LeakRunsJudged() const {
-    return static_cast<unsigned>(
-        std::count_if(leakRuns.begin(), leakRuns.end(), [](const LeakRun& r) { return r.judged; }));
+    return CountIf(leakRuns, [](const LeakRun& r) { return r.judged; });
 }
 
 Figures RunCampaign(const CampaignOptions& options) {

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "fuzz/fuzz_campaign.h"
 #include "fuzz/fuzz_exit_codes.h"
@@ -221,31 +222,35 @@ TEST_F(FuzzHarness, HangIsStoppedAndAttributed) {
 }
 
 TEST_F(FuzzHarness, LeaksAreSeen) {
-    CampaignOptions handles = Planted("leak-handles", 30);
-    handles.warmupRounds = 1;
-    const Figures h = RunCampaign(handles);
-    ASSERT_TRUE(h.fatal.empty()) << h.fatal;
-    ASSERT_EQ(h.leakRuns.size(), 1u);
-    EXPECT_GE(h.leakRuns[0].handles, 30);
-    EXPECT_EQ(h.LeaksOver(), 1u);
-
-    CampaignOptions memory = Planted("leak-memory", 30);
-    memory.warmupRounds = 1;
-    memory.cleanRounds = 1;
-    const Figures m = RunCampaign(memory);
-    ASSERT_TRUE(m.fatal.empty()) << m.fatal;
-    ASSERT_EQ(m.leakRuns.size(), 1u);
-    EXPECT_GE(m.leakRuns[0].privateBytes, 30 * 0x10000);
-    EXPECT_GE(m.leakRuns[0].cleanPrivate, 0x10000 * 20);
-    EXPECT_EQ(m.LeaksOver(), 1u);
-
-    CampaignOptions blocks = Planted("leak-plugin-block", 30);
-    blocks.warmupRounds = 1;
-    const Figures b = RunCampaign(blocks);
-    ASSERT_TRUE(b.fatal.empty()) << b.fatal;
-    ASSERT_EQ(b.leakRuns.size(), 1u);
-    EXPECT_GE(b.leakRuns[0].ourBlocks, 1);
-    EXPECT_EQ(b.LeaksOver(), 1u);
+    // Each planted leak, and the least that its measurement must show.
+    struct AtLeast {
+        const char* measure;
+        long long LeakRun::*field;
+        long long least;
+    };
+    const struct {
+        const char* inject;
+        unsigned cleanRounds;
+        std::vector<AtLeast> atLeast;
+    } kLeaks[] = {
+        {"leak-handles", 0, {{"handles", &LeakRun::handles, 30}}},
+        {"leak-memory",
+         1,
+         {{"privateBytes", &LeakRun::privateBytes, 30 * 0x10000},
+          {"cleanPrivate", &LeakRun::cleanPrivate, 0x10000 * 20}}},
+        {"leak-plugin-block", 0, {{"ourBlocks", &LeakRun::ourBlocks, 1}}},
+    };
+    for (const auto& leak : kLeaks) {
+        SCOPED_TRACE(leak.inject);
+        CampaignOptions o = Planted(leak.inject, 30);
+        o.warmupRounds = 1;
+        o.cleanRounds = leak.cleanRounds;
+        const Figures f = RunCampaign(o);
+        ASSERT_TRUE(f.fatal.empty()) << f.fatal;
+        ASSERT_EQ(f.leakRuns.size(), 1u);
+        for (const AtLeast& a : leak.atLeast) EXPECT_GE(f.leakRuns[0].*a.field, a.least) << a.measure;
+        EXPECT_EQ(f.LeaksOver(), 1u);
+    }
 }
 
 // Writes inputs --fuzz-first .. of --fuzz-seed to <output>/inputs, to look
