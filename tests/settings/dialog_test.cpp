@@ -13,9 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -64,7 +62,7 @@ constexpr COLORREF kBlue = 0xFF0000;
 constexpr COLORREF kMagenta = 0xFF00FF;
 constexpr COLORREF kBlack = 0x000000;
 
-using History = std::array<COLORREF, 8>;
+using History = rorurera::ColorHistory;
 constexpr History kDefaultHistory = {kGrey, kRed, kYellow, kGreen, kCyan, kBlue, kMagenta, kBlack};
 
 // Colours print as 0x00BBGGRR in failure messages.
@@ -84,7 +82,9 @@ std::vector<Color> AsColors(const std::array<COLORREF, N>& colors) {
 
 // --- the settings key ---------------------------------------------------------
 
+using testing_support::BinaryColors;
 using testing_support::kSettingsParentKey;
+using testing_support::SavedSettings;
 using testing_support::SettingsKeyGuard;
 using testing_support::StoredValue;
 using testing_support::StoredValues;
@@ -93,28 +93,6 @@ constexpr auto ReadSettingsKey = &SettingsKeyGuard::ReadAll;
 
 void WriteColors(const wchar_t* name, const std::vector<COLORREF>& colors) {
     SettingsKeyGuard::Write(name, REG_BINARY, colors.data(), colors.size() * sizeof(COLORREF));
-}
-
-StoredValue DwordValue(DWORD value) {
-    StoredValue stored{REG_DWORD, std::vector<std::uint8_t>(4)};
-    std::memcpy(stored.bytes.data(), &value, 4);
-    return stored;
-}
-
-template <std::size_t N>
-StoredValue BinaryColors(const std::array<COLORREF, N>& colors) {
-    StoredValue stored{REG_BINARY, std::vector<std::uint8_t>(N * 4)};
-    std::memcpy(stored.bytes.data(), colors.data(), N * 4);
-    return stored;
-}
-
-// What OK writes: exactly these five values.
-StoredValues SavedSettings(const History& history, COLORREF color, DWORD alpha, DWORD toneMap = 1, DWORD sdrWhite = 0) {
-    return {{L"ColorHistory", BinaryColors(history)},
-            {L"Color", DwordValue(color)},
-            {L"Alpha", DwordValue(alpha)},
-            {L"HdrToneMap", DwordValue(toneMap)},
-            {L"HdrSdrWhite", DwordValue(sdrWhite)}};
 }
 
 // --- windows --------------------------------------------------------------------

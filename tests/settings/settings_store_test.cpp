@@ -6,9 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "support/settings_key_guard.h"
@@ -22,7 +20,10 @@ using rorurera::CustomColors;
 using rorurera::DialogSettings;
 using rorurera::ReadOutputSettings;
 using rorurera::RegistryKey;
+using testing_support::BinaryColors;
+using testing_support::SavedSettings;
 using testing_support::SettingsKeyGuard;
+using testing_support::StoredValues;
 
 constexpr const wchar_t* kKey = rorurera::kSettingsKeyPath;
 
@@ -268,24 +269,7 @@ TEST_F(SettingsStoreTest, SaveDialogSettingsWritesFiveValuesOfTheirTypes) {
     const ColorHistory history = {8, 7, 6, 5, 4, 3, 2, 1};
     EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, {false, 300}));
 
-    DWORD type = 0;
-    std::vector<std::uint8_t> bytes;
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"ColorHistory", type, bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(bytes, ColorBytes({8, 7, 6, 5, 4, 3, 2, 1}));
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"Color", type, bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(bytes, ColorBytes({0x336699}));
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"Alpha", type, bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(bytes, ColorBytes({0}));
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrToneMap", type, bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(bytes, ColorBytes({0}));
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrSdrWhite", type, bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(bytes, ColorBytes({300}));
-    EXPECT_FALSE(SettingsKeyGuard::Read(L"CustomColors", type, bytes));
+    EXPECT_EQ(SettingsKeyGuard::ReadAll(), std::optional(SavedSettings(history, 0x336699, 0, 0, 300)));
 
     const DialogSettings loaded = rorurera::LoadDialogSettings(kKey);
     EXPECT_EQ(loaded.history, history);
@@ -296,10 +280,7 @@ TEST_F(SettingsStoreTest, SaveDialogSettingsWritesFiveValuesOfTheirTypes) {
     EXPECT_EQ(loaded.hdr.sdrWhiteNits, 300u);
 
     EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, {true, 0}));
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrToneMap", type, bytes));
-    EXPECT_EQ(bytes, ColorBytes({1}));
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrSdrWhite", type, bytes));
-    EXPECT_EQ(bytes, ColorBytes({0}));
+    EXPECT_EQ(SettingsKeyGuard::ReadAll(), std::optional(SavedSettings(history, 0x336699, 0, 1, 0)));
 }
 
 TEST_F(SettingsStoreTest, SaveCustomColorsWritesSixtyFourBytes) {
@@ -307,13 +288,8 @@ TEST_F(SettingsStoreTest, SaveCustomColorsWritesSixtyFourBytes) {
     for (std::size_t i = 0; i < colors.size(); ++i) colors[i] = static_cast<COLORREF>(0x010101 * i);
     rorurera::SaveCustomColors(kKey, colors);
 
-    DWORD type = 0;
-    std::vector<std::uint8_t> bytes;
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"CustomColors", type, bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(bytes.size(), 64u);
+    EXPECT_EQ(SettingsKeyGuard::ReadAll(), std::optional(StoredValues{{L"CustomColors", BinaryColors(colors)}}));
     EXPECT_EQ(rorurera::LoadCustomColors(kKey), colors);
-    EXPECT_FALSE(SettingsKeyGuard::Read(L"Color", type, bytes));
 }
 
 // A key that cannot be created: a non-volatile key cannot live under a

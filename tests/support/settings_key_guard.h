@@ -11,8 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,26 @@ struct StoredValue {
 using StoredValues = std::map<std::wstring, StoredValue>;
 inline void PrintTo(const StoredValue& value, std::ostream* out) {
     *out << "type " << value.type << ", " << value.bytes.size() << " bytes";
+}
+
+inline StoredValue DwordValue(DWORD value) {
+    StoredValue stored{REG_DWORD, std::vector<std::uint8_t>(4)};
+    std::memcpy(stored.bytes.data(), &value, 4);
+    return stored;
+}
+inline StoredValue BinaryColors(std::span<const COLORREF> colors) {
+    StoredValue stored{REG_BINARY, std::vector<std::uint8_t>(colors.size_bytes())};
+    std::memcpy(stored.bytes.data(), colors.data(), colors.size_bytes());
+    return stored;
+}
+// What the settings dialog's OK writes: exactly these five values.
+inline StoredValues SavedSettings(const rorurera::ColorHistory& history, COLORREF color, DWORD alpha, DWORD toneMap = 1,
+                                  DWORD sdrWhite = 0) {
+    return {{L"ColorHistory", BinaryColors(history)},
+            {L"Color", DwordValue(color)},
+            {L"Alpha", DwordValue(alpha)},
+            {L"HdrToneMap", DwordValue(toneMap)},
+            {L"HdrSdrWhite", DwordValue(sdrWhite)}};
 }
 
 inline bool KeyExists(const wchar_t* path) {
@@ -82,22 +104,6 @@ public:
     static void WriteDword(const wchar_t* name, DWORD value) { Write(name, REG_DWORD, &value, sizeof(value)); }
     static void WriteBinary(const wchar_t* name, const std::vector<std::uint8_t>& bytes) {
         Write(name, REG_BINARY, bytes.data(), bytes.size());
-    }
-
-    // A value as stored: false when absent.
-    static bool Read(const wchar_t* name, DWORD& type, std::vector<std::uint8_t>& bytes) {
-        DWORD size = 0;
-        if (::RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) !=
-            ERROR_SUCCESS) {
-            return false;
-        }
-        bytes.resize(size);
-        if (::RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_ANY | RRF_NOEXPAND, &type, bytes.data(),
-                           &size) != ERROR_SUCCESS) {
-            return false;
-        }
-        bytes.resize(size);
-        return true;
     }
 
     // Every value of the key; nothing when the key is absent.
