@@ -327,23 +327,14 @@ void SaveInput(const CampaignOptions& options, const Corpus& corpus, Incident& i
     const std::wstring stem = dir + L"\\" + std::to_wstring(sizeof(void*) * 8) + L"bit-seed" +
                               std::to_wstring(options.seed) + L"-input" + std::to_wstring(incident.input);
     const std::wstring path = stem + L".jxr";
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    if (!input.bytes.empty())
-        ::WriteFile(file, input.bytes.data(), static_cast<DWORD>(input.bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
+    if (!WriteFileBytes(path, input.bytes.data(), input.bytes.size())) return;
     incident.saved = Shown(path);
 
     std::string note = "input " + std::to_string(incident.input) + " of seed " + std::to_string(options.seed) + "\n" +
                        incident.detail + "\nin " + (incident.step >= 0 ? StepName(incident.step) : "(between calls)") +
                        "\n" + incident.what + "\nowner " + OwnerName(incident.owner) + " (" + incident.module + ")\n" +
                        "chain " + incident.chain + "\noutput " + incident.message + "\n";
-    HANDLE text = ::CreateFileW((stem + L".txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (text != INVALID_HANDLE_VALUE) {
-        ::WriteFile(text, note.data(), static_cast<DWORD>(note.size()), &written, nullptr);
-        ::CloseHandle(text);
-    }
+    WriteFileBytes(stem + L".txt", note.data(), note.size());
 }
 
 }  // namespace

@@ -266,12 +266,7 @@ TEST(FuzzTool, DISABLED_WriteInputs) {
     for (std::uint64_t i = o.first; i < o.first + o.inputs; ++i) {
         const Input input = MakeInput(corpus, o.seed, i);
         const std::wstring path = dir + L"\\seed" + std::to_wstring(o.seed) + L"-input" + std::to_wstring(i) + L".jxr";
-        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        if (!input.bytes.empty())
-            ::WriteFile(file, input.bytes.data(), static_cast<DWORD>(input.bytes.size()), &written, nullptr);
-        ::CloseHandle(file);
+        ASSERT_TRUE(WriteFileBytes(path, input.bytes.data(), input.bytes.size()));
         std::printf("%ls: %s of %s: %s\n", path.c_str(), MutationName(input.mutation), input.base->name.c_str(),
                     input.detail.c_str());
     }

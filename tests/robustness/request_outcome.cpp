@@ -21,14 +21,7 @@ const std::vector<std::uint8_t>& BytesOf(const std::wstring& path) {
     auto it = cache.find(path);
     if (it == cache.end()) {
         std::vector<std::uint8_t> bytes;
-        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            bytes.resize(::GetFileSize(file, nullptr));
-            DWORD read = 0;
-            if (!bytes.empty()) ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-            bytes.resize(read);
-            ::CloseHandle(file);
-        }
+        ReadWholeFile(path, bytes);  // a missing file gives no bytes
         it = cache.emplace(path, std::move(bytes)).first;
     }
     return it->second;
