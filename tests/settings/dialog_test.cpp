@@ -343,11 +343,20 @@ protected:
         ASSERT_NE(plugin_.ConfigurationDlg, nullptr);
     }
 
-    // Starts ConfigurationDlg(owner, function) on its own thread.
-    std::unique_ptr<ConfigurationRun> Start(int function, bool withOwner = false) {
+    // Starts ConfigurationDlg(owner, function) on its own thread, inside a
+    // hook of that thread when one is given (999 when it cannot be set).
+    std::unique_ptr<ConfigurationRun> Start(int function, bool withOwner = false, int hookType = 0,
+                                            HOOKPROC hook = nullptr) {
         const auto configure = plugin_.ConfigurationDlg;
         return std::make_unique<ConfigurationRun>(
-            [configure, function](HWND owner) { return configure(owner, function); }, withOwner);
+            [configure, function, hookType, hook](HWND owner) {
+                const HHOOK set = hook ? ::SetWindowsHookExW(hookType, hook, nullptr, ::GetCurrentThreadId()) : nullptr;
+                if (hook != nullptr && set == nullptr) return 999;
+                const int result = configure(owner, function);
+                if (set != nullptr) ::UnhookWindowsHookEx(set);
+                return result;
+            },
+            withOwner);
     }
 
     susie::Plugin plugin_{ModulePath()};
@@ -375,7 +384,7 @@ protected:
 
 // --- ConfigurationDlg ---------------------------------------------------------------
 
-thread_local int g_windowsCreated = 0;
+std::atomic<int> g_windowsCreated{0};  // by the thread of the run that hooks it
 LRESULT CALLBACK CountCreatedWindows(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND) ++g_windowsCreated;
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
@@ -384,21 +393,10 @@ LRESULT CALLBACK CountCreatedWindows(int code, WPARAM wParam, LPARAM lParam) {
 TEST_F(ConfigurationTest, OtherFunctionsAreNotImplementedAndCreateNoWindow) {
     for (const int function : {2, -1, 3, 1000}) {
         SCOPED_TRACE("function " + std::to_string(function));
-        std::atomic<int> created{-1};
-        const auto configure = plugin_.ConfigurationDlg;
-        ConfigurationRun run(
-            [&created, configure, function](HWND owner) {
-                const HHOOK hook = ::SetWindowsHookExW(WH_CBT, CountCreatedWindows, nullptr, ::GetCurrentThreadId());
-                if (hook == nullptr) return 999;
-                g_windowsCreated = 0;
-                const int result = configure(owner, function);
-                ::UnhookWindowsHookEx(hook);
-                created = g_windowsCreated;
-                return result;
-            },
-            true);
-        EXPECT_EQ(run.Result(3000), std::optional<int>(-1));
-        EXPECT_EQ(created.load(), 0);
+        g_windowsCreated = 0;
+        const auto run = Start(function, true, WH_CBT, CountCreatedWindows);
+        EXPECT_EQ(run->Result(3000), std::optional<int>(-1));
+        EXPECT_EQ(g_windowsCreated.load(), 0);
     }
 }
 
@@ -874,16 +872,7 @@ TEST_F(ColorPickerTest, DialogAndPickerGetWhatTheyNeed) {
         g_starts.clear();
         g_settingsDialog = nullptr;
     }
-    const auto configure = plugin_.ConfigurationDlg;
-    run_ = std::make_unique<ConfigurationRun>(
-        [configure](HWND owner) {
-            const HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, RecordDialogStarts, nullptr, ::GetCurrentThreadId());
-            if (hook == nullptr) return 999;
-            const int result = configure(owner, 1);
-            ::UnhookWindowsHookEx(hook);
-            return result;
-        },
-        false);
+    run_ = Start(1, false, WH_CALLWNDPROC, RecordDialogStarts);
     const HWND dialog = run_->WaitForDialog();
     ASSERT_NE(dialog, nullptr);
     {
