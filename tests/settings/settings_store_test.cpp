@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "support/settings_key_guard.h"
@@ -21,30 +22,17 @@ using rorurera::DialogSettings;
 using rorurera::ReadOutputSettings;
 using rorurera::RegistryKey;
 using testing_support::BinaryColors;
+using testing_support::DwordValue;
 using testing_support::SavedSettings;
 using testing_support::SettingsKeyGuard;
+using testing_support::StoredValue;
 using testing_support::StoredValues;
 
 constexpr const wchar_t* kKey = rorurera::kSettingsKeyPath;
 
 // Little-endian bytes of consecutive 32-bit colours.
-std::vector<std::uint8_t> ColorBytes(std::initializer_list<std::uint32_t> colors) {
-    std::vector<std::uint8_t> bytes;
-    for (std::uint32_t c : colors) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(c >> (8 * i)));
-    }
-    return bytes;
-}
-
-// A value to store before a case.
-struct Value {
-    const wchar_t* name;
-    DWORD type;
-    std::vector<std::uint8_t> bytes;
-};
-Value Dword(const wchar_t* name, DWORD value) { return {name, REG_DWORD, ColorBytes({value})}; }
-void Store(const std::vector<Value>& values) {
-    for (const Value& v : values) SettingsKeyGuard::Write(v.name, v.type, v.bytes.data(), v.bytes.size());
+std::vector<std::uint8_t> ColorBytes(std::initializer_list<COLORREF> colors) {
+    return BinaryColors(std::span(colors.begin(), colors.size())).bytes;
 }
 
 class SettingsStoreTest : public testing::Test {
@@ -125,7 +113,7 @@ TEST_F(SettingsStoreTest, BinaryValueOfAnyTypeGivesItsBytes) {
 // {1, 2, 3}.
 struct OutputCase {
     const char* name;
-    std::vector<Value> stored;
+    StoredValues stored;
     std::int32_t alpha;
     BgrColor background;
 };
@@ -137,23 +125,25 @@ const std::vector<std::uint8_t> kEightByteColor(reinterpret_cast<const std::uint
 // clang-format off
 const OutputCase kOutputCases[] = {
     {"NoKeyBlendsOverWhite", {}, 1, {0xFF, 0xFF, 0xFF}},
-    {"AlphaZeroDropsAndLeavesTheBackground", {Dword(L"Alpha", 0), Dword(L"Color", 0x336699)}, 0, {1, 2, 3}},
-    {"OtherAlphaNumbersAreHandedOnUnchanged", {Dword(L"Alpha", 2)}, 2, {1, 2, 3}},
-    {"AllBitsAlphaIsMinusOne", {Dword(L"Alpha", 0xFFFFFFFF)}, -1, {1, 2, 3}},
+    {"AlphaZeroDropsAndLeavesTheBackground",
+     {{L"Alpha", DwordValue(0)}, {L"Color", DwordValue(0x336699)}}, 0, {1, 2, 3}},
+    {"OtherAlphaNumbersAreHandedOnUnchanged", {{L"Alpha", DwordValue(2)}}, 2, {1, 2, 3}},
+    {"AllBitsAlphaIsMinusOne", {{L"Alpha", DwordValue(0xFFFFFFFF)}}, -1, {1, 2, 3}},
     {"AlphaStoredAsBinaryCountsAsAbsent",
-     {{L"Alpha", REG_BINARY, {0, 0, 0, 0}}, Dword(L"Color", 0x000080)}, 1, {0x00, 0x00, 0x80}},
-    {"ColorGivesBackgroundInBlueGreenRedOrder", {Dword(L"Alpha", 1), Dword(L"Color", 0x336699)}, 1, {0x33, 0x66, 0x99}},
-    {"TopByteOfTheColorIsIgnored", {Dword(L"Color", 0xAA102030)}, 1, {0x10, 0x20, 0x30}},
-    {"EightBinaryBytesOfColorAreWhite", {{L"Color", REG_BINARY, kEightByteColor}}, 1, {0xFF, 0xFF, 0xFF}},
-    {"QwordColorIsWhite", {{L"Color", REG_QWORD, kEightByteColor}}, 1, {0xFF, 0xFF, 0xFF}},
-    {"FourBinaryBytesOfColorAreWhite", {{L"Color", REG_BINARY, {0x99, 0x66, 0x33, 0x00}}}, 1, {0xFF, 0xFF, 0xFF}},
+     {{L"Alpha", {REG_BINARY, {0, 0, 0, 0}}}, {L"Color", DwordValue(0x000080)}}, 1, {0x00, 0x00, 0x80}},
+    {"ColorGivesBackgroundInBlueGreenRedOrder",
+     {{L"Alpha", DwordValue(1)}, {L"Color", DwordValue(0x336699)}}, 1, {0x33, 0x66, 0x99}},
+    {"TopByteOfTheColorIsIgnored", {{L"Color", DwordValue(0xAA102030)}}, 1, {0x10, 0x20, 0x30}},
+    {"EightBinaryBytesOfColorAreWhite", {{L"Color", {REG_BINARY, kEightByteColor}}}, 1, {0xFF, 0xFF, 0xFF}},
+    {"QwordColorIsWhite", {{L"Color", {REG_QWORD, kEightByteColor}}}, 1, {0xFF, 0xFF, 0xFF}},
+    {"FourBinaryBytesOfColorAreWhite", {{L"Color", {REG_BINARY, {0x99, 0x66, 0x33, 0x00}}}}, 1, {0xFF, 0xFF, 0xFF}},
 };
 // clang-format on
 
 class OutputSettingsTest : public SettingsStoreTest, public testing::WithParamInterface<OutputCase> {};
 
 TEST_P(OutputSettingsTest, AlphaAndBackgroundAsStored) {
-    Store(GetParam().stored);
+    SettingsKeyGuard::WriteAll(GetParam().stored);
     BgrColor background{1, 2, 3};
     EXPECT_EQ(ReadOutputSettings(background), GetParam().alpha);
     EXPECT_EQ(background.blue, GetParam().background.blue);
@@ -213,7 +203,7 @@ TEST_F(SettingsStoreTest, DialogReadsAlphaAsStored) {
 // replace the leading defaults.
 struct HistoryCase {
     const char* name;
-    Value stored;
+    StoredValue stored;  // as "ColorHistory"
     ColorHistory history;
 };
 
@@ -224,13 +214,13 @@ std::vector<std::uint8_t> WithTwoMoreBytes(std::vector<std::uint8_t> bytes) {
 
 // clang-format off
 const HistoryCase kHistoryCases[] = {
-    {"TwelveBytesReplaceTheFirstThree", {L"ColorHistory", REG_BINARY, ColorBytes({0x111111, 0x222222, 0x333333})},
+    {"TwelveBytesReplaceTheFirstThree", {REG_BINARY, ColorBytes({0x111111, 0x222222, 0x333333})},
      {0x111111, 0x222222, 0x333333, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000}},
     {"ThirtyFourBytesGiveEightEntries",
-     {L"ColorHistory", REG_BINARY, WithTwoMoreBytes(ColorBytes({1, 2, 3, 4, 5, 6, 7, 8}))}, {1, 2, 3, 4, 5, 6, 7, 8}},
-    {"FortyBytesUseTheFirstEight", {L"ColorHistory", REG_BINARY, ColorBytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})},
+     {REG_BINARY, WithTwoMoreBytes(ColorBytes({1, 2, 3, 4, 5, 6, 7, 8}))}, {1, 2, 3, 4, 5, 6, 7, 8}},
+    {"FortyBytesUseTheFirstEight", {REG_BINARY, ColorBytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})},
      {1, 2, 3, 4, 5, 6, 7, 8}},
-    {"AnyTypeIsAccepted", Dword(L"ColorHistory", 0x00ABCDEF),
+    {"AnyTypeIsAccepted", DwordValue(0x00ABCDEF),
      {0xABCDEF, 0x0000FF, 0x00FFFF, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000}},
 };
 // clang-format on
@@ -238,7 +228,7 @@ const HistoryCase kHistoryCases[] = {
 class StoredHistoryTest : public SettingsStoreTest, public testing::WithParamInterface<HistoryCase> {};
 
 TEST_P(StoredHistoryTest, LoadsAsStored) {
-    Store({GetParam().stored});
+    SettingsKeyGuard::WriteAll({{L"ColorHistory", GetParam().stored}});
     EXPECT_EQ(rorurera::LoadDialogSettings(kKey).history, GetParam().history);
 }
 

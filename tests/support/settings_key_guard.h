@@ -102,6 +102,10 @@ public:
         ::RegCloseKey(key);
     }
     static void WriteDword(const wchar_t* name, DWORD value) { Write(name, REG_DWORD, &value, sizeof(value)); }
+    static void WriteAll(const StoredValues& values) {
+        for (const auto& [name, value] : values)
+            Write(name.c_str(), value.type, value.bytes.data(), value.bytes.size());
+    }
     static void WriteBinary(const wchar_t* name, const std::vector<std::uint8_t>& bytes) {
         Write(name, REG_BINARY, bytes.data(), bytes.size());
     }
