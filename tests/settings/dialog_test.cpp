@@ -309,29 +309,18 @@ std::string SwatchMismatch(const Canvas& canvas, COLORREF fill) {
     return {};
 }
 
-// The colours that the swatch and the eight history buttons show on screen.
-struct Shown {
-    Color swatch;
-    std::vector<Color> history;
-};
-
-Shown ShownColors(HWND dialog) {
-    Shown shown{};
+// What the swatch (in its frame) and the eight history buttons show on screen.
+void ExpectShown(HWND dialog, COLORREF color, const History& history) {
     const auto swatch = PaintControl(dialog, kSwatch);
-    shown.swatch = Color{swatch->At(swatch->Width() / 2, swatch->Height() / 2)};
-    EXPECT_EQ(SwatchMismatch(*swatch, shown.swatch.value), "") << "swatch";
+    const COLORREF centre = swatch->At(swatch->Width() / 2, swatch->Height() / 2);
+    EXPECT_EQ(SwatchMismatch(*swatch, centre), "") << "swatch";
+    EXPECT_EQ(Color{centre}, Color{color}) << "swatch";
+    std::vector<Color> shown;
     for (int i = 0; i < 8; ++i) {
         const auto button = PaintControl(dialog, kHistory1 + i);
-        const COLORREF centre = button->At(button->Width() / 2, button->Height() / 2);
-        shown.history.push_back(Color{centre});
+        shown.push_back(Color{button->At(button->Width() / 2, button->Height() / 2)});
     }
-    return shown;
-}
-
-void ExpectShown(HWND dialog, COLORREF color, const History& history) {
-    const Shown shown = ShownColors(dialog);
-    EXPECT_EQ(shown.swatch, Color{color});
-    EXPECT_EQ(shown.history, AsColors(history));
+    EXPECT_EQ(shown, AsColors(history));
 }
 
 // --- fixtures -------------------------------------------------------------------
@@ -518,7 +507,7 @@ TEST_F(SettingsDialogTest, FirstUseShowsTheDefaults) {
 }
 
 // What the swatch and the history buttons show.
-struct Showing {
+struct Shown {
     COLORREF color;
     History history;
 };
@@ -531,11 +520,11 @@ struct HistoryCase {
     const char* name;
     std::vector<COLORREF> storedHistory;  // empty: none stored
     std::optional<COLORREF> storedColor;
-    Showing opened;
+    Shown opened;
     struct Step {
         int click;
         COLORREF select;
-        Showing then;
+        Shown then;
     };
     std::vector<Step> steps;
 };
@@ -574,7 +563,7 @@ TEST_P(HistoryTest, ShowsEachStepAndOkStoresTheLast) {
     const HWND dialog = Open();
     ASSERT_NE(dialog, nullptr);
     ExpectShown(dialog, c.opened.color, c.opened.history);
-    Showing last = c.opened;
+    Shown last = c.opened;
     for (std::size_t i = 0; i < c.steps.size(); ++i) {
         SCOPED_TRACE("step " + std::to_string(i + 1));
         const HistoryCase::Step& step = c.steps[i];
