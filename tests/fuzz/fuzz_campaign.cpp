@@ -331,9 +331,9 @@ void SaveInput(const CampaignOptions& options, const Corpus& corpus, Incident& i
     incident.saved = Shown(path);
 
     std::string note = "input " + std::to_string(incident.input) + " of seed " + std::to_string(options.seed) + "\n" +
-                       incident.detail + "\nin " + (incident.step >= 0 ? StepName(incident.step) : "(between calls)") +
-                       "\n" + incident.what + "\nowner " + OwnerName(incident.owner) + " (" + incident.module + ")\n" +
-                       "chain " + incident.chain + "\noutput " + incident.message + "\n";
+                       incident.detail + "\nin " + StepName(incident.step) + "\n" + incident.what + "\nowner " +
+                       OwnerName(incident.owner) + " (" + incident.module + ")\n" + "chain " + incident.chain +
+                       "\noutput " + incident.message + "\n";
     WriteFileBytes(stem + L".txt", note.data(), note.size());
 }
 
@@ -572,9 +572,8 @@ Figures RunCampaign(const CampaignOptions& options) {
                     // rounds).
                     figures.fatal = std::string(r.inCall && r.callInput < 0 ? "a worker died on an unchanged test image"
                                                                             : "a worker died before its first input") +
-                                    " in " + (incident.step >= 0 ? StepName(incident.step) : "(between calls)") + ": " +
-                                    incident.what + " " + incident.chain + " " + incident.message + " (report " +
-                                    Shown(w.report) + ")";
+                                    " in " + StepName(incident.step) + ": " + incident.what + " " + incident.chain +
+                                    " " + incident.message + " (report " + Shown(w.report) + ")";
                     keepFiles = true;
                 } else {
                     const char* folder = incident.owner == Owner::Platform ? "platform"
@@ -679,8 +678,8 @@ void PrintFigures(const Figures& f, const CampaignOptions& o, std::FILE* out) {
     std::map<std::string, std::pair<unsigned, long long>> places;
     for (const Incident& i : sorted) {
         if (i.owner != Owner::Platform) continue;
-        std::string key = std::string(kKinds[i.kind]) + " in " + (i.step >= 0 ? StepName(i.step) : "(between calls)") +
-                          " at " + (i.place.empty() ? i.module : i.place);
+        std::string key =
+            std::string(kKinds[i.kind]) + " in " + StepName(i.step) + " at " + (i.place.empty() ? i.module : i.place);
         if (i.covered != nullptr) key += std::string(" !! covered: ") + i.covered;
         auto& entry = places[key];
         if (entry.first++ == 0) entry.second = i.input;
@@ -696,8 +695,8 @@ void PrintFigures(const Figures& f, const CampaignOptions& o, std::FILE* out) {
         std::string detail = i.detail;
         if (platform && detail.size() > 110) detail = detail.substr(0, 107) + "...";
         std::fprintf(out, "fuzz:   %s input %lld (%s) in %s: %s -> %s (%s)\n", platform ? "  " : "!!", i.input,
-                     detail.c_str(), i.step >= 0 ? StepName(i.step) : "(between calls)", i.what.c_str(),
-                     OwnerName(i.owner), i.place.empty() ? i.module.c_str() : i.place.c_str());
+                     detail.c_str(), StepName(i.step), i.what.c_str(), OwnerName(i.owner),
+                     i.place.empty() ? i.module.c_str() : i.place.c_str());
         if (!platform) {
             if (!i.chain.empty()) std::fprintf(out, "fuzz:        chain %s\n", i.chain.c_str());
             if (!i.message.empty()) std::fprintf(out, "fuzz:        output %s\n", i.message.c_str());

@@ -30,6 +30,7 @@ inline const char* StepName(int step) {
         "GetPictureInfo(file)", "GetPictureInfoW(file)", "GetPictureInfo(memory)", "GetPictureInfoW(memory)",
         "GetPicture(file)",     "GetPictureW(file)",     "GetPicture(memory)",     "GetPictureW(memory)",
     };
+    if (step == -1) return "(between calls)";  // as reports and incidents number it
     return step >= 0 && step < kStepCount ? kNames[step] : "?";
 }
 
