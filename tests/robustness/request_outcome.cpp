@@ -102,29 +102,24 @@ Outcome MakeRequest(const susie::Plugin& plugin, const std::wstring& fixture, Re
         if (bytes.empty()) return outcome;
         outcome.result = plugin.GetPictureInfo(data, length, susie::kFromMemory, &info);
         break;
-    case RequestKind::PictureFileNarrow: {
-        // The call must come before its handles are read.
-        const int result =
-            plugin.GetPicture(narrow.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
-        return TakePicture(result, picture);
-    }
-    case RequestKind::PictureFileWide: {
-        const int result =
-            plugin.GetPictureW(fixture.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
-        return TakePicture(result, picture);
-    }
-    case RequestKind::PictureMemoryNarrow: {
+    // TakePicture reads the handles only after the call has filled them.
+    case RequestKind::PictureFileNarrow:
+        return TakePicture(
+            plugin.GetPicture(narrow.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0),
+            picture);
+    case RequestKind::PictureFileWide:
+        return TakePicture(
+            plugin.GetPictureW(fixture.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0),
+            picture);
+    case RequestKind::PictureMemoryNarrow:
         if (bytes.empty()) return outcome;
-        const int result =
-            plugin.GetPicture(data, length, susie::kFromMemory, &picture.header, &picture.bits, nullptr, 0);
-        return TakePicture(result, picture);
-    }
-    case RequestKind::PictureMemoryWide: {
+        return TakePicture(
+            plugin.GetPicture(data, length, susie::kFromMemory, &picture.header, &picture.bits, nullptr, 0), picture);
+    case RequestKind::PictureMemoryWide:
         if (bytes.empty()) return outcome;
-        const int result = plugin.GetPictureW(reinterpret_cast<LPCWSTR>(data), length, susie::kFromMemory,
-                                              &picture.header, &picture.bits, nullptr, 0);
-        return TakePicture(result, picture);
-    }
+        return TakePicture(plugin.GetPictureW(reinterpret_cast<LPCWSTR>(data), length, susie::kFromMemory,
+                                              &picture.header, &picture.bits, nullptr, 0),
+                           picture);
     }
     const auto* record = reinterpret_cast<const std::uint8_t*>(&info);
     outcome.header.assign(record, record + sizeof info);
