@@ -4,9 +4,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 #include <unordered_map>
 
-namespace fuzz {
+namespace testing_support {
 namespace {
 
 CRITICAL_SECTION g_lock;
@@ -37,39 +38,22 @@ void Remove(const void* block) {
 }
 
 // The real functions, as the module's import table held them.
-using MallocFn = void*(__cdecl*)(std::size_t);
-using CallocFn = void*(__cdecl*)(std::size_t, std::size_t);
-using ReallocFn = void*(__cdecl*)(void*, std::size_t);
-using FreeFn = void(__cdecl*)(void*);
-using StrdupFn = char*(__cdecl*)(const char*);
-using WcsdupFn = wchar_t*(__cdecl*)(const wchar_t*);
-using LocalAllocFn = HLOCAL(WINAPI*)(UINT, SIZE_T);
-using LocalReAllocFn = HLOCAL(WINAPI*)(HLOCAL, SIZE_T, UINT);
-using LocalFreeFn = HLOCAL(WINAPI*)(HLOCAL);
-using HeapAllocFn = LPVOID(WINAPI*)(HANDLE, DWORD, SIZE_T);
-using HeapReAllocFn = LPVOID(WINAPI*)(HANDLE, DWORD, LPVOID, SIZE_T);
-using HeapFreeFn = BOOL(WINAPI*)(HANDLE, DWORD, LPVOID);
-using GlobalAllocFn = HGLOBAL(WINAPI*)(UINT, SIZE_T);
-using GlobalFreeFn = HGLOBAL(WINAPI*)(HGLOBAL);
-using CoTaskMemAllocFn = LPVOID(WINAPI*)(SIZE_T);
-using CoTaskMemFreeFn = void(WINAPI*)(LPVOID);
-
-MallocFn g_malloc;
-CallocFn g_calloc;
-ReallocFn g_realloc;
-FreeFn g_free;
-StrdupFn g_strdup;
-WcsdupFn g_wcsdup;
-LocalAllocFn g_localAlloc;
-LocalReAllocFn g_localReAlloc;
-LocalFreeFn g_localFree;
-HeapAllocFn g_heapAlloc;
-HeapReAllocFn g_heapReAlloc;
-HeapFreeFn g_heapFree;
-GlobalAllocFn g_globalAlloc;
-GlobalFreeFn g_globalFree;
-CoTaskMemAllocFn g_coTaskMemAlloc;
-CoTaskMemFreeFn g_coTaskMemFree;
+decltype(&::malloc) g_malloc;
+decltype(&::calloc) g_calloc;
+decltype(&::realloc) g_realloc;
+decltype(&::free) g_free;
+decltype(&::_strdup) g_strdup;
+decltype(&::_wcsdup) g_wcsdup;
+decltype(&::LocalAlloc) g_localAlloc;
+decltype(&::LocalReAlloc) g_localReAlloc;
+decltype(&::LocalFree) g_localFree;
+decltype(&::HeapAlloc) g_heapAlloc;
+decltype(&::HeapReAlloc) g_heapReAlloc;
+decltype(&::HeapFree) g_heapFree;
+decltype(&::GlobalAlloc) g_globalAlloc;
+decltype(&::GlobalFree) g_globalFree;
+decltype(&::CoTaskMemAlloc) g_coTaskMemAlloc;
+decltype(&::CoTaskMemFree) g_coTaskMemFree;
 
 void* __cdecl Malloc(std::size_t size) {
     void* p = g_malloc(size);
@@ -161,7 +145,7 @@ struct Wrapper {
 };
 
 template <typename Fn>
-Wrapper Wrap(const char* name, Fn hook, Fn& original) {
+Wrapper Wrap(const char* name, std::type_identity_t<Fn> hook, Fn& original) {
     return Wrapper{name, reinterpret_cast<void*>(hook), reinterpret_cast<void**>(&original)};
 }
 
@@ -253,4 +237,4 @@ void ForgetTracked(const void* block) {
     if (g_live != nullptr) Remove(block);
 }
 
-}  // namespace fuzz
+}  // namespace testing_support

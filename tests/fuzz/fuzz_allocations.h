@@ -1,21 +1,19 @@
 #pragma once
 
-// The plug-in's own heap blocks. Wine's JPEG XR decoder leaks memory on
-// many damaged files (the same calls made straight to the imaging component,
-// without the plug-in, leak the same amount), so the process's heap and
-// private memory cannot tell a leak of ours from the platform's. This counts
-// the blocks that the plug-in module itself allocates and frees: its import
-// table entries for the C runtime's and the system's allocators are pointed
-// at counting wrappers. COM objects, which other modules allocate, are not
-// counted here; a COM object left behind shows in the handle count (file
-// mode) and in the clean rounds at the end of each worker.
+// The plug-in's own heap blocks, apart from the platform's leaks (README.md
+// in this folder, "Leaks"): the blocks that the plug-in module itself
+// allocates and frees. Its import table entries for the C runtime's and the
+// system's allocators are pointed at counting wrappers. COM objects, which
+// other modules allocate, are not counted here; a COM object left behind
+// shows in the handle count (file mode) and in the clean rounds at the end of
+// each worker.
 
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
 
-namespace fuzz {
+namespace testing_support {
 
 // Installs the wrappers into `module`'s import table; the names of the
 // functions wrapped go to *wrapped (for the report).
@@ -31,4 +29,4 @@ Tracked TrackedLive();
 // A block handed to the host, which frees it itself (not through the module).
 void ForgetTracked(const void* block);
 
-}  // namespace fuzz
+}  // namespace testing_support

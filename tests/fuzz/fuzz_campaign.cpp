@@ -1,33 +1,5 @@
-// How a dead worker is attributed (the same text is in tests/fuzz/README.md):
-//
-// 1. Unhandled exception: the worker's unhandled-exception filter writes the
-//    exception code and the call chain from the faulting instruction outwards
-//    (module+offset each) before it ends the process. Abort: abort() raises
-//    SIGABRT, whose handler (installed in msvcrt, which this program and the
-//    plug-in use, and in ucrtbase, which Wine's decoder uses; an assertion
-//    failure goes through abort()) writes the chain from the handler. Hang:
-//    no report line for the stall time; the worker's watchdog thread stops
-//    the main thread and writes its chain.
-// 2. The owner is the first module in the chain, innermost first, that is not
-//    a general runtime library (ntdll, kernel32, kernelbase, msvcrt, ucrtbase,
-//    shlwapi, ole32, combase, rpcrt4, oleaut32, user32, gdi32, advapi32 ...)
-//    and not unknown code: a fault inside memcpy called by the plug-in is the
-//    plug-in's, one inside memcpy called by wmphoto.dll is the platform's. For
-//    an abort the handler's own frames (this program) are skipped first.
-//    Our module (Rorurera.spi / .sph): ours. This program: the test program's
-//    (a harness bug; it fails the run like ours). Any other module
-//    (wmphoto.dll, windowscodecs.dll, ...): the platform's.
-// 3. A worker that ends without any of these lines (Wine's decoder can end
-//    the process in ways that run no handler): the platform's when its last
-//    line says a call into the plug-in had begun and not returned, since the
-//    plug-in itself has no code that ends the process; otherwise unknown,
-//    which fails the run. Such exits are listed apart ("silent").
-// Limits, stated plainly: the owner is where the fault happened, not who
-// caused it (if the plug-in corrupted memory that the decoder then trips
-// over, the decoder is named); the 64-bit chain comes from the unwind
-// tables, the 32-bit one from a scan of the stack for return addresses, which
-// can pick up stale values. The chain is printed with every incident so that
-// a person can look again.
+// How a dead worker is attributed, and the limits of it: README.md in this
+// folder, "Workers, and whose crash it is".
 
 #include "fuzz/fuzz_campaign.h"
 
@@ -42,17 +14,8 @@
 #include "fuzz/fuzz_exit_codes.h"
 #include "support/test_paths.h"
 
-namespace fuzz {
+namespace testing_support {
 namespace {
-
-std::string Narrow(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
 
 std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
@@ -364,23 +327,14 @@ void SaveInput(const CampaignOptions& options, const Corpus& corpus, Incident& i
     const std::wstring stem = dir + L"\\" + std::to_wstring(sizeof(void*) * 8) + L"bit-seed" +
                               std::to_wstring(options.seed) + L"-input" + std::to_wstring(incident.input);
     const std::wstring path = stem + L".jxr";
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    if (!input.bytes.empty())
-        ::WriteFile(file, input.bytes.data(), static_cast<DWORD>(input.bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
+    if (!WriteFileBytes(path, input.bytes.data(), input.bytes.size())) return;
     incident.saved = Shown(path);
 
     std::string note = "input " + std::to_string(incident.input) + " of seed " + std::to_string(options.seed) + "\n" +
-                       incident.detail + "\nin " + (incident.step >= 0 ? StepName(incident.step) : "(between calls)") +
-                       "\n" + incident.what + "\nowner " + OwnerName(incident.owner) + " (" + incident.module + ")\n" +
-                       "chain " + incident.chain + "\noutput " + incident.message + "\n";
-    HANDLE text = ::CreateFileW((stem + L".txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (text != INVALID_HANDLE_VALUE) {
-        ::WriteFile(text, note.data(), static_cast<DWORD>(note.size()), &written, nullptr);
-        ::CloseHandle(text);
-    }
+                       incident.detail + "\nin " + StepName(incident.step) + "\n" + incident.what + "\nowner " +
+                       OwnerName(incident.owner) + " (" + incident.module + ")\n" + "chain " + incident.chain +
+                       "\noutput " + incident.message + "\n";
+    WriteFileBytes(stem + L".txt", note.data(), note.size());
 }
 
 }  // namespace
@@ -434,32 +388,27 @@ const char* CoveredSite(const std::string& place) {
     return nullptr;
 }
 
+template <typename Items, typename Predicate>
+unsigned CountIf(const Items& items, Predicate predicate) {
+    return static_cast<unsigned>(std::count_if(items.begin(), items.end(), predicate));
+}
+
 unsigned Figures::CoveredAborts() const {
-    return static_cast<unsigned>(std::count_if(incidents.begin(), incidents.end(), [](const Incident& i) {
+    return CountIf(incidents, [](const Incident& i) {
         return i.kind == Incident::Abort && i.owner == Owner::Platform && i.covered != nullptr;
-    }));
+    });
 }
-
 unsigned Figures::Crashes(Owner owner) const {
-    return static_cast<unsigned>(std::count_if(incidents.begin(), incidents.end(), [&](const Incident& i) {
-        return i.kind != Incident::Hang && i.owner == owner;
-    }));
+    return CountIf(incidents, [&](const Incident& i) { return i.kind != Incident::Hang && i.owner == owner; });
 }
-
 unsigned Figures::Hangs(Owner owner) const {
-    return static_cast<unsigned>(std::count_if(incidents.begin(), incidents.end(), [&](const Incident& i) {
-        return i.kind == Incident::Hang && i.owner == owner;
-    }));
+    return CountIf(incidents, [&](const Incident& i) { return i.kind == Incident::Hang && i.owner == owner; });
 }
-
 unsigned Figures::LeaksOver() const {
-    return static_cast<unsigned>(
-        std::count_if(leakRuns.begin(), leakRuns.end(), [](const LeakRun& r) { return r.over; }));
+    return CountIf(leakRuns, [](const LeakRun& r) { return r.over; });
 }
-
 unsigned Figures::LeakRunsJudged() const {
-    return static_cast<unsigned>(
-        std::count_if(leakRuns.begin(), leakRuns.end(), [](const LeakRun& r) { return r.judged; }));
+    return CountIf(leakRuns, [](const LeakRun& r) { return r.judged; });
 }
 
 Figures RunCampaign(const CampaignOptions& options) {
@@ -623,9 +572,8 @@ Figures RunCampaign(const CampaignOptions& options) {
                     // rounds).
                     figures.fatal = std::string(r.inCall && r.callInput < 0 ? "a worker died on an unchanged test image"
                                                                             : "a worker died before its first input") +
-                                    " in " + (incident.step >= 0 ? StepName(incident.step) : "(between calls)") + ": " +
-                                    incident.what + " " + incident.chain + " " + incident.message + " (report " +
-                                    Shown(w.report) + ")";
+                                    " in " + StepName(incident.step) + ": " + incident.what + " " + incident.chain +
+                                    " " + incident.message + " (report " + Shown(w.report) + ")";
                     keepFiles = true;
                 } else {
                     const char* folder = incident.owner == Owner::Platform ? "platform"
@@ -730,8 +678,8 @@ void PrintFigures(const Figures& f, const CampaignOptions& o, std::FILE* out) {
     std::map<std::string, std::pair<unsigned, long long>> places;
     for (const Incident& i : sorted) {
         if (i.owner != Owner::Platform) continue;
-        std::string key = std::string(kKinds[i.kind]) + " in " + (i.step >= 0 ? StepName(i.step) : "(between calls)") +
-                          " at " + (i.place.empty() ? i.module : i.place);
+        std::string key =
+            std::string(kKinds[i.kind]) + " in " + StepName(i.step) + " at " + (i.place.empty() ? i.module : i.place);
         if (i.covered != nullptr) key += std::string(" !! covered: ") + i.covered;
         auto& entry = places[key];
         if (entry.first++ == 0) entry.second = i.input;
@@ -747,8 +695,8 @@ void PrintFigures(const Figures& f, const CampaignOptions& o, std::FILE* out) {
         std::string detail = i.detail;
         if (platform && detail.size() > 110) detail = detail.substr(0, 107) + "...";
         std::fprintf(out, "fuzz:   %s input %lld (%s) in %s: %s -> %s (%s)\n", platform ? "  " : "!!", i.input,
-                     detail.c_str(), i.step >= 0 ? StepName(i.step) : "(between calls)", i.what.c_str(),
-                     OwnerName(i.owner), i.place.empty() ? i.module.c_str() : i.place.c_str());
+                     detail.c_str(), StepName(i.step), i.what.c_str(), OwnerName(i.owner),
+                     i.place.empty() ? i.module.c_str() : i.place.c_str());
         if (!platform) {
             if (!i.chain.empty()) std::fprintf(out, "fuzz:        chain %s\n", i.chain.c_str());
             if (!i.message.empty()) std::fprintf(out, "fuzz:        output %s\n", i.message.c_str());
@@ -819,4 +767,4 @@ void PrintFigures(const Figures& f, const CampaignOptions& o, std::FILE* out) {
     std::fflush(out);
 }
 
-}  // namespace fuzz
+}  // namespace testing_support

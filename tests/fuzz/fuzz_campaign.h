@@ -14,7 +14,7 @@
 #include "fuzz/fuzz_input.h"
 #include "fuzz/fuzz_steps.h"
 
-namespace fuzz {
+namespace testing_support {
 
 struct CampaignOptions {
     std::uint64_t seed = 0;
@@ -126,4 +126,4 @@ void PrintFigures(const Figures& figures, const CampaignOptions& options, std::F
 // first module that is neither a general runtime library nor unknown code.
 Owner DecideOwner(const std::vector<std::string>& modules, bool skipLeadingTestProgram, std::string* decider);
 
-}  // namespace fuzz
+}  // namespace testing_support

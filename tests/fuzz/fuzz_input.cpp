@@ -8,7 +8,7 @@
 
 #include "support/test_paths.h"
 
-namespace fuzz {
+namespace testing_support {
 namespace {
 
 // The images the mutations start from: every small generated image, the
@@ -424,23 +424,12 @@ bool Corpus::Load(std::string* missing) {
     totalWeight_ = 0;
     for (const CorpusName& entry : kCorpus) {
         const std::string path = testing_support::FixturePathA(entry.name);
-        HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         CorpusFile f;
         f.name = entry.name;
         f.weight = entry.weight;
         f.platformLeaks = entry.platformLeaks;
-        bool ok = file != INVALID_HANDLE_VALUE;
-        if (ok) {
-            LARGE_INTEGER size{};
-            ok = ::GetFileSizeEx(file, &size) != 0 && size.QuadPart > 0 && size.QuadPart < (64 << 20);
-            if (ok) {
-                f.bytes.resize(static_cast<std::size_t>(size.QuadPart));
-                DWORD read = 0;
-                ok = ::ReadFile(file, f.bytes.data(), static_cast<DWORD>(f.bytes.size()), &read, nullptr) != 0 &&
-                     read == f.bytes.size();
-            }
-            ::CloseHandle(file);
-        }
+        const bool ok = testing_support::ReadWholeFile(std::wstring(path.begin(), path.end()), f.bytes) &&
+                        !f.bytes.empty() && f.bytes.size() < (64u << 20);
         if (!ok) {
             if (missing != nullptr) *missing = path;
             files_.clear();
@@ -583,4 +572,4 @@ Input MakeInput(const Corpus& corpus, std::uint64_t runSeed, std::uint64_t index
     return in;
 }
 
-}  // namespace fuzz
+}  // namespace testing_support

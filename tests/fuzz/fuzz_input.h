@@ -11,7 +11,7 @@
 
 #include "fuzz/fuzz_random.h"
 
-namespace fuzz {
+namespace testing_support {
 
 enum class Mutation : int {
     Truncate,       // cut at one offset
@@ -85,4 +85,4 @@ bool ReadDimensions(const std::vector<std::uint8_t>& bytes, std::size_t at, std:
 bool WriteDimensions(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint64_t width, std::uint64_t height,
                      bool forceLongHeader);
 
-}  // namespace fuzz
+}  // namespace testing_support

@@ -1,6 +1,6 @@
 #include "fuzz/fuzz_probe.h"
 
-namespace fuzz {
+namespace testing_support {
 namespace {
 
 #ifndef _WIN64
@@ -199,4 +199,4 @@ std::size_t DescribeAddress(const void* address, char* text, std::size_t size) {
     return AppendHex(text, size, at, reinterpret_cast<std::uintptr_t>(address));
 }
 
-}  // namespace fuzz
+}  // namespace testing_support

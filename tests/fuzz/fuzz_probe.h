@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace fuzz {
+namespace testing_support {
 
 // Open handles, counted by asking GetHandleInformation about every handle
 // value in turn (under Wine GetProcessHandleCount always answers 0).
@@ -39,4 +39,4 @@ std::size_t CurrentCallChain(const void** out, std::size_t max, std::uint64_t* s
 // terminated); "?+0xADDRESS" when no module holds it. Returns the length.
 std::size_t DescribeAddress(const void* address, char* text, std::size_t size);
 
-}  // namespace fuzz
+}  // namespace testing_support

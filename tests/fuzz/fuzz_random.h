@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace fuzz {
+namespace testing_support {
 
 // SplitMix64 (Steele, Lea, Flood 2014): 64-bit state, full period.
 class Random {
@@ -48,4 +48,4 @@ inline std::uint64_t InputSeed(std::uint64_t runSeed, std::uint64_t index) {
     return mix.Next();
 }
 
-}  // namespace fuzz
+}  // namespace testing_support

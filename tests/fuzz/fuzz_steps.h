@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace fuzz {
+namespace testing_support {
 
 // Each input goes through one call of each pair below (narrow or wide picked
 // per input), or through all twelve with --fuzz-all-steps.
@@ -30,6 +30,7 @@ inline const char* StepName(int step) {
         "GetPictureInfo(file)", "GetPictureInfoW(file)", "GetPictureInfo(memory)", "GetPictureInfoW(memory)",
         "GetPicture(file)",     "GetPictureW(file)",     "GetPicture(memory)",     "GetPictureW(memory)",
     };
+    if (step == -1) return "(between calls)";  // as reports and incidents number it
     return step >= 0 && step < kStepCount ? kNames[step] : "?";
 }
 
@@ -64,4 +65,4 @@ inline const char* FamilyName(int family) {
 // Inputs are numbered within the run; warm-up calls use input -1, clean
 // rounds -2.
 
-}  // namespace fuzz
+}  // namespace testing_support

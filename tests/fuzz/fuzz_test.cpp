@@ -16,12 +16,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "fuzz/fuzz_campaign.h"
 #include "fuzz/fuzz_exit_codes.h"
 #include "fuzz/fuzz_worker.h"
 #include "support/test_paths.h"
 
+namespace testing_support {
 namespace {
 
 // The seed of the suite's short run; any other run names its own.
@@ -33,8 +35,8 @@ constexpr std::uint64_t kDefaultPictureLimit = 64ull << 20;
 
 struct Arguments {
     bool worker = false;
-    fuzz::WorkerOptions workerOptions;
-    fuzz::CampaignOptions campaign;
+    WorkerOptions workerOptions;
+    CampaignOptions campaign;
 };
 
 // Kept inputs and the reports of running workers: build/<preset>/fuzz.
@@ -127,8 +129,8 @@ const Arguments& Args() {
 }
 
 // A few inputs with a planted fault, in their own output folder.
-fuzz::CampaignOptions Planted(const std::string& inject, std::uint64_t inputs) {
-    fuzz::CampaignOptions o;
+CampaignOptions Planted(const std::string& inject, std::uint64_t inputs) {
+    CampaignOptions o;
     o.seed = Args().campaign.seed;
     o.inputs = inputs;
     o.chunk = static_cast<unsigned>(inputs);
@@ -150,12 +152,12 @@ protected:
     void TearDown() override { RemoveTree(Planted("", 1).outDir); }
 };
 
-void ExpectOneIncident(const fuzz::Figures& f, fuzz::Incident::Kind kind, fuzz::Owner owner, long long input) {
+void ExpectOneIncident(const Figures& f, Incident::Kind kind, Owner owner, long long input) {
     ASSERT_TRUE(f.fatal.empty()) << f.fatal;
     ASSERT_EQ(f.incidents.size(), 1u);
     EXPECT_EQ(f.incidents[0].kind, kind);
-    EXPECT_EQ(f.incidents[0].owner, owner) << fuzz::OwnerName(f.incidents[0].owner) << " by " << f.incidents[0].module
-                                           << "; chain " << f.incidents[0].chain;
+    EXPECT_EQ(f.incidents[0].owner, owner)
+        << OwnerName(f.incidents[0].owner) << " by " << f.incidents[0].module << "; chain " << f.incidents[0].chain;
     EXPECT_EQ(f.incidents[0].input, input);
     // The worker after it took the rest of the range.
     EXPECT_EQ(f.started, f.inputs);
@@ -167,106 +169,105 @@ void ExpectOneIncident(const fuzz::Figures& f, fuzz::Incident::Kind kind, fuzz::
 // The run itself: every input through IsSupported, GetPictureInfo and
 // GetPicture in file and memory mode.
 TEST(Fuzz, Campaign) {
-    const fuzz::CampaignOptions& options = Args().campaign;
-    const fuzz::Figures f = fuzz::RunCampaign(options);
-    fuzz::PrintFigures(f, options, stdout);
+    const CampaignOptions& options = Args().campaign;
+    const Figures f = RunCampaign(options);
+    PrintFigures(f, options, stdout);
     ASSERT_TRUE(f.fatal.empty()) << f.fatal;
     EXPECT_EQ(f.started, options.inputs) << "every input must at least begin";
-    EXPECT_EQ(f.Crashes(fuzz::Owner::Ours), 0u) << "a crash in our module: see the saved input above";
+    EXPECT_EQ(f.Crashes(Owner::Ours), 0u) << "a crash in our module: see the saved input above";
     EXPECT_EQ(f.CoveredAborts(), 0u) << "the platform's decoder aborted on a file that the plug-in should have refused";
-    EXPECT_EQ(f.Crashes(fuzz::Owner::TestProgram), 0u);
-    EXPECT_EQ(f.Crashes(fuzz::Owner::Unknown), 0u);
-    EXPECT_EQ(f.Hangs(fuzz::Owner::Ours) + f.Hangs(fuzz::Owner::TestProgram) + f.Hangs(fuzz::Owner::Unknown), 0u);
+    EXPECT_EQ(f.Crashes(Owner::TestProgram), 0u);
+    EXPECT_EQ(f.Crashes(Owner::Unknown), 0u);
+    EXPECT_EQ(f.Hangs(Owner::Ours) + f.Hangs(Owner::TestProgram) + f.Hangs(Owner::Unknown), 0u);
     EXPECT_EQ(f.violations, 0u);
     EXPECT_GE(f.LeakRunsJudged(), 1u) << "no worker ran long enough for a leak measurement";
     EXPECT_EQ(f.LeaksOver(), 0u);
     // Not every input may fail: slightly damaged files still decode.
-    const auto& pictures = f.results[fuzz::kFamilyPicture];
+    const auto& pictures = f.results[kFamilyPicture];
     EXPECT_GT(pictures.count(0) ? pictures.at(0) : 0, 0u) << "no GetPicture call succeeded";
-    const auto& supported = f.results[fuzz::kFamilyIsSupported];
+    const auto& supported = f.results[kFamilyIsSupported];
     EXPECT_GT(supported.count(1) ? supported.at(1) : 0, 0u) << "no IsSupported call said yes";
 }
 
 // The harness must see what it claims to see: faults planted on purpose.
 TEST_F(FuzzHarness, CrashInsideThePluginIsOursAndItsInputIsKept) {
-    const fuzz::Figures f = fuzz::RunCampaign(Planted("crash-ours:3", 6));
-    ExpectOneIncident(f, fuzz::Incident::Exception, fuzz::Owner::Ours, 3);
+    const Figures f = RunCampaign(Planted("crash-ours:3", 6));
+    ExpectOneIncident(f, Incident::Exception, Owner::Ours, 3);
     ASSERT_FALSE(f.incidents.empty());
     EXPECT_NE(f.incidents[0].what.find("0xC0000005"), std::string::npos) << f.incidents[0].what;
-    EXPECT_EQ(f.incidents[0].step, fuzz::kGetPictureInfoWFile);
+    EXPECT_EQ(f.incidents[0].step, kGetPictureInfoWFile);
     ASSERT_FALSE(f.incidents[0].saved.empty());
     EXPECT_NE(::GetFileAttributesA(("Z:" + f.incidents[0].saved).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(FuzzHarness, CrashAndAbortInTheTestProgramAreNotThePlatforms) {
-    const fuzz::Figures crash = fuzz::RunCampaign(Planted("crash-harness:2", 4));
-    ExpectOneIncident(crash, fuzz::Incident::Exception, fuzz::Owner::TestProgram, 2);
-    const fuzz::Figures abort = fuzz::RunCampaign(Planted("abort-harness:1", 3));
-    ExpectOneIncident(abort, fuzz::Incident::Abort, fuzz::Owner::TestProgram, 1);
+    const Figures crash = RunCampaign(Planted("crash-harness:2", 4));
+    ExpectOneIncident(crash, Incident::Exception, Owner::TestProgram, 2);
+    const Figures abort = RunCampaign(Planted("abort-harness:1", 3));
+    ExpectOneIncident(abort, Incident::Abort, Owner::TestProgram, 1);
 }
 
 TEST_F(FuzzHarness, ExitWithoutARecordIsThePlatformsOnlyInsideACall) {
-    const fuzz::Figures inside = fuzz::RunCampaign(Planted("exit-call:1", 3));
-    ExpectOneIncident(inside, fuzz::Incident::SilentExit, fuzz::Owner::Platform, 1);
-    const fuzz::Figures between = fuzz::RunCampaign(Planted("exit-harness:1", 3));
-    ExpectOneIncident(between, fuzz::Incident::SilentExit, fuzz::Owner::Unknown, 1);
+    const Figures inside = RunCampaign(Planted("exit-call:1", 3));
+    ExpectOneIncident(inside, Incident::SilentExit, Owner::Platform, 1);
+    const Figures between = RunCampaign(Planted("exit-harness:1", 3));
+    ExpectOneIncident(between, Incident::SilentExit, Owner::Unknown, 1);
 }
 
 TEST_F(FuzzHarness, HangIsStoppedAndAttributed) {
-    fuzz::CampaignOptions o = Planted("hang:1", 3);
+    CampaignOptions o = Planted("hang:1", 3);
     o.stallSeconds = 3;
-    const fuzz::Figures f = fuzz::RunCampaign(o);
-    ExpectOneIncident(f, fuzz::Incident::Hang, fuzz::Owner::TestProgram, 1);
+    const Figures f = RunCampaign(o);
+    ExpectOneIncident(f, Incident::Hang, Owner::TestProgram, 1);
 }
 
 TEST_F(FuzzHarness, LeaksAreSeen) {
-    fuzz::CampaignOptions handles = Planted("leak-handles", 30);
-    handles.warmupRounds = 1;
-    const fuzz::Figures h = fuzz::RunCampaign(handles);
-    ASSERT_TRUE(h.fatal.empty()) << h.fatal;
-    ASSERT_EQ(h.leakRuns.size(), 1u);
-    EXPECT_GE(h.leakRuns[0].handles, 30);
-    EXPECT_EQ(h.LeaksOver(), 1u);
-
-    fuzz::CampaignOptions memory = Planted("leak-memory", 30);
-    memory.warmupRounds = 1;
-    memory.cleanRounds = 1;
-    const fuzz::Figures m = fuzz::RunCampaign(memory);
-    ASSERT_TRUE(m.fatal.empty()) << m.fatal;
-    ASSERT_EQ(m.leakRuns.size(), 1u);
-    EXPECT_GE(m.leakRuns[0].privateBytes, 30 * 0x10000);
-    EXPECT_GE(m.leakRuns[0].cleanPrivate, 0x10000 * 20);
-    EXPECT_EQ(m.LeaksOver(), 1u);
-
-    fuzz::CampaignOptions blocks = Planted("leak-plugin-block", 30);
-    blocks.warmupRounds = 1;
-    const fuzz::Figures b = fuzz::RunCampaign(blocks);
-    ASSERT_TRUE(b.fatal.empty()) << b.fatal;
-    ASSERT_EQ(b.leakRuns.size(), 1u);
-    EXPECT_GE(b.leakRuns[0].ourBlocks, 1);
-    EXPECT_EQ(b.LeaksOver(), 1u);
+    // Each planted leak, and the least that its measurement must show.
+    struct AtLeast {
+        const char* measure;
+        long long LeakRun::*field;
+        long long least;
+    };
+    const struct {
+        const char* inject;
+        unsigned cleanRounds;
+        std::vector<AtLeast> atLeast;
+    } kLeaks[] = {
+        {"leak-handles", 0, {{"handles", &LeakRun::handles, 30}}},
+        {"leak-memory",
+         1,
+         {{"privateBytes", &LeakRun::privateBytes, 30 * 0x10000},
+          {"cleanPrivate", &LeakRun::cleanPrivate, 0x10000 * 20}}},
+        {"leak-plugin-block", 0, {{"ourBlocks", &LeakRun::ourBlocks, 1}}},
+    };
+    for (const auto& leak : kLeaks) {
+        SCOPED_TRACE(leak.inject);
+        CampaignOptions o = Planted(leak.inject, 30);
+        o.warmupRounds = 1;
+        o.cleanRounds = leak.cleanRounds;
+        const Figures f = RunCampaign(o);
+        ASSERT_TRUE(f.fatal.empty()) << f.fatal;
+        ASSERT_EQ(f.leakRuns.size(), 1u);
+        for (const AtLeast& a : leak.atLeast) EXPECT_GE(f.leakRuns[0].*a.field, a.least) << a.measure;
+        EXPECT_EQ(f.LeaksOver(), 1u);
+    }
 }
 
 // Writes inputs --fuzz-first .. of --fuzz-seed to <output>/inputs, to look
 // at or to try elsewhere; runs only when asked for by name.
 TEST(FuzzTool, DISABLED_WriteInputs) {
-    const fuzz::CampaignOptions& o = Args().campaign;
-    fuzz::Corpus corpus;
+    const CampaignOptions& o = Args().campaign;
+    Corpus corpus;
     std::string missing;
     ASSERT_TRUE(corpus.Load(&missing)) << missing;
     const std::wstring dir = o.outDir + L"\\inputs";
     ::CreateDirectoryW(o.outDir.c_str(), nullptr);
     ::CreateDirectoryW(dir.c_str(), nullptr);
     for (std::uint64_t i = o.first; i < o.first + o.inputs; ++i) {
-        const fuzz::Input input = fuzz::MakeInput(corpus, o.seed, i);
+        const Input input = MakeInput(corpus, o.seed, i);
         const std::wstring path = dir + L"\\seed" + std::to_wstring(o.seed) + L"-input" + std::to_wstring(i) + L".jxr";
-        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        if (!input.bytes.empty())
-            ::WriteFile(file, input.bytes.data(), static_cast<DWORD>(input.bytes.size()), &written, nullptr);
-        ::CloseHandle(file);
-        std::printf("%ls: %s of %s: %s\n", path.c_str(), fuzz::MutationName(input.mutation), input.base->name.c_str(),
+        ASSERT_TRUE(WriteFileBytes(path, input.bytes.data(), input.bytes.size()));
+        std::printf("%ls: %s of %s: %s\n", path.c_str(), MutationName(input.mutation), input.base->name.c_str(),
                     input.detail.c_str());
     }
 }
@@ -274,7 +275,9 @@ TEST(FuzzTool, DISABLED_WriteInputs) {
 // Worker mode: started by the tests above, never on its own.
 TEST(FuzzWorker, DISABLED_Run) {
     if (!Args().worker) GTEST_SKIP() << "worker mode is for the fuzzing run's child processes";
-    const int code = fuzz::RunWorker(Args().workerOptions);
+    const int code = RunWorker(Args().workerOptions);
     std::fflush(stdout);
     EXPECT_EQ(code, 0);
 }
+
+}  // namespace testing_support

@@ -20,7 +20,7 @@
 #include "returned_bitmap.h"
 #include "support/test_paths.h"
 
-namespace fuzz {
+namespace testing_support {
 namespace {
 
 // --- The report ------------------------------------------------------------
@@ -283,13 +283,8 @@ public:
         const std::size_t slash = report.find_last_of(L"/\\");
         const std::wstring dir = slash == std::wstring::npos ? L"." : report.substr(0, slash);
         pathW_ = dir + L"\\input-" + std::to_wstring(::GetCurrentProcessId()) + L".jxr";
-        const int length = ::WideCharToMultiByte(CP_ACP, 0, pathW_.c_str(), -1, nullptr, 0, nullptr, nullptr);
-        pathA_.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
-        if (length <= 0 ||
-            ::WideCharToMultiByte(CP_ACP, 0, pathW_.c_str(), -1, pathA_.data(), length, nullptr, nullptr) <= 0) {
-            return false;
-        }
-        pathA_.resize(std::strlen(pathA_.c_str()));
+        pathA_ = Narrow(pathW_, CP_ACP);
+        if (pathA_.empty()) return false;
         injection_ = ParseInjection(options_.inject);
         return true;
     }
@@ -494,6 +489,15 @@ private:
         }
     }
 
+    // A memory step's input, in a guarded block of its own size; false (a
+    // violation) when there is no memory for it.
+    bool HostBlock(long long index, int step, const std::vector<std::uint8_t>& bytes, GuardedBytes& data,
+                   const std::uint8_t*& block) {
+        block = data.Fill(bytes.data(), bytes.size(), bytes.size());
+        if (block == nullptr) Violation(index, step, "harness: no memory for the input");
+        return block != nullptr;
+    }
+
     void PictureInfoStep(long long index, int step, const std::vector<std::uint8_t>& bytes) {
         const bool wide = step == kGetPictureInfoWFile || step == kGetPictureInfoWMemory;
         const bool memory = step == kGetPictureInfoMemory || step == kGetPictureInfoWMemory;
@@ -504,13 +508,7 @@ private:
         std::memcpy(&before, &info, sizeof info);
         GuardedBytes data;
         const std::uint8_t* block = nullptr;
-        if (memory) {
-            block = data.Fill(bytes.data(), bytes.size(), bytes.size());
-            if (block == nullptr) {
-                Violation(index, step, "harness: no memory for the input");
-                return;
-            }
-        }
+        if (memory && !HostBlock(index, step, bytes, data, block)) return;
         Begin(index, step);
         int result = 0;
         if (memory) {
@@ -548,13 +546,7 @@ private:
         const bool memory = step == kGetPictureMemory || step == kGetPictureWMemory;
         GuardedBytes data;
         const std::uint8_t* block = nullptr;
-        if (memory) {
-            block = data.Fill(bytes.data(), bytes.size(), bytes.size());
-            if (block == nullptr) {
-                Violation(index, step, "harness: no memory for the input");
-                return;
-            }
-        }
+        if (memory && !HostBlock(index, step, bytes, data, block)) return;
         // No callback, one that never stops, or one that asks to stop at its n-th call.
         const std::uint64_t kind = r.Below(10);
         const susie::ProgressCallback callback = kind < 4 ? nullptr : OnProgress;
@@ -750,4 +742,4 @@ int RunWorker(const WorkerOptions& options) {
     return 0;
 }
 
-}  // namespace fuzz
+}  // namespace testing_support

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace fuzz {
+namespace testing_support {
 
 struct WorkerOptions {
     std::uint64_t seed = 0;
@@ -47,4 +47,4 @@ struct WorkerOptions {
 // with Z).
 int RunWorker(const WorkerOptions& options);
 
-}  // namespace fuzz
+}  // namespace testing_support

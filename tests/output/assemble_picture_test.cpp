@@ -16,7 +16,7 @@
 
 #include "output/fake_decoder.h"
 #include "output/picture_assembly.h"
-#include "output/settings_key_guard.h"
+#include "support/settings_key_guard.h"
 #include "support/host_slots.h"
 #include "support/platform.h"
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "process_usage.h"
-#include "output/settings_key_guard.h"
+#include "support/settings_key_guard.h"
 #include "plugin.h"
 #include "support/host_slots.h"
 #include "support/platform.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "output/settings_key_guard.h"
+#include "support/settings_key_guard.h"
 #include "plugin.h"
 #include "returned_bitmap.h"
 #include "support/test_paths.h"

@@ -12,14 +12,6 @@
 
 namespace {
 
-std::string ToCodePage932(const std::wstring& text) {
-    const int bytes = ::WideCharToMultiByte(932, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(bytes), '\0');
-    ::WideCharToMultiByte(932, 0, text.c_str(), -1, narrow.data(), bytes, nullptr, nullptr);
-    narrow.resize(static_cast<std::size_t>(bytes) - 1);
-    return narrow;
-}
-
 class CodePage932Test : public testing::Test {
 protected:
     susie::Plugin plugin{testing_support::ModulePath()};
@@ -37,7 +29,7 @@ protected:
 };
 
 TEST_F(CodePage932Test, NarrowExportsOpenJapaneseNames) {
-    const std::string narrow = ToCodePage932(japanesePath);
+    const std::string narrow = testing_support::Narrow(japanesePath, 932);
     ASSERT_NE(narrow.find('\x5C'), std::string::npos) << "the name should hold a 0x5C trail byte";
 
     susie::PictureInfo info{};
@@ -45,10 +37,10 @@ TEST_F(CodePage932Test, NarrowExportsOpenJapaneseNames) {
     EXPECT_EQ(info.width, 5);
     EXPECT_EQ(info.height, 3);
 
-    const robustness::Outcome narrowPicture =
-        robustness::MakeRequest(plugin, japanesePath, robustness::RequestKind::PictureFileNarrow);
-    const robustness::Outcome widePicture =
-        robustness::MakeRequest(plugin, japanesePath, robustness::RequestKind::PictureFileWide);
+    const testing_support::Outcome narrowPicture =
+        testing_support::MakeRequest(plugin, japanesePath, testing_support::RequestKind::PictureFileNarrow);
+    const testing_support::Outcome widePicture =
+        testing_support::MakeRequest(plugin, japanesePath, testing_support::RequestKind::PictureFileWide);
     EXPECT_EQ(narrowPicture.result, 0);
     EXPECT_EQ(narrowPicture, widePicture);
 
@@ -60,7 +52,7 @@ TEST_F(CodePage932Test, NarrowExportsOpenJapaneseNames) {
 // convert the name, and the request is refused rather than made on some
 // other name.
 TEST_F(CodePage932Test, NamesTheCodePageCannotConvertAreRefused) {
-    const std::string directory = ToCodePage932(testing_support::ScratchDirectory());
+    const std::string directory = testing_support::Narrow(testing_support::ScratchDirectory(), 932);
     const std::string broken = directory + "/\x81\x20picture.jxr";
     susie::PictureInfo info{};
     EXPECT_EQ(plugin.GetPictureInfo(broken.c_str(), 0, susie::kFromFile, &info), 8);

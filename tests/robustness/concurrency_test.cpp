@@ -17,11 +17,11 @@
 
 namespace {
 
-using robustness::kRequestKinds;
-using robustness::MakeRequest;
-using robustness::Outcome;
-using robustness::RequestFixtures;
-using robustness::RequestKind;
+using testing_support::kRequestKinds;
+using testing_support::MakeRequest;
+using testing_support::Outcome;
+using testing_support::RequestFixtures;
+using testing_support::RequestKind;
 
 using Reference = std::map<std::pair<std::size_t, int>, Outcome>;
 

@@ -17,10 +17,10 @@
 
 namespace {
 
-using robustness::CountThreads;
-using robustness::MakeRequest;
-using robustness::Outcome;
-using robustness::RequestKind;
+using testing_support::CountThreads;
+using testing_support::MakeRequest;
+using testing_support::Outcome;
+using testing_support::RequestKind;
 
 // What the process holds, as a host would watch it.
 struct Usage {
@@ -277,7 +277,7 @@ TEST(RequestMemory, MemoryModeRequestsReleaseTheirCopies) {
             hostkit::ReturnedBitmap picture;
             const int result =
                 plugin.GetPicture(data, length, susie::kFromMemory, &picture.header, &picture.bits, nullptr, 0);
-            ASSERT_EQ(robustness::TakePicture(result, picture).result, 0);
+            ASSERT_EQ(testing_support::TakePicture(result, picture).result, 0);
         }
     };
     requests(3);

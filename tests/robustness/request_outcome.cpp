@@ -10,17 +10,8 @@
 
 #include "support/test_paths.h"
 
-namespace robustness {
+namespace testing_support {
 namespace {
-
-// The name as a host of the ANSI code page holds it.
-std::string Narrow(const std::wstring& text) {
-    const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow.data(), bytes, nullptr, nullptr);
-    narrow.resize(static_cast<std::size_t>(bytes > 0 ? bytes - 1 : 0));
-    return narrow;
-}
 
 // File contents are read once and shared by all threads.
 const std::vector<std::uint8_t>& BytesOf(const std::wstring& path) {
@@ -30,14 +21,7 @@ const std::vector<std::uint8_t>& BytesOf(const std::wstring& path) {
     auto it = cache.find(path);
     if (it == cache.end()) {
         std::vector<std::uint8_t> bytes;
-        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            bytes.resize(::GetFileSize(file, nullptr));
-            DWORD read = 0;
-            if (!bytes.empty()) ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-            bytes.resize(read);
-            ::CloseHandle(file);
-        }
+        ReadWholeFile(path, bytes);  // a missing file gives no bytes
         it = cache.emplace(path, std::move(bytes)).first;
     }
     return it->second;
@@ -88,7 +72,7 @@ Outcome TakePicture(int result, hostkit::ReturnedBitmap& picture) {
 }
 
 Outcome MakeRequest(const susie::Plugin& plugin, const std::wstring& fixture, RequestKind kind) {
-    const std::string narrow = Narrow(fixture);
+    const std::string narrow = Narrow(fixture, CP_ACP);  // as a host of the ANSI code page holds it
     const std::vector<std::uint8_t>& bytes = BytesOf(fixture);
     // Hosts read the first 2 KB into a zero-filled buffer.
     std::vector<char> firstBytes(2048, 0);
@@ -118,29 +102,24 @@ Outcome MakeRequest(const susie::Plugin& plugin, const std::wstring& fixture, Re
         if (bytes.empty()) return outcome;
         outcome.result = plugin.GetPictureInfo(data, length, susie::kFromMemory, &info);
         break;
-    case RequestKind::PictureFileNarrow: {
-        // The call must come before its handles are read.
-        const int result =
-            plugin.GetPicture(narrow.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
-        return TakePicture(result, picture);
-    }
-    case RequestKind::PictureFileWide: {
-        const int result =
-            plugin.GetPictureW(fixture.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0);
-        return TakePicture(result, picture);
-    }
-    case RequestKind::PictureMemoryNarrow: {
+    // TakePicture reads the handles only after the call has filled them.
+    case RequestKind::PictureFileNarrow:
+        return TakePicture(
+            plugin.GetPicture(narrow.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0),
+            picture);
+    case RequestKind::PictureFileWide:
+        return TakePicture(
+            plugin.GetPictureW(fixture.c_str(), 0, susie::kFromFile, &picture.header, &picture.bits, nullptr, 0),
+            picture);
+    case RequestKind::PictureMemoryNarrow:
         if (bytes.empty()) return outcome;
-        const int result =
-            plugin.GetPicture(data, length, susie::kFromMemory, &picture.header, &picture.bits, nullptr, 0);
-        return TakePicture(result, picture);
-    }
-    case RequestKind::PictureMemoryWide: {
+        return TakePicture(
+            plugin.GetPicture(data, length, susie::kFromMemory, &picture.header, &picture.bits, nullptr, 0), picture);
+    case RequestKind::PictureMemoryWide:
         if (bytes.empty()) return outcome;
-        const int result = plugin.GetPictureW(reinterpret_cast<LPCWSTR>(data), length, susie::kFromMemory,
-                                              &picture.header, &picture.bits, nullptr, 0);
-        return TakePicture(result, picture);
-    }
+        return TakePicture(plugin.GetPictureW(reinterpret_cast<LPCWSTR>(data), length, susie::kFromMemory,
+                                              &picture.header, &picture.bits, nullptr, 0),
+                           picture);
     }
     const auto* record = reinterpret_cast<const std::uint8_t*>(&info);
     outcome.header.assign(record, record + sizeof info);
@@ -161,4 +140,4 @@ int CountThreads() {
     return count;
 }
 
-}  // namespace robustness
+}  // namespace testing_support

@@ -13,7 +13,7 @@
 #include "plugin.h"
 #include "returned_bitmap.h"
 
-namespace robustness {
+namespace testing_support {
 
 struct Outcome {
     int result = -100;
@@ -48,4 +48,4 @@ Outcome TakePicture(int result, hostkit::ReturnedBitmap& picture);
 // Threads running in this process.
 int CountThreads();
 
-}  // namespace robustness
+}  // namespace testing_support

@@ -13,9 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -24,6 +22,7 @@
 #include <vector>
 
 #include "plugin.h"
+#include "support/settings_key_guard.h"
 #include "support/test_paths.h"
 
 namespace {
@@ -34,9 +33,7 @@ std::uint32_t WindowId(HWND window) { return static_cast<std::uint32_t>(reinterp
 
 using testing_support::ModuleFileName;
 using testing_support::ModulePath;
-
-constexpr wchar_t kVendorKeyPath[] = L"Software\\Zodirudu_Revav";
-constexpr wchar_t kKeyPath[] = L"Software\\Zodirudu_Revav\\Rorurera.spi";
+using testing_support::Narrow;
 
 constexpr UINT kSelectColor = WM_USER + 1;
 
@@ -65,7 +62,7 @@ constexpr COLORREF kBlue = 0xFF0000;
 constexpr COLORREF kMagenta = 0xFF00FF;
 constexpr COLORREF kBlack = 0x000000;
 
-using History = std::array<COLORREF, 8>;
+using History = rorurera::ColorHistory;
 constexpr History kDefaultHistory = {kGrey, kRed, kYellow, kGreen, kCyan, kBlue, kMagenta, kBlack};
 
 // Colours print as 0x00BBGGRR in failure messages.
@@ -83,123 +80,20 @@ std::vector<Color> AsColors(const std::array<COLORREF, N>& colors) {
     return std::vector<Color>(colors.begin(), colors.end());
 }
 
-std::string Narrow(const std::wstring& text) {
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string result(size > 0 ? size - 1 : 0, '\0');
-    if (size > 1) ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, result.data(), size, nullptr, nullptr);
-    return result;
-}
-
 // --- the settings key ---------------------------------------------------------
 
-struct StoredValue {
-    DWORD type = 0;
-    std::vector<std::uint8_t> bytes;
-    bool operator==(const StoredValue&) const = default;
-};
-using StoredValues = std::map<std::wstring, StoredValue>;
+using testing_support::BinaryColors;
+using testing_support::kSettingsParentKey;
+using testing_support::SavedSettings;
+using testing_support::SettingsKeyGuard;
+using testing_support::StoredValue;
+using testing_support::StoredValues;
 
-void PrintTo(const StoredValue& value, std::ostream* out) {
-    *out << "type " << value.type << ", " << value.bytes.size() << " bytes";
-}
-
-bool KeyExists(const wchar_t* path) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    ::RegCloseKey(key);
-    return true;
-}
-
-// Every value of the settings key; nothing when the key is absent.
-std::optional<StoredValues> ReadSettingsKey() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
-    StoredValues values;
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[256];
-        DWORD nameLength = 256;
-        DWORD type = 0;
-        std::vector<std::uint8_t> bytes(4096);
-        DWORD size = static_cast<DWORD>(bytes.size());
-        if (::RegEnumValueW(key, index, name, &nameLength, nullptr, &type, bytes.data(), &size) != ERROR_SUCCESS) {
-            break;
-        }
-        bytes.resize(size);
-        values[name] = StoredValue{type, bytes};
-    }
-    ::RegCloseKey(key);
-    return values;
-}
-
-void WriteValue(const wchar_t* name, DWORD type, const void* data, DWORD size) {
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                                &key, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-    ::RegCloseKey(key);
-}
-
-void WriteDword(const wchar_t* name, DWORD value) { WriteValue(name, REG_DWORD, &value, sizeof value); }
+constexpr auto ReadSettingsKey = &SettingsKeyGuard::ReadAll;
 
 void WriteColors(const wchar_t* name, const std::vector<COLORREF>& colors) {
-    WriteValue(name, REG_BINARY, colors.data(), static_cast<DWORD>(colors.size() * sizeof(COLORREF)));
+    SettingsKeyGuard::Write(name, REG_BINARY, colors.data(), colors.size() * sizeof(COLORREF));
 }
-
-void DeleteKey(const wchar_t* path) {
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, path);
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, path);
-}
-
-StoredValue DwordValue(DWORD value) {
-    StoredValue stored{REG_DWORD, std::vector<std::uint8_t>(4)};
-    std::memcpy(stored.bytes.data(), &value, 4);
-    return stored;
-}
-
-template <std::size_t N>
-StoredValue BinaryColors(const std::array<COLORREF, N>& colors) {
-    StoredValue stored{REG_BINARY, std::vector<std::uint8_t>(N * 4)};
-    std::memcpy(stored.bytes.data(), colors.data(), N * 4);
-    return stored;
-}
-
-// What OK writes: exactly these five values.
-StoredValues SavedSettings(const History& history, COLORREF color, DWORD alpha, DWORD toneMap = 1, DWORD sdrWhite = 0) {
-    return {{L"ColorHistory", BinaryColors(history)},
-            {L"Color", DwordValue(color)},
-            {L"Alpha", DwordValue(alpha)},
-            {L"HdrToneMap", DwordValue(toneMap)},
-            {L"HdrSdrWhite", DwordValue(sdrWhite)}};
-}
-
-// Takes the settings key away for one test and puts back what was there.
-class SettingsKeyGuard {
-public:
-    SettingsKeyGuard() : vendorExisted_(KeyExists(kVendorKeyPath)), saved_(ReadSettingsKey()) { DeleteKey(kKeyPath); }
-    ~SettingsKeyGuard() {
-        DeleteKey(kKeyPath);
-        if (saved_) {
-            HKEY key = nullptr;
-            if (::RegCreateKeyExW(HKEY_CURRENT_USER, kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                                  &key, nullptr) == ERROR_SUCCESS) {
-                for (const auto& [name, value] : *saved_) {
-                    ::RegSetValueExW(key, name.c_str(), 0, value.type, value.bytes.data(),
-                                     static_cast<DWORD>(value.bytes.size()));
-                }
-                ::RegCloseKey(key);
-            }
-        } else if (!vendorExisted_) {
-            ::RegDeleteKeyW(HKEY_CURRENT_USER, kVendorKeyPath);  // fails, as it should, when other keys live there
-        }
-    }
-    SettingsKeyGuard(const SettingsKeyGuard&) = delete;
-    SettingsKeyGuard& operator=(const SettingsKeyGuard&) = delete;
-
-private:
-    bool vendorExisted_;
-    std::optional<StoredValues> saved_;
-};
 
 // --- windows --------------------------------------------------------------------
 
@@ -284,7 +178,6 @@ public:
     ConfigurationRun& operator=(const ConfigurationRun&) = delete;
 
     HWND Owner() const { return owner_; }
-    DWORD ThreadId() const { return threadId_; }
 
     // The first visible dialog window of the thread other than `except`;
     // null when none appears.
@@ -416,29 +309,18 @@ std::string SwatchMismatch(const Canvas& canvas, COLORREF fill) {
     return {};
 }
 
-// The colours that the swatch and the eight history buttons show on screen.
-struct Shown {
-    Color swatch;
-    std::vector<Color> history;
-};
-
-Shown ShownColors(HWND dialog) {
-    Shown shown{};
+// What the swatch (in its frame) and the eight history buttons show on screen.
+void ExpectShown(HWND dialog, COLORREF color, const History& history) {
     const auto swatch = PaintControl(dialog, kSwatch);
-    shown.swatch = Color{swatch->At(swatch->Width() / 2, swatch->Height() / 2)};
-    EXPECT_EQ(SwatchMismatch(*swatch, shown.swatch.value), "") << "swatch";
+    const COLORREF centre = swatch->At(swatch->Width() / 2, swatch->Height() / 2);
+    EXPECT_EQ(SwatchMismatch(*swatch, centre), "") << "swatch";
+    EXPECT_EQ(Color{centre}, Color{color}) << "swatch";
+    std::vector<Color> shown;
     for (int i = 0; i < 8; ++i) {
         const auto button = PaintControl(dialog, kHistory1 + i);
-        const COLORREF centre = button->At(button->Width() / 2, button->Height() / 2);
-        shown.history.push_back(Color{centre});
+        shown.push_back(Color{button->At(button->Width() / 2, button->Height() / 2)});
     }
-    return shown;
-}
-
-void ExpectShown(HWND dialog, COLORREF color, const History& history) {
-    const Shown shown = ShownColors(dialog);
-    EXPECT_EQ(shown.swatch, Color{color});
-    EXPECT_EQ(shown.history, AsColors(history));
+    EXPECT_EQ(shown, AsColors(history));
 }
 
 // --- fixtures -------------------------------------------------------------------
@@ -450,11 +332,20 @@ protected:
         ASSERT_NE(plugin_.ConfigurationDlg, nullptr);
     }
 
-    // Starts ConfigurationDlg(owner, function) on its own thread.
-    std::unique_ptr<ConfigurationRun> Start(int function, bool withOwner = false) {
+    // Starts ConfigurationDlg(owner, function) on its own thread, inside a
+    // hook of that thread when one is given (999 when it cannot be set).
+    std::unique_ptr<ConfigurationRun> Start(int function, bool withOwner = false, int hookType = 0,
+                                            HOOKPROC hook = nullptr) {
         const auto configure = plugin_.ConfigurationDlg;
         return std::make_unique<ConfigurationRun>(
-            [configure, function](HWND owner) { return configure(owner, function); }, withOwner);
+            [configure, function, hookType, hook](HWND owner) {
+                const HHOOK set = hook ? ::SetWindowsHookExW(hookType, hook, nullptr, ::GetCurrentThreadId()) : nullptr;
+                if (hook != nullptr && set == nullptr) return 999;
+                const int result = configure(owner, function);
+                if (set != nullptr) ::UnhookWindowsHookEx(set);
+                return result;
+            },
+            withOwner);
     }
 
     susie::Plugin plugin_{ModulePath()};
@@ -480,190 +371,9 @@ protected:
     std::unique_ptr<ConfigurationRun> run_;
 };
 
-// --- the dialog template ----------------------------------------------------------
-
-// Reads a DLGTEMPLATEEX field by field.
-class TemplateReader {
-public:
-    TemplateReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-
-    bool Overrun() const { return overrun_; }
-    std::size_t Offset() const { return offset_; }
-    std::size_t Size() const { return size_; }
-
-    std::uint8_t Byte() { return static_cast<std::uint8_t>(Take(1)); }
-    std::uint16_t Word() { return static_cast<std::uint16_t>(Take(2)); }
-    std::uint32_t Dword() { return static_cast<std::uint32_t>(Take(4)); }
-    std::int16_t Short() { return static_cast<std::int16_t>(Word()); }
-    std::wstring String() {
-        std::wstring text;
-        for (wchar_t c = static_cast<wchar_t>(Word()); c != 0 && !overrun_; c = static_cast<wchar_t>(Word())) {
-            text.push_back(c);
-        }
-        return text;
-    }
-    // A name or an ordinal: 0xFFFF and a number, or a string (empty when 0).
-    struct NameOrOrdinal {
-        std::uint16_t ordinal = 0;
-        std::wstring name;
-    };
-    NameOrOrdinal NameOrNumber() {
-        NameOrOrdinal result;
-        const std::uint16_t first = Word();
-        if (first == 0xFFFF) {
-            result.ordinal = Word();
-            return result;
-        }
-        if (first == 0) return result;
-        result.name.push_back(static_cast<wchar_t>(first));
-        result.name += String();
-        return result;
-    }
-    void AlignTo4() { offset_ = (offset_ + 3) & ~static_cast<std::size_t>(3); }
-
-private:
-    std::uint32_t Take(std::size_t count) {
-        if (offset_ + count > size_) {
-            overrun_ = true;
-            offset_ = size_;
-            return 0;
-        }
-        std::uint32_t value = 0;
-        for (std::size_t i = 0; i < count; ++i) value |= static_cast<std::uint32_t>(data_[offset_ + i]) << (8 * i);
-        offset_ += count;
-        return value;
-    }
-
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t offset_ = 0;
-    bool overrun_ = false;
-};
-
-struct ExpectedControl {
-    DWORD id;
-    WORD classAtom;  // 0x0080 Button, 0x0082 Static
-    const wchar_t* text;
-    DWORD style;
-    short x, y, width, height;
-};
-
-constexpr WORD kButton = 0x0080;
-constexpr WORD kStatic = 0x0082;
-constexpr WORD kComboBox = 0x0085;
-constexpr DWORD kNoId = 0xFFFFFFFF;
-constexpr DWORD kChildVisible = WS_CHILD | WS_VISIBLE;
-constexpr DWORD kHistoryStyle = kChildVisible | WS_TABSTOP | BS_OWNERDRAW;
-
-const ExpectedControl kExpectedControls[19] = {
-    {kNoId, kButton, L"アルファ情報の片づけ方", kChildVisible | WS_GROUP | BS_GROUPBOX, 6, 6, 198, 66},
-    {1002, kButton, L"アルファ情報を除去(&R)", kChildVisible | BS_AUTORADIOBUTTON, 12, 18, 75, 10},
-    {1003, kButton, L"指定した色と合成(&T)", kChildVisible | BS_AUTORADIOBUTTON, 12, 42, 73, 10},
-    {1016, kButton, L"", kChildVisible | WS_DISABLED | BS_OWNERDRAW, 103, 37, 12, 12},
-    {1004, kButton, L"色の設定(&C)", kChildVisible | WS_GROUP | WS_TABSTOP | BS_PUSHBUTTON, 115, 36, 82, 14},
-    {1005, kButton, L"&1", kHistoryStyle, 117, 54, 10, 12},
-    {1006, kButton, L"&2", kHistoryStyle, 127, 54, 10, 12},
-    {1007, kButton, L"&3", kHistoryStyle, 137, 54, 10, 12},
-    {1008, kButton, L"&4", kHistoryStyle, 147, 54, 10, 12},
-    {1009, kButton, L"&5", kHistoryStyle, 157, 54, 10, 12},
-    {1010, kButton, L"&6", kHistoryStyle, 167, 54, 10, 12},
-    {1011, kButton, L"&7", kHistoryStyle, 177, 54, 10, 12},
-    {1012, kButton, L"&8", kHistoryStyle, 187, 54, 10, 12},
-    {kNoId, kStatic, L"履歴", kChildVisible | WS_GROUP | SS_LEFT, 102, 56, 15, 8},
-    {1018, kButton, L"Exifの向き情報があれば使う(&E)", kChildVisible | WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX, 6, 81,
-     102, 10},
-    {1019, kButton, L"HDRトーンマップ(&H)", kChildVisible | WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX, 6, 81, 72, 10},
-    {1020, kComboBox, L"", kChildVisible | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST, 78, 79, 32, 120},
-    {IDOK, kButton, L"OK", kChildVisible | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON, 114, 78, 42, 18},
-    {IDCANCEL, kButton, L"キャンセル", kChildVisible | WS_TABSTOP | BS_PUSHBUTTON, 162, 78, 42, 18},
-};
-
-class DialogTemplateTest : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(plugin_.Loaded()) << "error " << plugin_.LoadError();
-        const HRSRC resource = ::FindResourceExW(plugin_.Module(), RT_DIALOG, MAKEINTRESOURCEW(101),
-                                                 MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
-        ASSERT_NE(resource, nullptr) << "no dialog 101 in language 1041";
-        const HGLOBAL loaded = ::LoadResource(plugin_.Module(), resource);
-        ASSERT_NE(loaded, nullptr);
-        data_ = static_cast<const std::uint8_t*>(::LockResource(loaded));
-        size_ = ::SizeofResource(plugin_.Module(), resource);
-        ASSERT_NE(data_, nullptr);
-    }
-
-    susie::Plugin plugin_{ModulePath()};
-    const std::uint8_t* data_ = nullptr;
-    std::size_t size_ = 0;
-};
-
-TEST_F(DialogTemplateTest, HeaderIsTheJapaneseSettingsDialog) {
-    TemplateReader reader(data_, size_);
-    EXPECT_EQ(reader.Word(), 1);       // dlgVer
-    EXPECT_EQ(reader.Word(), 0xFFFF);  // signature: an extended template
-    EXPECT_EQ(reader.Dword(), 0u);     // help id
-    EXPECT_EQ(reader.Dword(), 0u);     // extended style
-    const DWORD style = reader.Dword();
-    EXPECT_EQ(style, 0x80C800C8u);
-    EXPECT_EQ(style, static_cast<DWORD>(WS_POPUP | WS_BORDER | WS_DLGFRAME | WS_SYSMENU | DS_SETFONT | DS_MODALFRAME |
-                                        DS_FIXEDSYS));
-    EXPECT_EQ(reader.Word(), 19);  // controls
-    EXPECT_EQ(reader.Short(), 0);
-    EXPECT_EQ(reader.Short(), 0);
-    EXPECT_EQ(reader.Short(), 211);
-    EXPECT_EQ(reader.Short(), 104);
-    const auto menu = reader.NameOrNumber();
-    EXPECT_EQ(menu.ordinal, 0);
-    EXPECT_EQ(menu.name, L"");
-    const auto windowClass = reader.NameOrNumber();
-    EXPECT_EQ(windowClass.ordinal, 0);
-    EXPECT_EQ(windowClass.name, L"");
-    EXPECT_EQ(reader.String(), L"Dialog");
-    EXPECT_EQ(reader.Word(), 9);    // point size
-    EXPECT_EQ(reader.Word(), 400);  // weight
-    EXPECT_EQ(reader.Byte(), 0);    // not italic
-    EXPECT_EQ(reader.Byte(), 128);  // Shift JIS
-    EXPECT_EQ(reader.String(), L"MS Shell Dlg");
-    EXPECT_FALSE(reader.Overrun());
-}
-
-TEST_F(DialogTemplateTest, NineteenControlsInTabOrder) {
-    TemplateReader reader(data_, size_);
-    // Skip the header, read field by field in the other test.
-    reader.Word(), reader.Word(), reader.Dword(), reader.Dword(), reader.Dword();
-    ASSERT_EQ(reader.Word(), 19);
-    for (int i = 0; i < 4; ++i) reader.Short();
-    reader.NameOrNumber(), reader.NameOrNumber(), reader.String();
-    reader.Word(), reader.Word(), reader.Byte(), reader.Byte(), reader.String();
-
-    for (int index = 0; index < 19; ++index) {
-        const ExpectedControl& expected = kExpectedControls[index];
-        SCOPED_TRACE("control " + std::to_string(index + 1));
-        reader.AlignTo4();
-        EXPECT_EQ(reader.Dword(), 0u);  // help id
-        EXPECT_EQ(reader.Dword(), 0u);  // extended style
-        EXPECT_EQ(reader.Dword(), expected.style);
-        EXPECT_EQ(reader.Short(), expected.x);
-        EXPECT_EQ(reader.Short(), expected.y);
-        EXPECT_EQ(reader.Short(), expected.width);
-        EXPECT_EQ(reader.Short(), expected.height);
-        EXPECT_EQ(reader.Dword(), expected.id);
-        const auto windowClass = reader.NameOrNumber();
-        EXPECT_EQ(windowClass.ordinal, expected.classAtom);
-        EXPECT_EQ(windowClass.name, L"");
-        const auto text = reader.NameOrNumber();
-        EXPECT_EQ(text.ordinal, 0);
-        EXPECT_EQ(Narrow(text.name), Narrow(expected.text));
-        EXPECT_EQ(reader.Word(), 0);  // no creation data
-        ASSERT_FALSE(reader.Overrun());
-    }
-    // Nothing follows the last control but padding.
-    EXPECT_LE(size_ - reader.Offset(), 3u);
-}
-
 // --- ConfigurationDlg ---------------------------------------------------------------
 
-thread_local int g_windowsCreated = 0;
+std::atomic<int> g_windowsCreated{0};  // by the thread of the run that hooks it
 LRESULT CALLBACK CountCreatedWindows(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND) ++g_windowsCreated;
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
@@ -672,21 +382,10 @@ LRESULT CALLBACK CountCreatedWindows(int code, WPARAM wParam, LPARAM lParam) {
 TEST_F(ConfigurationTest, OtherFunctionsAreNotImplementedAndCreateNoWindow) {
     for (const int function : {2, -1, 3, 1000}) {
         SCOPED_TRACE("function " + std::to_string(function));
-        std::atomic<int> created{-1};
-        const auto configure = plugin_.ConfigurationDlg;
-        ConfigurationRun run(
-            [&created, configure, function](HWND owner) {
-                const HHOOK hook = ::SetWindowsHookExW(WH_CBT, CountCreatedWindows, nullptr, ::GetCurrentThreadId());
-                if (hook == nullptr) return 999;
-                g_windowsCreated = 0;
-                const int result = configure(owner, function);
-                ::UnhookWindowsHookEx(hook);
-                created = g_windowsCreated;
-                return result;
-            },
-            true);
-        EXPECT_EQ(run.Result(3000), std::optional<int>(-1));
-        EXPECT_EQ(created.load(), 0);
+        g_windowsCreated = 0;
+        const auto run = Start(function, true, WH_CBT, CountCreatedWindows);
+        EXPECT_EQ(run->Result(3000), std::optional<int>(-1));
+        EXPECT_EQ(g_windowsCreated.load(), 0);
     }
 }
 
@@ -724,18 +423,19 @@ TEST_F(ConfigurationTest, SettingsDialogIsModalOverTheHostWindow) {
 // For one test the vendor key is volatile; afterwards it is as it was.
 class VolatileVendorKey {
 public:
-    VolatileVendorKey() : existed_(KeyExists(kVendorKeyPath)) {
-        DeleteKey(kVendorKeyPath);
+    VolatileVendorKey() : existed_(testing_support::KeyExists(kSettingsParentKey.c_str())) {
+        DeleteVendorKey();
         HKEY key = nullptr;
-        created_ = ::RegCreateKeyExW(HKEY_CURRENT_USER, kVendorKeyPath, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
-                                     nullptr, &key, nullptr) == ERROR_SUCCESS;
+        created_ = ::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsParentKey.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                                     KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS;
         if (created_) ::RegCloseKey(key);
     }
     ~VolatileVendorKey() {
-        DeleteKey(kVendorKeyPath);
+        DeleteVendorKey();
         HKEY key = nullptr;
-        if (existed_ && ::RegCreateKeyExW(HKEY_CURRENT_USER, kVendorKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                          KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        if (existed_ &&
+            ::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsParentKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
             ::RegCloseKey(key);
         }
     }
@@ -744,6 +444,10 @@ public:
     bool Created() const { return created_; }
 
 private:
+    static void DeleteVendorKey() {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsParentKey.c_str());
+        ::RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsParentKey.c_str());
+    }
     bool existed_;
     bool created_ = false;
 };
@@ -760,7 +464,7 @@ DWORD SubkeyCount(const wchar_t* path) {
 
 TEST_F(ConfigurationTest, OkWithoutAWritableKeyEndsTheDialogWithInternalError) {
     // A non-volatile key cannot be created under a volatile one.
-    if (SubkeyCount(kVendorKeyPath) != 0) GTEST_SKIP() << "other keys live under the vendor key";
+    if (SubkeyCount(kSettingsParentKey.c_str()) != 0) GTEST_SKIP() << "other keys live under the vendor key";
     const VolatileVendorKey vendor;
     ASSERT_TRUE(vendor.Created());
 
@@ -775,15 +479,21 @@ TEST_F(ConfigurationTest, OkWithoutAWritableKeyEndsTheDialogWithInternalError) {
 
 // --- the settings dialog ------------------------------------------------------------
 
+// The radio buttons show `remove`; the colour choice is usable only without
+// it, the swatch never.
+void ExpectAlphaChoice(HWND dialog, bool remove) {
+    EXPECT_EQ(Checked(dialog, kAlphaRemove), remove);
+    EXPECT_EQ(Checked(dialog, kAlphaComposite), !remove);
+    EXPECT_EQ(Enabled(dialog, kChooseColor), !remove);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(Enabled(dialog, kHistory1 + i), !remove) << "history button " << i + 1;
+    EXPECT_FALSE(Enabled(dialog, kSwatch));
+}
+
 TEST_F(SettingsDialogTest, FirstUseShowsTheDefaults) {
     const HWND dialog = Open();
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(Narrow(TextOf(dialog)), Narrow(ModuleFileName()));
-    EXPECT_TRUE(Checked(dialog, kAlphaComposite));
-    EXPECT_FALSE(Checked(dialog, kAlphaRemove));
-    EXPECT_TRUE(Enabled(dialog, kChooseColor));
-    for (int i = 0; i < 8; ++i) EXPECT_TRUE(Enabled(dialog, kHistory1 + i)) << "history button " << i + 1;
-    EXPECT_FALSE(Enabled(dialog, kSwatch));
+    ExpectAlphaChoice(dialog, false);
     ASSERT_NE(::GetDlgItem(dialog, kExifOrientation), nullptr);
     EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(dialog, kExifOrientation)));
     EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(dialog, kHdrToneMap)));
@@ -796,142 +506,130 @@ TEST_F(SettingsDialogTest, FirstUseShowsTheDefaults) {
     EXPECT_EQ(ReadSettingsKey(), std::nullopt) << "opening and cancelling writes nothing";
 }
 
-TEST_F(SettingsDialogTest, HistoryButtonMakesItsColourCurrentAndOkStoresIt) {
+// What the swatch and the history buttons show.
+struct Shown {
+    COLORREF color;
+    History history;
+};
+
+// A history case: what is stored, what the dialog opens with, then each
+// step (a click on history button `click`, 0 .. 7, or with -1 the selection
+// of `select` as the picker makes it) and what it shows after it. OK stores
+// what shows last.
+struct HistoryCase {
+    const char* name;
+    std::vector<COLORREF> storedHistory;  // empty: none stored
+    std::optional<COLORREF> storedColor;
+    Shown opened;
+    struct Step {
+        int click;
+        COLORREF select;
+        Shown then;
+    };
+    std::vector<Step> steps;
+};
+
+constexpr COLORREF kA = 0x0000AA, kB = 0x00BB00, kC = 0xCC0000, kD = 0x0D0D0D, kE = 0x0E0E0E, kCurrent = 0x111111;
+
+// clang-format off
+const HistoryCase kHistoryCases[] = {
+    {"HistoryButtonMakesItsColourCurrentAndOkStoresIt", {}, std::nullopt, {kWhite, kDefaultHistory},
+     {{1, 0, {kRed, {kWhite, kGrey, kYellow, kGreen, kCyan, kBlue, kMagenta, kBlack}}}}},
+    {"FirstEntryTradesPlacesWithTheCurrentColour", {}, std::nullopt, {kWhite, kDefaultHistory},
+     {{0, 0, {kGrey, {kWhite, kRed, kYellow, kGreen, kCyan, kBlue, kMagenta, kBlack}}},
+      {0, 0, {kWhite, kDefaultHistory}}}},
+    {"NewColourGoesInAndTheOldestFallsOff", {}, std::nullopt, {kWhite, kDefaultHistory},
+     {{-1, 0x563412, {0x563412, {kWhite, kGrey, kRed, kYellow, kGreen, kCyan, kBlue, kMagenta}}},
+      {-1, 0x010101, {0x010101, {0x563412, kWhite, kGrey, kRed, kYellow, kGreen, kCyan, kBlue}}}}},
+    // Red is also history entry 2.
+    {"ChoosingTheCurrentColourAgainChangesNothing", {}, kRed, {kRed, kDefaultHistory},
+     {{1, 0, {kRed, kDefaultHistory}}, {-1, kRed, {kRed, kDefaultHistory}}}},
+    // b: the first b leaves, the second stays; a: found at 1, the copy at 2 stays.
+    {"StoredDuplicatesStayAndASelectionTakesOnlyTheFirstMatch", {kA, kB, kA, kCurrent, kC, kB, kD, kE}, kCurrent,
+     {kCurrent, {kA, kB, kA, kCurrent, kC, kB, kD, kE}},
+     {{1, 0, {kB, {kCurrent, kA, kA, kCurrent, kC, kB, kD, kE}}},
+      {-1, kA, {kA, {kB, kCurrent, kA, kCurrent, kC, kB, kD, kE}}}}},
+    {"ShortStoredHistoryReplacesOnlyItsLeadingEntries", {0x000001, 0x000002, 0x000003}, std::nullopt,
+     {kWhite, {0x000001, 0x000002, 0x000003, kGreen, kCyan, kBlue, kMagenta, kBlack}}, {}},
+};
+// clang-format on
+
+class HistoryTest : public SettingsDialogTest, public testing::WithParamInterface<HistoryCase> {};
+
+TEST_P(HistoryTest, ShowsEachStepAndOkStoresTheLast) {
+    const HistoryCase& c = GetParam();
+    if (!c.storedHistory.empty()) WriteColors(L"ColorHistory", c.storedHistory);
+    if (c.storedColor) SettingsKeyGuard::WriteDword(L"Color", *c.storedColor);
     const HWND dialog = Open();
     ASSERT_NE(dialog, nullptr);
-    Click(dialog, kHistory1 + 1);  // red
-    const History expected = {kWhite, kGrey, kYellow, kGreen, kCyan, kBlue, kMagenta, kBlack};
-    ExpectShown(dialog, kRed, expected);
-
+    ExpectShown(dialog, c.opened.color, c.opened.history);
+    Shown last = c.opened;
+    for (std::size_t i = 0; i < c.steps.size(); ++i) {
+        SCOPED_TRACE("step " + std::to_string(i + 1));
+        const HistoryCase::Step& step = c.steps[i];
+        if (step.click >= 0) {
+            Click(dialog, kHistory1 + step.click);
+        } else {
+            ::SendMessageW(dialog, kSelectColor, step.select, 0);
+        }
+        ExpectShown(dialog, step.then.color, step.then.history);
+        last = step.then;
+    }
     EXPECT_EQ(CloseWith(dialog, IDOK), std::optional<int>(0));
-    EXPECT_EQ(ReadSettingsKey(), std::optional(SavedSettings(expected, kRed, 1)));
+    EXPECT_EQ(ReadSettingsKey(), std::optional(SavedSettings(last.history, last.color, 1)));
 }
 
-TEST_F(SettingsDialogTest, FirstEntryTradesPlacesWithTheCurrentColour) {
+INSTANTIATE_TEST_SUITE_P(Cases, HistoryTest, testing::ValuesIn(kHistoryCases),
+                         [](const testing::TestParamInfo<HistoryCase>& info) { return info.param.name; });
+
+// An alpha case: "Alpha" as stored, the choice the dialog opens with, a
+// click on a choice, and what OK writes (the colours stay on show).
+struct AlphaCase {
+    const char* name;
+    DWORD storedType;  // REG_NONE: nothing stored
+    DWORD stored;
+    std::optional<COLORREF> storedColor;
+    bool opensWithRemove;
+    int click;                   // 0: none
+    std::optional<DWORD> saved;  // nullopt: closed with Cancel, the key stays as it was
+};
+
+const AlphaCase kAlphaCases[] = {
+    {"RemoveChoiceDisablesTheColourChoiceAndOkStoresZero", REG_NONE, 0, std::nullopt, false, kAlphaRemove, 0},
+    {"StoredZeroOpensWithTheRemoveChoice", REG_DWORD, 0, kBlue, true, kAlphaComposite, 1},
+    {"AnyOtherStoredAlphaOpensWithTheCompositeChoiceAndOkWritesOne", REG_DWORD, 5, std::nullopt, false, 0, 1},
+    {"ZeroOfTheWrongTypeOpensWithTheCompositeChoice", REG_BINARY, 0, std::nullopt, false, 0, std::nullopt},
+};
+
+class AlphaChoiceTest : public SettingsDialogTest, public testing::WithParamInterface<AlphaCase> {};
+
+TEST_P(AlphaChoiceTest, OpensWithTheStoredChoiceAndOkStoresTheShownOne) {
+    const AlphaCase& c = GetParam();
+    if (c.storedType != REG_NONE) SettingsKeyGuard::Write(L"Alpha", c.storedType, &c.stored, sizeof c.stored);
+    if (c.storedColor) SettingsKeyGuard::WriteDword(L"Color", *c.storedColor);
+    const std::optional<StoredValues> before = ReadSettingsKey();
     const HWND dialog = Open();
     ASSERT_NE(dialog, nullptr);
-    Click(dialog, kHistory1);  // grey
-    ExpectShown(dialog, kGrey, {kWhite, kRed, kYellow, kGreen, kCyan, kBlue, kMagenta, kBlack});
-    Click(dialog, kHistory1);  // white again
-    ExpectShown(dialog, kWhite, kDefaultHistory);
-    EXPECT_EQ(CloseWith(dialog, IDOK), std::optional<int>(0));
-    EXPECT_EQ(ReadSettingsKey(), std::optional(SavedSettings(kDefaultHistory, kWhite, 1)));
+    ExpectAlphaChoice(dialog, c.opensWithRemove);
+    if (c.click != 0) {
+        Click(dialog, c.click);
+        ExpectAlphaChoice(dialog, c.click == kAlphaRemove);
+    }
+    ExpectShown(dialog, c.storedColor.value_or(kWhite), kDefaultHistory);
+    EXPECT_EQ(CloseWith(dialog, c.saved ? IDOK : IDCANCEL), std::optional<int>(0));
+    EXPECT_EQ(
+        ReadSettingsKey(),
+        c.saved ? std::optional(SavedSettings(kDefaultHistory, c.storedColor.value_or(kWhite), *c.saved)) : before);
 }
 
-TEST_F(SettingsDialogTest, NewColourGoesInAndTheOldestFallsOff) {
-    const HWND dialog = Open();
-    ASSERT_NE(dialog, nullptr);
-    ::SendMessageW(dialog, kSelectColor, 0x563412, 0);
-    const History expected = {kWhite, kGrey, kRed, kYellow, kGreen, kCyan, kBlue, kMagenta};
-    ExpectShown(dialog, 0x563412, expected);
-    ::SendMessageW(dialog, kSelectColor, 0x010101, 0);
-    const History twice = {0x563412, kWhite, kGrey, kRed, kYellow, kGreen, kCyan, kBlue};
-    ExpectShown(dialog, 0x010101, twice);
-    EXPECT_EQ(CloseWith(dialog, IDOK), std::optional<int>(0));
-    EXPECT_EQ(ReadSettingsKey(), std::optional(SavedSettings(twice, 0x010101, 1)));
-}
-
-TEST_F(SettingsDialogTest, ChoosingTheCurrentColourAgainChangesNothing) {
-    WriteDword(L"Color", kRed);  // red is also history entry 2
-    const HWND dialog = Open();
-    ASSERT_NE(dialog, nullptr);
-    Click(dialog, kHistory1 + 1);
-    ::SendMessageW(dialog, kSelectColor, kRed, 0);
-    ExpectShown(dialog, kRed, kDefaultHistory);
-    EXPECT_EQ(CloseWith(dialog, IDOK), std::optional<int>(0));
-    EXPECT_EQ(ReadSettingsKey(), std::optional(SavedSettings(kDefaultHistory, kRed, 1)));
-}
-
-TEST_F(SettingsDialogTest, StoredDuplicatesStayAndASelectionTakesOnlyTheFirstMatch) {
-    constexpr COLORREF a = 0x0000AA, b = 0x00BB00, c = 0xCC0000, d = 0x0D0D0D, e = 0x0E0E0E, current = 0x111111;
-    const History stored = {a, b, a, current, c, b, d, e};
-    WriteColors(L"ColorHistory", {stored.begin(), stored.end()});
-    WriteDword(L"Color", current);
-    const HWND dialog = Open();
-    ASSERT_NE(dialog, nullptr);
-    ExpectShown(dialog, current, stored);
-
-    Click(dialog, kHistory1 + 1);  // b: the first b leaves, the second stays
-    const History afterB = {current, a, a, current, c, b, d, e};
-    ExpectShown(dialog, b, afterB);
-    ::SendMessageW(dialog, kSelectColor, a, 0);  // a: found at 1, the copy at 2 stays
-    const History afterA = {b, current, a, current, c, b, d, e};
-    ExpectShown(dialog, a, afterA);
-
-    EXPECT_EQ(CloseWith(dialog, IDOK), std::optional<int>(0));
-    EXPECT_EQ(ReadSettingsKey(), std::optional(SavedSettings(afterA, a, 1)));
-}
-
-TEST_F(SettingsDialogTest, ShortStoredHistoryReplacesOnlyItsLeadingEntries) {
-    WriteColors(L"ColorHistory", {0x000001, 0x000002, 0x000003});
-    const HWND dialog = Open();
-    ASSERT_NE(dialog, nullptr);
-    const History shown = {0x000001, 0x000002, 0x000003, kGreen, kCyan, kBlue, kMagenta, kBlack};
-    ExpectShown(dialog, kWhite, shown);
-    EXPECT_EQ(CloseWith(dialog, IDOK), std::optional<int>(0));
-    EXPECT_EQ(ReadSettingsKey(), std::optional(SavedSettings(shown, kWhite, 1)));
-}
-
-TEST_F(SettingsDialogTest, RemoveChoiceDisablesTheColourChoiceAndOkStoresZero) {
-    const HWND dialog = Open();
-    ASSERT_NE(dialog, nullptr);
-    Click(dialog, kAlphaRemove);
-    EXPECT_TRUE(Checked(dialog, kAlphaRemove));
-    EXPECT_FALSE(Checked(dialog, kAlphaComposite));
-    EXPECT_FALSE(Enabled(dialog, kChooseColor));
-    for (int i = 0; i < 8; ++i) EXPECT_FALSE(Enabled(dialog, kHistory1 + i)) << "history button " << i + 1;
-    EXPECT_FALSE(Enabled(dialog, kSwatch));
-    ExpectShown(dialog, kWhite, kDefaultHistory);  // the colours stay on show
-
-    EXPECT_EQ(CloseWith(dialog, IDOK), std::optional<int>(0));
-    EXPECT_EQ(ReadSettingsKey(), std::optional(SavedSettings(kDefaultHistory, kWhite, 0)));
-}
-
-TEST_F(SettingsDialogTest, StoredZeroOpensWithTheRemoveChoice) {
-    WriteDword(L"Alpha", 0);
-    WriteDword(L"Color", kBlue);
-    const HWND dialog = Open();
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_TRUE(Checked(dialog, kAlphaRemove));
-    EXPECT_FALSE(Checked(dialog, kAlphaComposite));
-    EXPECT_FALSE(Enabled(dialog, kChooseColor));
-    for (int i = 0; i < 8; ++i) EXPECT_FALSE(Enabled(dialog, kHistory1 + i)) << "history button " << i + 1;
-    ExpectShown(dialog, kBlue, kDefaultHistory);
-
-    Click(dialog, kAlphaComposite);
-    EXPECT_TRUE(Enabled(dialog, kChooseColor));
-    for (int i = 0; i < 8; ++i) EXPECT_TRUE(Enabled(dialog, kHistory1 + i)) << "history button " << i + 1;
-    EXPECT_FALSE(Enabled(dialog, kSwatch));
-    EXPECT_EQ(CloseWith(dialog, IDOK), std::optional<int>(0));
-    EXPECT_EQ(ReadSettingsKey(), std::optional(SavedSettings(kDefaultHistory, kBlue, 1)));
-}
-
-TEST_F(SettingsDialogTest, AnyOtherStoredAlphaOpensWithTheCompositeChoiceAndOkWritesOne) {
-    WriteDword(L"Alpha", 5);
-    const HWND dialog = Open();
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_TRUE(Checked(dialog, kAlphaComposite));
-    EXPECT_FALSE(Checked(dialog, kAlphaRemove));
-    EXPECT_TRUE(Enabled(dialog, kChooseColor));
-    EXPECT_EQ(CloseWith(dialog, IDOK), std::optional<int>(0));
-    EXPECT_EQ(ReadSettingsKey(), std::optional(SavedSettings(kDefaultHistory, kWhite, 1)));
-}
-
-TEST_F(SettingsDialogTest, ZeroOfTheWrongTypeOpensWithTheCompositeChoice) {
-    const DWORD zero = 0;
-    WriteValue(L"Alpha", REG_BINARY, &zero, sizeof zero);
-    const HWND dialog = Open();
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_TRUE(Checked(dialog, kAlphaComposite));
-    EXPECT_FALSE(Checked(dialog, kAlphaRemove));
-    EXPECT_EQ(CloseWith(dialog, IDCANCEL), std::optional<int>(0));
-}
+INSTANTIATE_TEST_SUITE_P(Cases, AlphaChoiceTest, testing::ValuesIn(kAlphaCases),
+                         [](const testing::TestParamInfo<AlphaCase>& info) { return info.param.name; });
 
 TEST_F(SettingsDialogTest, CancelWritesNothing) {
     const History stored = {0x000001, 0x000002, 0x000003, 0x000004, 0x000005, 0x000006, 0x000007, 0x000008};
     WriteColors(L"ColorHistory", {stored.begin(), stored.end()});
-    WriteDword(L"Color", kGreen);
-    WriteDword(L"Alpha", 0);
+    SettingsKeyGuard::WriteDword(L"Color", kGreen);
+    SettingsKeyGuard::WriteDword(L"Alpha", 0);
     const std::optional<StoredValues> before = ReadSettingsKey();
     ASSERT_TRUE(before.has_value());
 
@@ -971,9 +669,9 @@ TEST_F(SettingsDialogTest, ToneMapBoxAndSdrWhiteListReadSaveAndCancel) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        DeleteKey(kKeyPath);
-        if (c.storedType != REG_NONE) WriteValue(L"HdrToneMap", c.storedType, &zero, sizeof zero);
-        if (c.storedWhite) WriteDword(L"HdrSdrWhite", *c.storedWhite);
+        SettingsKeyGuard::DeleteKey();
+        if (c.storedType != REG_NONE) SettingsKeyGuard::Write(L"HdrToneMap", c.storedType, &zero, sizeof zero);
+        if (c.storedWhite) SettingsKeyGuard::WriteDword(L"HdrSdrWhite", *c.storedWhite);
         const std::optional<StoredValues> before = ReadSettingsKey();
         const HWND dialog = Open();
         ASSERT_NE(dialog, nullptr);
@@ -1156,23 +854,14 @@ LRESULT CALLBACK RecordDialogStarts(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 TEST_F(ColorPickerTest, DialogAndPickerGetWhatTheyNeed) {
-    WriteDword(L"Color", kMagenta);
+    SettingsKeyGuard::WriteDword(L"Color", kMagenta);
     WriteColors(L"CustomColors", {0x000101, 0x000202, 0x000303});
     {
         std::lock_guard lock(g_startsLock);
         g_starts.clear();
         g_settingsDialog = nullptr;
     }
-    const auto configure = plugin_.ConfigurationDlg;
-    run_ = std::make_unique<ConfigurationRun>(
-        [configure](HWND owner) {
-            const HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, RecordDialogStarts, nullptr, ::GetCurrentThreadId());
-            if (hook == nullptr) return 999;
-            const int result = configure(owner, 1);
-            ::UnhookWindowsHookEx(hook);
-            return result;
-        },
-        false);
+    run_ = Start(1, false, WH_CALLWNDPROC, RecordDialogStarts);
     const HWND dialog = run_->WaitForDialog();
     ASSERT_NE(dialog, nullptr);
     {
@@ -1215,7 +904,7 @@ TEST_F(ColorPickerTest, DialogAndPickerGetWhatTheyNeed) {
 TEST_F(SettingsDialogTest, EachButtonPaintsItsColourInAShadowFrame) {
     const History stored = {0x102030, 0x405060, 0x708090, 0xA0B0C0, 0xD0E0F0, 0x0F0E0D, 0x0C0B0A, 0x090807};
     WriteColors(L"ColorHistory", {stored.begin(), stored.end()});
-    WriteDword(L"Color", 0x336699);
+    SettingsKeyGuard::WriteDword(L"Color", 0x336699);
     const HWND dialog = Open();
     ASSERT_NE(dialog, nullptr);
 
@@ -1276,26 +965,32 @@ void ExpectItem(const Canvas& canvas, std::optional<COLORREF> fill, bool focused
     for (int side = 0; side < 4 && focused; ++side) EXPECT_GT(dotsPerSide[side], 0) << "outline side " << side;
 }
 
+// An item drawn on request over a canvas of the given size: its fill
+// (nothing for an item without colour), with the outline when focused.
+struct DrawCase {
+    int id;
+    UINT state;
+    int width, height;
+    std::optional<COLORREF> fill;
+};
+
+void ExpectDrawn(HWND dialog, const DrawCase& c) {
+    SCOPED_TRACE("item " + std::to_string(c.id) + ", state " + std::to_string(c.state));
+    const Canvas canvas(c.width, c.height, kUntouched);
+    ASSERT_TRUE(canvas.Valid());
+    DrawItem(dialog, c.id, c.state, canvas);
+    ExpectItem(canvas, c.fill, (c.state & ODS_FOCUS) != 0);
+}
+
 TEST_F(SettingsDialogTest, FocusedItemGetsADottedOutlineAndOtherStatesDrawAlike) {
     const HWND dialog = Open();
     ASSERT_NE(dialog, nullptr);
     ::SendMessageW(dialog, kSelectColor, kYellow, 0);  // history: white, grey, red, ...
-    {
-        const Canvas canvas(20, 24, kUntouched);
-        ASSERT_TRUE(canvas.Valid());
-        DrawItem(dialog, kHistory1 + 2, ODS_FOCUS, canvas);
-        ExpectItem(canvas, kRed, true);
-    }
-    for (const UINT state : {0u, static_cast<UINT>(ODS_SELECTED), static_cast<UINT>(ODS_DISABLED)}) {
-        SCOPED_TRACE("state " + std::to_string(state));
-        const Canvas canvas(20, 24, kUntouched);
-        DrawItem(dialog, kHistory1 + 2, state, canvas);
-        ExpectItem(canvas, kRed, false);
-    }
-    {
-        const Canvas canvas(17, 21, kUntouched);
-        DrawItem(dialog, kSwatch, ODS_FOCUS | ODS_DISABLED, canvas);
-        ExpectItem(canvas, kYellow, true);
+    for (const DrawCase& c :
+         {DrawCase{kHistory1 + 2, ODS_FOCUS, 20, 24, kRed}, DrawCase{kHistory1 + 2, 0, 20, 24, kRed},
+          DrawCase{kHistory1 + 2, ODS_SELECTED, 20, 24, kRed}, DrawCase{kHistory1 + 2, ODS_DISABLED, 20, 24, kRed},
+          DrawCase{kSwatch, ODS_FOCUS | ODS_DISABLED, 17, 21, kYellow}}) {
+        ExpectDrawn(dialog, c);
     }
     EXPECT_EQ(CloseWith(dialog, IDCANCEL), std::optional<int>(0));
 }
@@ -1303,16 +998,8 @@ TEST_F(SettingsDialogTest, FocusedItemGetsADottedOutlineAndOtherStatesDrawAlike)
 TEST_F(SettingsDialogTest, OtherItemsGetNoFill) {
     const HWND dialog = Open();
     ASSERT_NE(dialog, nullptr);
-    {
-        const Canvas canvas(20, 24, kUntouched);
-        DrawItem(dialog, IDOK, 0, canvas);
-        ExpectItem(canvas, std::nullopt, false);
-    }
-    {
-        const Canvas canvas(20, 24, kUntouched);
-        DrawItem(dialog, IDOK, ODS_FOCUS, canvas);
-        ExpectItem(canvas, std::nullopt, true);
-    }
+    for (const UINT state : {0u, static_cast<UINT>(ODS_FOCUS)})
+        ExpectDrawn(dialog, {IDOK, state, 20, 24, std::nullopt});
     EXPECT_EQ(CloseWith(dialog, IDCANCEL), std::optional<int>(0));
 }
 

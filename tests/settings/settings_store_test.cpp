@@ -6,12 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
-#include <cstring>
+#include <span>
 #include <vector>
 
-#include "output/settings_key_guard.h"
+#include "support/settings_key_guard.h"
 #include "settings/settings_store.h"
 
 namespace {
@@ -21,17 +20,18 @@ using rorurera::ColorHistory;
 using rorurera::CustomColors;
 using rorurera::DialogSettings;
 using rorurera::UniqueHkey;
+using testing_support::BinaryColors;
+using testing_support::DwordValue;
+using testing_support::SavedSettings;
 using testing_support::SettingsKeyGuard;
+using testing_support::StoredValue;
+using testing_support::StoredValues;
 
-constexpr wchar_t kKey[] = L"Software\\Zodirudu_Revav\\Rorurera.spi";
+constexpr const wchar_t* kKey = rorurera::kSettingsKeyPath;
 
 // Little-endian bytes of consecutive 32-bit colours.
-std::vector<std::uint8_t> ColorBytes(std::initializer_list<std::uint32_t> colors) {
-    std::vector<std::uint8_t> bytes;
-    for (std::uint32_t c : colors) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(c >> (8 * i)));
-    }
-    return bytes;
+std::vector<std::uint8_t> ColorBytes(std::initializer_list<COLORREF> colors) {
+    return BinaryColors(std::span(colors.begin(), colors.size())).bytes;
 }
 
 class SettingsStoreTest : public testing::Test {
@@ -40,8 +40,6 @@ protected:
 };
 
 // --- the key -------------------------------------------------------------------
-
-TEST_F(SettingsStoreTest, KeyPathIsSharedByBothModules) { EXPECT_STREQ(rorurera::kSettingsKeyPath, kKey); }
 
 TEST_F(SettingsStoreTest, OpenForReadNeverCreatesTheKey) {
     {
@@ -119,81 +117,49 @@ int ReadOutputSettings(BgrColor& background) {
     return 1;
 }
 
-TEST_F(SettingsStoreTest, NoKeyBlendsOverWhite) {
+// What a picture takes for what is stored, from a background of {1, 2, 3}.
+struct OutputCase {
+    const char* name;
+    StoredValues stored;
+    std::int32_t alpha;
+    BgrColor background;
+};
+
+const std::uint64_t kEightBytes = 0x336699;
+const std::vector<std::uint8_t> kEightByteColor(reinterpret_cast<const std::uint8_t*>(&kEightBytes),
+                                                reinterpret_cast<const std::uint8_t*>(&kEightBytes) + 8);
+
+// clang-format off
+const OutputCase kOutputCases[] = {
+    {"NoKeyBlendsOverWhite", {}, 1, {0xFF, 0xFF, 0xFF}},
+    {"AlphaZeroDropsAndLeavesTheBackground",
+     {{L"Alpha", DwordValue(0)}, {L"Color", DwordValue(0x336699)}}, 0, {1, 2, 3}},
+    {"OtherAlphaNumbersDrop", {{L"Alpha", DwordValue(2)}}, 0, {1, 2, 3}},
+    {"AllBitsAlphaDrops", {{L"Alpha", DwordValue(0xFFFFFFFF)}}, 0, {1, 2, 3}},
+    {"AlphaStoredAsBinaryCountsAsAbsent",
+     {{L"Alpha", {REG_BINARY, {0, 0, 0, 0}}}, {L"Color", DwordValue(0x000080)}}, 1, {0x00, 0x00, 0x80}},
+    {"ColorGivesBackgroundInBlueGreenRedOrder",
+     {{L"Alpha", DwordValue(1)}, {L"Color", DwordValue(0x336699)}}, 1, {0x33, 0x66, 0x99}},
+    {"TopByteOfTheColorIsIgnored", {{L"Color", DwordValue(0xAA102030)}}, 1, {0x10, 0x20, 0x30}},
+    {"EightBinaryBytesOfColorAreWhite", {{L"Color", {REG_BINARY, kEightByteColor}}}, 1, {0xFF, 0xFF, 0xFF}},
+    {"QwordColorIsWhite", {{L"Color", {REG_QWORD, kEightByteColor}}}, 1, {0xFF, 0xFF, 0xFF}},
+    {"FourBinaryBytesOfColorAreWhite", {{L"Color", {REG_BINARY, {0x99, 0x66, 0x33, 0x00}}}}, 1, {0xFF, 0xFF, 0xFF}},
+};
+// clang-format on
+
+class OutputSettingsTest : public SettingsStoreTest, public testing::WithParamInterface<OutputCase> {};
+
+TEST_P(OutputSettingsTest, AlphaAndBackgroundAsStored) {
+    SettingsKeyGuard::WriteAll(GetParam().stored);
     BgrColor background{1, 2, 3};
-    EXPECT_EQ(ReadOutputSettings(background), 1);
-    EXPECT_EQ(background.blue, 0xFF);
-    EXPECT_EQ(background.green, 0xFF);
-    EXPECT_EQ(background.red, 0xFF);
+    EXPECT_EQ(ReadOutputSettings(background), GetParam().alpha);
+    EXPECT_EQ(background.blue, GetParam().background.blue);
+    EXPECT_EQ(background.green, GetParam().background.green);
+    EXPECT_EQ(background.red, GetParam().background.red);
 }
 
-TEST_F(SettingsStoreTest, AlphaZeroDropsAndLeavesTheBackground) {
-    SettingsKeyGuard::WriteDword(L"Alpha", 0);
-    SettingsKeyGuard::WriteDword(L"Color", 0x336699);
-    BgrColor background{1, 2, 3};
-    EXPECT_EQ(ReadOutputSettings(background), 0);
-    EXPECT_EQ(background.blue, 1);
-    EXPECT_EQ(background.green, 2);
-    EXPECT_EQ(background.red, 3);
-}
-
-TEST_F(SettingsStoreTest, OtherAlphaNumbersDrop) {
-    SettingsKeyGuard::WriteDword(L"Alpha", 2);
-    BgrColor background{1, 2, 3};
-    EXPECT_EQ(ReadOutputSettings(background), 0);
-    EXPECT_EQ(background.blue, 1);
-    SettingsKeyGuard::WriteDword(L"Alpha", 0xFFFFFFFF);
-    EXPECT_EQ(ReadOutputSettings(background), 0);
-    EXPECT_EQ(background.red, 3);
-}
-
-TEST_F(SettingsStoreTest, AlphaStoredAsBinaryCountsAsAbsent) {
-    SettingsKeyGuard::WriteBinary(L"Alpha", {0, 0, 0, 0});
-    SettingsKeyGuard::WriteDword(L"Color", 0x000080);
-    BgrColor background{1, 2, 3};
-    EXPECT_EQ(ReadOutputSettings(background), 1);
-    EXPECT_EQ(background.blue, 0x00);
-    EXPECT_EQ(background.green, 0x00);
-    EXPECT_EQ(background.red, 0x80);
-}
-
-TEST_F(SettingsStoreTest, ColorGivesBackgroundInBlueGreenRedOrder) {
-    SettingsKeyGuard::WriteDword(L"Alpha", 1);
-    SettingsKeyGuard::WriteDword(L"Color", 0x336699);
-    BgrColor background{};
-    EXPECT_EQ(ReadOutputSettings(background), 1);
-    const std::uint8_t expected[3] = {0x33, 0x66, 0x99};
-    EXPECT_EQ(std::memcmp(&background, expected, 3), 0);
-}
-
-TEST_F(SettingsStoreTest, TopByteOfTheColorIsIgnored) {
-    SettingsKeyGuard::WriteDword(L"Color", 0xAA102030);
-    BgrColor background{};
-    EXPECT_EQ(ReadOutputSettings(background), 1);
-    EXPECT_EQ(background.blue, 0x10);
-    EXPECT_EQ(background.green, 0x20);
-    EXPECT_EQ(background.red, 0x30);
-}
-
-TEST_F(SettingsStoreTest, ColorOfAnotherSizeOrTypeIsWhite) {
-    const std::uint64_t eight = 0x336699;
-    SettingsKeyGuard::Write(L"Color", REG_BINARY, &eight, sizeof(eight));
-    BgrColor background{1, 2, 3};
-    EXPECT_EQ(ReadOutputSettings(background), 1);
-    EXPECT_EQ(background.blue, 0xFF);
-    EXPECT_EQ(background.green, 0xFF);
-    EXPECT_EQ(background.red, 0xFF);
-
-    SettingsKeyGuard::Write(L"Color", REG_QWORD, &eight, sizeof(eight));
-    background = {1, 2, 3};
-    EXPECT_EQ(ReadOutputSettings(background), 1);
-    EXPECT_EQ(background.red, 0xFF);
-
-    SettingsKeyGuard::WriteBinary(L"Color", {0x99, 0x66, 0x33, 0x00});
-    background = {1, 2, 3};
-    EXPECT_EQ(ReadOutputSettings(background), 1);
-    EXPECT_EQ(background.blue, 0xFF);
-}
+INSTANTIATE_TEST_SUITE_P(Cases, OutputSettingsTest, testing::ValuesIn(kOutputCases),
+                         [](const testing::TestParamInfo<OutputCase>& info) { return info.param.name; });
 
 TEST_F(SettingsStoreTest, EveryReadSeesTheRegistryAsItIsNow) {
     BgrColor background{};
@@ -240,32 +206,41 @@ TEST_F(SettingsStoreTest, DialogReadsAlphaAsStored) {
     EXPECT_EQ(settings.color, 0xFFFFFFu);
 }
 
-TEST_F(SettingsStoreTest, HistoryOfTwelveBytesReplacesTheFirstThree) {
-    SettingsKeyGuard::WriteBinary(L"ColorHistory", ColorBytes({0x111111, 0x222222, 0x333333}));
-    const ColorHistory expected = {0x111111, 0x222222, 0x333333, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000};
-    EXPECT_EQ(rorurera::LoadDialogSettings(kKey).history, expected);
+// The history the dialog loads from a stored "ColorHistory": whole entries
+// replace the leading defaults.
+struct HistoryCase {
+    const char* name;
+    StoredValue stored;  // as "ColorHistory"
+    ColorHistory history;
+};
+
+std::vector<std::uint8_t> WithTwoMoreBytes(std::vector<std::uint8_t> bytes) {
+    bytes.insert(bytes.end(), {0xEE, 0xEE});
+    return bytes;
 }
 
-TEST_F(SettingsStoreTest, HistoryOfThirtyFourBytesGivesEightEntries) {
-    std::vector<std::uint8_t> bytes = ColorBytes({1, 2, 3, 4, 5, 6, 7, 8});
-    bytes.push_back(0xEE);
-    bytes.push_back(0xEE);
-    SettingsKeyGuard::WriteBinary(L"ColorHistory", bytes);
-    const ColorHistory expected = {1, 2, 3, 4, 5, 6, 7, 8};
-    EXPECT_EQ(rorurera::LoadDialogSettings(kKey).history, expected);
+// clang-format off
+const HistoryCase kHistoryCases[] = {
+    {"TwelveBytesReplaceTheFirstThree", {REG_BINARY, ColorBytes({0x111111, 0x222222, 0x333333})},
+     {0x111111, 0x222222, 0x333333, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000}},
+    {"ThirtyFourBytesGiveEightEntries",
+     {REG_BINARY, WithTwoMoreBytes(ColorBytes({1, 2, 3, 4, 5, 6, 7, 8}))}, {1, 2, 3, 4, 5, 6, 7, 8}},
+    {"FortyBytesUseTheFirstEight", {REG_BINARY, ColorBytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})},
+     {1, 2, 3, 4, 5, 6, 7, 8}},
+    {"AnyTypeIsAccepted", DwordValue(0x00ABCDEF),
+     {0xABCDEF, 0x0000FF, 0x00FFFF, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000}},
+};
+// clang-format on
+
+class StoredHistoryTest : public SettingsStoreTest, public testing::WithParamInterface<HistoryCase> {};
+
+TEST_P(StoredHistoryTest, LoadsAsStored) {
+    SettingsKeyGuard::WriteAll({{L"ColorHistory", GetParam().stored}});
+    EXPECT_EQ(rorurera::LoadDialogSettings(kKey).history, GetParam().history);
 }
 
-TEST_F(SettingsStoreTest, HistoryOfFortyBytesUsesTheFirstEight) {
-    SettingsKeyGuard::WriteBinary(L"ColorHistory", ColorBytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
-    const ColorHistory expected = {1, 2, 3, 4, 5, 6, 7, 8};
-    EXPECT_EQ(rorurera::LoadDialogSettings(kKey).history, expected);
-}
-
-TEST_F(SettingsStoreTest, HistoryOfAnyTypeIsAccepted) {
-    SettingsKeyGuard::WriteDword(L"ColorHistory", 0x00ABCDEF);
-    const ColorHistory expected = {0xABCDEF, 0x0000FF, 0x00FFFF, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF, 0x000000};
-    EXPECT_EQ(rorurera::LoadDialogSettings(kKey).history, expected);
-}
+INSTANTIATE_TEST_SUITE_P(Cases, StoredHistoryTest, testing::ValuesIn(kHistoryCases),
+                         [](const testing::TestParamInfo<HistoryCase>& info) { return info.param.name; });
 
 TEST_F(SettingsStoreTest, AbsentCustomColorsAreWhite) {
     CustomColors white;
@@ -291,24 +266,7 @@ TEST_F(SettingsStoreTest, SaveDialogSettingsWritesFiveValuesOfTheirTypes) {
     const ColorHistory history = {8, 7, 6, 5, 4, 3, 2, 1};
     EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, {false, 300}));
 
-    DWORD type = 0;
-    std::vector<std::uint8_t> bytes;
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"ColorHistory", type, bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(bytes, ColorBytes({8, 7, 6, 5, 4, 3, 2, 1}));
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"Color", type, bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(bytes, ColorBytes({0x336699}));
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"Alpha", type, bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(bytes, ColorBytes({0}));
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrToneMap", type, bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(bytes, ColorBytes({0}));
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrSdrWhite", type, bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(bytes, ColorBytes({300}));
-    EXPECT_FALSE(SettingsKeyGuard::Read(L"CustomColors", type, bytes));
+    EXPECT_EQ(SettingsKeyGuard::ReadAll(), std::optional(SavedSettings(history, 0x336699, 0, 0, 300)));
 
     const DialogSettings loaded = rorurera::LoadDialogSettings(kKey);
     EXPECT_EQ(loaded.history, history);
@@ -319,10 +277,7 @@ TEST_F(SettingsStoreTest, SaveDialogSettingsWritesFiveValuesOfTheirTypes) {
     EXPECT_EQ(loaded.hdr.sdrWhiteNits, 300u);
 
     EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, {true, 0}));
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrToneMap", type, bytes));
-    EXPECT_EQ(bytes, ColorBytes({1}));
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"HdrSdrWhite", type, bytes));
-    EXPECT_EQ(bytes, ColorBytes({0}));
+    EXPECT_EQ(SettingsKeyGuard::ReadAll(), std::optional(SavedSettings(history, 0x336699, 0, 1, 0)));
 }
 
 TEST_F(SettingsStoreTest, SaveCustomColorsWritesSixtyFourBytes) {
@@ -330,36 +285,31 @@ TEST_F(SettingsStoreTest, SaveCustomColorsWritesSixtyFourBytes) {
     for (std::size_t i = 0; i < colors.size(); ++i) colors[i] = static_cast<COLORREF>(0x010101 * i);
     rorurera::SaveCustomColors(kKey, colors);
 
-    DWORD type = 0;
-    std::vector<std::uint8_t> bytes;
-    ASSERT_TRUE(SettingsKeyGuard::Read(L"CustomColors", type, bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(bytes.size(), 64u);
+    EXPECT_EQ(SettingsKeyGuard::ReadAll(), std::optional(StoredValues{{L"CustomColors", BinaryColors(colors)}}));
     EXPECT_EQ(rorurera::LoadCustomColors(kKey), colors);
-    EXPECT_FALSE(SettingsKeyGuard::Read(L"Color", type, bytes));
 }
 
 // A key that cannot be created: a non-volatile key cannot live under a
 // volatile one.
 class UncreatableKeyTest : public SettingsStoreTest {
 protected:
-    static constexpr wchar_t kVolatile[] = L"Software\\Zodirudu_Revav\\Rorurera.spi\\Volatile";
-    static constexpr wchar_t kBelow[] = L"Software\\Zodirudu_Revav\\Rorurera.spi\\Volatile\\Settings";
+    const std::wstring volatileKey_ = std::wstring(kKey) + L"\\Volatile";
+    const std::wstring belowKey_ = volatileKey_ + L"\\Settings";
     void SetUp() override {
         HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kVolatile, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr,
-                                    &key, nullptr),
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, volatileKey_.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
+                                    nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         ::RegCloseKey(key);
     }
 };
 
 TEST_F(UncreatableKeyTest, SaveDialogSettingsReportsItAndWritesNothing) {
-    EXPECT_FALSE(rorurera::CreateKeyForWrite(kBelow));
-    EXPECT_FALSE(rorurera::SaveDialogSettings(kBelow, kDefaults, 0x123456, 1, {}));
-    rorurera::SaveCustomColors(kBelow, CustomColors{});
+    EXPECT_FALSE(rorurera::CreateKeyForWrite(belowKey_.c_str()));
+    EXPECT_FALSE(rorurera::SaveDialogSettings(belowKey_.c_str(), kDefaults, 0x123456, 1, {}));
+    rorurera::SaveCustomColors(belowKey_.c_str(), CustomColors{});
     HKEY probe = nullptr;
-    EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, kBelow, 0, KEY_READ, &probe), ERROR_SUCCESS);
+    EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, belowKey_.c_str(), 0, KEY_READ, &probe), ERROR_SUCCESS);
 }
 
 }  // namespace

@@ -2,15 +2,11 @@
 
 #include <windows.h>
 
+#include "output/picture_path.h"
+
 namespace testing_support {
 
-bool RunningUnderWine() {
-    static const bool wine = [] {
-        HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-        return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-    }();
-    return wine;
-}
+bool RunningUnderWine() { return rorurera::RunningUnderWine(); }
 
 bool WicKeepsJpegXrAlpha() { return !RunningUnderWine(); }
 bool WicConvertsFloatFormats() { return !RunningUnderWine(); }

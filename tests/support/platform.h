@@ -7,7 +7,7 @@
 
 namespace testing_support {
 
-// True when the test runs under Wine (ntdll exports wine_get_version).
+// True when the test runs under Wine: the product's own check.
 bool RunningUnderWine();
 
 // Wine's imaging component decodes every alpha channel of a JPEG XR image as

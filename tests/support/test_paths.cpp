@@ -29,20 +29,33 @@ std::wstring FixturePath(const std::wstring& name) { return Widen(RORURERA_FIXTU
 
 std::string FixturePathA(const std::string& name) { return std::string(RORURERA_FIXTURES_DIR) + "/" + name; }
 
+std::string Narrow(const std::wstring& text, unsigned codePage) {
+    const int size = static_cast<int>(text.size());
+    const int bytes = ::WideCharToMultiByte(codePage, 0, text.c_str(), size, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0) ::WideCharToMultiByte(codePage, 0, text.c_str(), size, narrow.data(), bytes, nullptr, nullptr);
+    return narrow;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
+    bytes.clear();
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size{};
+    bool ok = ::GetFileSizeEx(file, &size) != 0 && size.QuadPart < (1ll << 31);
+    DWORD read = 0;
+    if (ok) bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    if (ok && !bytes.empty())
+        ok = ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) != 0;
+    ::CloseHandle(file);
+    ok = ok && read == bytes.size();
+    if (!ok) bytes.clear();
+    return ok;
+}
+
 std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path) {
     std::vector<std::uint8_t> bytes;
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        ADD_FAILURE() << "cannot open " << std::string(path.begin(), path.end());
-        return bytes;
-    }
-    LARGE_INTEGER size{};
-    ::GetFileSizeEx(file, &size);
-    bytes.resize(static_cast<std::size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!bytes.empty()) ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    ::CloseHandle(file);
-    EXPECT_EQ(read, bytes.size());
+    if (!ReadWholeFile(path, bytes)) ADD_FAILURE() << "cannot read " << Narrow(path);
     return bytes;
 }
 
@@ -69,13 +82,19 @@ std::size_t ImageHeaderOffset(const std::vector<std::uint8_t>& bytes) {
     return bytes.size();
 }
 
+bool WriteFileBytes(const std::wstring& path, const void* data, std::size_t size) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok =
+        size == 0 || (::WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) && written == size);
+    ::CloseHandle(file);
+    return ok;
+}
+
 std::wstring WriteScratchFile(const std::wstring& name, const std::vector<std::uint8_t>& bytes) {
     const std::wstring path = ScratchDirectory() + L"/" + name;
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    EXPECT_TRUE(::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-    EXPECT_EQ(written, bytes.size());
-    ::CloseHandle(file);
+    EXPECT_TRUE(WriteFileBytes(path, bytes.data(), bytes.size())) << "cannot write " << Narrow(path);
     return path;
 }
 
