@@ -167,7 +167,7 @@ fetch_lcms2_source() {
     fi
     sleep "$update_pause"
   done
-  dsc=$(ls "$lcms2_work"/download/lcms2_*.dsc 2>/dev/null | head -n 1)
+  dsc=$(ls "$lcms2_work"/download/lcms2_*.dsc 2>/dev/null | head -n 1 || true)
   if [ -z "$dsc" ] || ! dpkg-source --no-copy -x "$dsc" "$lcms2_dir.tmp" >>"$log" 2>&1; then
     echo "setup: Little CMS 2's source package could not be unpacked (see $log)" >&2
     return 1
