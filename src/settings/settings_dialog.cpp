@@ -117,7 +117,7 @@ INT_PTR OnOk(HWND dialog, const SettingsDialogState& state) {
     HdrSettings hdr;
     hdr.toneMap = ::IsDlgButtonChecked(dialog, IDC_HDR_TONEMAP) == BST_CHECKED;
     hdr.sdrWhiteNits = SelectedSdrWhite(dialog);
-    if (!SaveDialogSettings(kSettingsKeyPath, state.history, state.color, static_cast<DWORD>(alpha), hdr)) {
+    if (!SaveDialogSettings(kSettingsKeyPath, state.history, state.color, static_cast<DWORD>(alpha), hdr, true)) {
         ::EndDialog(dialog, -1);
         return FALSE;
     }
