@@ -45,7 +45,7 @@ HRESULT CopyStoredRows(const StoredFrame& frame, UniqueHlocal& rows, UINT& pitch
 }
 
 PluginResult ConvertStoredRows(const PixelFormatEntry& format, const std::uint8_t* rows, UINT pitch, UINT width,
-                               UINT height, PixelBuffer& picture) {
+                               UINT height, PixelBuffer& picture, const ProfileTransform* colour) {
     PixelBuffer converted;
     const PluginResult result = CreatePixelBuffer(converted, width, height, OutputBytesPerPixel(format.hasAlpha) * 8,
                                                   {}, picture.spare, RowPacking::Tight);
@@ -54,20 +54,26 @@ PluginResult ConvertStoredRows(const PixelFormatEntry& format, const std::uint8_
     const std::size_t outStride = converted.layout->stride;
     const PixelFormatEntry* stored = &format;
     ForEachRow(height, [=](std::uint32_t row) noexcept {
-        ConvertNativeRow(*stored, rows + std::size_t{row} * pitch, out + std::size_t{row} * outStride, width);
+        const std::uint8_t* in = rows + std::size_t{row} * pitch;
+        std::uint8_t* target = out + std::size_t{row} * outStride;
+        if (colour != nullptr) {
+            colour->ConvertRow(in, target, width);
+        } else {
+            ConvertNativeRow(*stored, in, target, width);
+        }
     });
     AdoptPixelBuffer(picture, converted);
     return PluginResult::Success;
 }
 
-PluginResult CopyNativePixels(const StoredFrame& frame, PixelBuffer& buffer) {
+PluginResult CopyNativePixels(const StoredFrame& frame, PixelBuffer& buffer, const ProfileTransform* colour) {
     if (!OwnConversionTakes(*frame.entry)) return PluginResult::InternalError;
     UniqueHlocal stored;
     UINT pitch = 0;
     const HRESULT hr = CopyStoredRows(frame, stored, pitch);
     if (FAILED(hr)) return ResultFromHresult(hr);
     const PluginResult result = ConvertStoredRows(*frame.entry, static_cast<const std::uint8_t*>(stored.get()), pitch,
-                                                  frame.width, frame.height, buffer);
+                                                  frame.width, frame.height, buffer, colour);
     if (result != PluginResult::Success) return result;
     if (!buffer.spare || ::LocalSize(buffer.spare.get()) < ::LocalSize(stored.get())) buffer.spare = std::move(stored);
     return PluginResult::Success;

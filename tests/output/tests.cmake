@@ -9,4 +9,3 @@ rorurera_add_test(get_picture_test ${CMAKE_CURRENT_LIST_DIR}/get_picture_test.cp
 rorurera_add_test(assemble_picture_test ${CMAKE_CURRENT_LIST_DIR}/assemble_picture_test.cpp UNIT REGISTRY)
 rorurera_add_test(tone_map_test ${CMAKE_CURRENT_LIST_DIR}/tone_map_test.cpp UNIT)
 rorurera_add_test(tone_map_picture_test ${CMAKE_CURRENT_LIST_DIR}/tone_map_picture_test.cpp REGISTRY POOL_ROWS)
-rorurera_add_test(lcms2_link_test ${CMAKE_CURRENT_LIST_DIR}/lcms2_link_test.cpp UNIT)
