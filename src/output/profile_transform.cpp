@@ -123,8 +123,7 @@ ProfileFacts DescribeProfile(std::span<const std::uint8_t> bytes) noexcept {
     facts.srgb = IsSrgb(profile.handle);
     const auto space = static_cast<std::uint32_t>(cmsGetColorSpace(profile.handle));
     for (int i = 0; i < 4; ++i) facts.space[i] = static_cast<char>(space >> (24 - 8 * i));
-    cmsGetProfileInfo(profile.handle, cmsInfoDescription, "en", "US", facts.description,
-                      sizeof facts.description / sizeof(wchar_t));
+    cmsGetProfileInfo(profile.handle, cmsInfoDescription, "en", "US", facts.description, sizeof facts.description);
     return facts;
 }
 
