@@ -1,6 +1,9 @@
 #include "output/native_copy.h"
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
 
 #include "output/native_pixels.h"
 #include "output/row_loop.h"
@@ -66,8 +69,58 @@ PluginResult ConvertStoredRows(const PixelFormatEntry& format, const std::uint8_
     return PluginResult::Success;
 }
 
+namespace {
+
+// The stored rows converted through `colour` where they lie, into a fresh
+// `buffer`: each row within its own place, a stretch at a time (a converted
+// pixel takes no more bytes than a stored one), so that rows may go to
+// different threads and the picture takes one block; the rows keep the
+// stored pitch, which the flip narrows to the DIB pitch.
+PluginResult ConvertInPlace(const StoredFrame& frame, const ProfileTransform& colour, PixelBuffer& buffer) {
+    const auto inBytes = static_cast<std::uint32_t>(frame.entry->bitsPerPixel) / 8;
+    const std::uint32_t outBytes = OutputBytesPerPixel(frame.entry->hasAlpha);
+    const std::uint32_t width = frame.width;
+    UINT pitch = 0;
+    UINT size = 0;
+    std::uint64_t blockSize = 0;
+    if (!PackedCopySize(width, frame.height, inBytes * 8, pitch, size) ||
+        !PixelBlockSize(frame.height, std::max<std::uint64_t>(pitch, DibStride(width, outBytes * 8)), blockSize) ||
+        blockSize > std::numeric_limits<SIZE_T>::max()) {
+        return PluginResult::OutOfMemory;
+    }
+    UniqueHlocal block(::LocalAlloc(LMEM_FIXED, static_cast<SIZE_T>(blockSize)));
+    if (!block) return PluginResult::OutOfMemory;
+    const HRESULT hr = CopyPackedRows(frame.frame.Get(), width, frame.height, inBytes * 8, block.get());
+    if (FAILED(hr)) return ResultFromHresult(hr);
+    auto layout = std::make_unique<PixelLayout>();
+    layout->width = width;
+    layout->height = frame.height;
+    layout->bitsPerPixel = outBytes * 8;
+    layout->stride = pitch;
+    std::uint8_t* data = static_cast<std::uint8_t*>(block.get());
+    ForEachRow(frame.height, [=, &colour](std::uint32_t row) noexcept {
+        constexpr std::uint32_t kStretch = 256;
+        std::uint8_t converted[kStretch * 4];
+        std::uint8_t* slot = data + std::size_t{row} * pitch;
+        for (std::uint32_t x = 0; x < width; x += kStretch) {
+            const std::uint32_t count = std::min(kStretch, width - x);
+            colour.ConvertRow(slot + std::size_t{x} * inBytes, converted, count);
+            std::memcpy(slot + std::size_t{x} * outBytes, converted, std::size_t{count} * outBytes);
+        }
+    });
+    buffer.layout = std::move(layout);
+    buffer.block = std::move(block);
+    return PluginResult::Success;
+}
+
+}  // namespace
+
 PluginResult CopyNativePixels(const StoredFrame& frame, PixelBuffer& buffer, const ProfileTransform* colour) {
     if (!OwnConversionTakes(*frame.entry)) return PluginResult::InternalError;
+    if (colour != nullptr &&
+        OutputBytesPerPixel(frame.entry->hasAlpha) * 8 <= std::uint32_t(frame.entry->bitsPerPixel)) {
+        return ConvertInPlace(frame, *colour, buffer);
+    }
     UniqueHlocal stored;
     UINT pitch = 0;
     const HRESULT hr = CopyStoredRows(frame, stored, pitch);
