@@ -25,35 +25,17 @@ struct CorpusName {
     unsigned weight;
     bool platformLeaks = false;
 };
+// clang-format off
 constexpr CorpusName kCorpus[] = {
-    {"rgb24_3x2.jxr", 10},
-    {"rgb24_5x3.jxr", 10},
-    {"rgb24_8x8.jxr", 10},
-    {"rgb24_4x2.jxr", 6},
-    {"bw_33x2.jxr", 10},
-    {"bw_33x2_b1.jxr", 6},
-    {"gray8_5x2.jxr", 10},
-    {"gray16_3x2.jxr", 10},
-    {"bgr555_4x2.jxr", 10},
-    {"bgr565_4x2.jxr", 10},
-    {"bgra32_3x2.jxr", 12},
-    {"bgra32_3x2_interleaved.jxr", 10, true},
-    {"rgb48_3x2.jxr", 10},
-    {"rgba64_2x2.jxr", 10},
-    {"rgba128f_2x2.jxr", 10},
-    {"lossy_rgb24_64x64.jxr", 12},
-    {"dpi300.jxr", 4},
-    {"orient3.jxr", 4},
-    {"orient6.jxr", 4, true},
-    {"rgb24_640x480.jxr", 3},
-    {"truncated.jxr", 2},
-    {"png_named.jxr", 2},
-    {"bmp_named.jxr", 2},
-    {"tif_named.jxr", 2},
-    {"icc_adobe_rgb24_16x8.jxr", 8},
-    {"icc_cmyk_cmyk32_16x8.jxr", 8},
-    {"icc_gray_gray8_16x8.jxr", 8},
+    {"rgb24_3x2.jxr", 10},   {"rgb24_5x3.jxr", 10},   {"rgb24_8x8.jxr", 10},     {"rgb24_4x2.jxr", 6},
+    {"bw_33x2.jxr", 10},     {"bw_33x2_b1.jxr", 6},   {"gray8_5x2.jxr", 10},     {"gray16_3x2.jxr", 10},
+    {"bgr555_4x2.jxr", 10},  {"bgr565_4x2.jxr", 10},  {"bgra32_3x2.jxr", 12},    {"bgra32_3x2_interleaved.jxr", 10, true},
+    {"rgb48_3x2.jxr", 10},   {"rgba64_2x2.jxr", 10},  {"rgba128f_2x2.jxr", 10},  {"lossy_rgb24_64x64.jxr", 12},
+    {"dpi300.jxr", 4},       {"orient3.jxr", 4},      {"orient6.jxr", 4, true},  {"rgb24_640x480.jxr", 3},
+    {"truncated.jxr", 2},    {"png_named.jxr", 2},    {"bmp_named.jxr", 2},      {"tif_named.jxr", 2},
+    {"icc_adobe_rgb24_16x8.jxr", 8}, {"icc_cmyk_cmyk32_16x8.jxr", 8}, {"icc_gray_gray8_16x8.jxr", 8},
 };
+// clang-format on
 
 constexpr std::uint8_t kMagic[4] = {'I', 'I', 0xBC, 0x01};
 constexpr std::uint8_t kCodestreamMagic[8] = {'W', 'M', 'P', 'H', 'O', 'T', 'O', 0};
