@@ -7,14 +7,41 @@
 #include "cli_output.h"
 #include "commands.h"
 #include "host/com_scope.h"
+#include "decode/color_profile.h"
 #include "decode/stored_frame.h"
 #include "output/picture_path.h"
+#include "output/profile_transform.h"
 #include "output/tone_map.h"
 #include "output/tone_mapped_frame.h"
 #include "settings/settings_store.h"
 
 namespace cli {
 namespace {
+
+// The path a picture request takes, and the colour profile the frame carries:
+// its description, colour space and size, and whether the picture is
+// converted through it.
+void PrintPathAndProfile(IWICImagingFactory* factory, const rorurera::StoredFrame& frame,
+                         const rorurera::PictureSettings& settings) {
+    const std::vector<std::uint8_t> profile = rorurera::ReadColorProfile(factory, frame.frame.Get());
+    rorurera::ColourTransforms transforms;
+    if (settings.colorProfile) rorurera::PrepareColourTransforms(*frame.entry, profile, transforms);
+    Print(Format(L"path: %ls\n", transforms.samples ? L"the stored samples through the picture's colour profile"
+                                                    : rorurera::ChoosePicturePath(*frame.entry, settings.hdr).why));
+    if (profile.empty()) {
+        Print(L"colour profile: none\n");
+        return;
+    }
+    const rorurera::ProfileFacts facts = rorurera::DescribeProfile(profile);
+    const wchar_t* use = transforms.Applied()              ? L"applied"
+                         : !settings.colorProfile          ? L"not applied (ColorProfile is 0)"
+                         : !facts.readable                 ? L"not applied (cannot be read)"
+                         : facts.srgb                      ? L"not applied (sRGB)"
+                         : rorurera::IsScRgb(*frame.entry) ? L"not applied (the samples are scRGB)"
+                                                           : L"not applied (refused, or not of the picture's colours)";
+    Print(Format(L"colour profile: \"%ls\", %hs, %lu bytes, %ls\n", facts.description, facts.space,
+                 static_cast<unsigned long>(profile.size()), use));
+}
 
 // Whether the picture is HDR, its peak and its SDR white. A host cannot ask the plug-in
 // that (it has no export for it), so this program reads the frame through
@@ -24,7 +51,8 @@ void PrintHdr(const std::wstring& file) {
     rorurera::ComScope com;
     Microsoft::WRL::ComPtr<IWICBitmapDecoder> decoder;
     rorurera::StoredFrame frame;
-    const rorurera::HdrSettings settings = rorurera::ReadPictureSettings().hdr;
+    const rorurera::PictureSettings picture = rorurera::ReadPictureSettings();
+    const rorurera::HdrSettings& settings = picture.hdr;
     rorurera::HdrSettings measuring = settings;  // the floats as a request with tone mapping on reads them
     measuring.toneMap = true;
     rorurera::LinearFrameReader reader;
@@ -35,8 +63,7 @@ void PrintHdr(const std::wstring& file) {
                                                         WICDecodeMetadataCacheOnDemand, decoder.GetAddressOf())) ||
         FAILED(rorurera::ReadStoredFrame(decoder.Get(), frame))) {
         Print(L"HDR: unknown (the imaging component cannot read the frame)\n");
-    } else if (Print(Format(L"path: %ls\n", rorurera::ChoosePicturePath(*frame.entry, settings).why));
-               !rorurera::IsScRgb(*frame.entry)) {
+    } else if (PrintPathAndProfile(com.Factory(), frame, picture); !rorurera::IsScRgb(*frame.entry)) {
         Print(L"HDR: no (integer samples)\n");
     } else if (result = reader.Open(com.Factory(), frame,
                                     rorurera::ChoosePicturePath(*frame.entry, measuring).floatsFromPlatform);

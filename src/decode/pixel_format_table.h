@@ -11,7 +11,7 @@ namespace rorurera {
 enum class NumericKind : std::uint8_t {
     Unconverted,     // our own conversion does not take the format
     Unsigned8,       // 8-bit integers, sRGB
-    Unsigned16,      // 16-bit integers, linear light
+    Unsigned16,      // 16-bit integers, sRGB
     Packed555,       // 5-5-5 words, sRGB (the 5-5-5-1 form with a 1-bit alpha on top)
     Packed565,       // 5-6-5 words, sRGB
     Packed101010,    // 10-10-10 words, sRGB (the 10-10-10-2 form with a 2-bit alpha on top)
@@ -53,7 +53,7 @@ constexpr bool IsScRgb(const PixelFormatEntry& entry) noexcept {
     return k == Fixed16 || k == Fixed32 || k == Half || k == Float || k == SharedExponent;
 }
 
-// The formats of 16-bit integer samples (linear light, CMYK too).
+// The formats of 16-bit integer samples (CMYK too).
 constexpr bool HasSixteenBitIntegers(const PixelFormatEntry& entry) noexcept {
     return entry.kind == NumericKind::Unsigned16;
 }

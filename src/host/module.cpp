@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include "output/profile_transform.h"
+
 // The language runtime's release of its reserve for exceptions thrown when
 // memory runs out (about 70 KB, taken when the module loads).
 namespace __gnu_cxx {
@@ -18,7 +20,11 @@ void __freeres() noexcept;
 }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-    // Only on FreeLibrary: when the process ends, nothing needs freeing.
-    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) __gnu_cxx::__freeres();
+    if (reason == DLL_PROCESS_ATTACH) rorurera::ColorManagementAttach();
+    if (reason == DLL_PROCESS_DETACH) {
+        rorurera::ColorManagementDetach();
+        // Only on FreeLibrary: when the process ends, nothing needs freeing.
+        if (reserved == nullptr) __gnu_cxx::__freeres();
+    }
     return TRUE;
 }

@@ -14,6 +14,7 @@
 #include "common/plugin_result.h"
 #include "decode/stored_frame.h"
 #include "output/pixel_buffer.h"
+#include "output/profile_transform.h"
 
 namespace rorurera {
 
@@ -37,16 +38,16 @@ HRESULT CopySourcePixels(IWICBitmapSource* source, std::uint32_t width, std::uin
 HRESULT CopyStoredRows(const StoredFrame& frame, UniqueHlocal& rows, UINT& pitch) noexcept;
 
 // Stored rows (as CopyStoredRows gives them) converted into tight rows of
-// 24bppBGR or 32bppBGRA, adopted into `picture`; `picture` is unchanged when
-// the new buffer cannot be made.
+// 24bppBGR or 32bppBGRA, through `colour` when given, adopted into
+// `picture`; `picture` is unchanged when the new buffer cannot be made.
 PluginResult ConvertStoredRows(const PixelFormatEntry& format, const std::uint8_t* rows, UINT pitch, UINT width,
-                               UINT height, PixelBuffer& picture);
+                               UINT height, PixelBuffer& picture, const ProfileTransform* colour = nullptr);
 
 // The picture of a frame whose format our own conversion takes
 // (OwnConversionTakes; InternalError otherwise): its stored rows copied and
-// converted; their block becomes the picture's spare when it is the larger
+// converted (through `colour` when given); their block becomes the picture's spare when it is the larger
 // one. OutOfMemory when the picture cannot be held, the mapped failure of an
 // imaging call otherwise; `buffer` is then unchanged.
-PluginResult CopyNativePixels(const StoredFrame& frame, PixelBuffer& buffer);
+PluginResult CopyNativePixels(const StoredFrame& frame, PixelBuffer& buffer, const ProfileTransform* colour = nullptr);
 
 }  // namespace rorurera

@@ -181,8 +181,8 @@ inline void Store(std::uint8_t* out, std::uint8_t red, std::uint8_t green, std::
 
 // --- rows by kind -----------------------------------------------------------
 
-// What sets 8- and 16-bit integer samples apart: 8-bit colours are sRGB as
-// stored, 16-bit ones linear light given the sRGB curve.
+// What sets 8- and 16-bit integer samples apart: both are sRGB-encoded as
+// stored; 16-bit ones are scaled to 8 bits.
 struct Samples8 {
     using Type = std::uint8_t;
     static constexpr std::uint32_t kMax = 255;
@@ -196,7 +196,7 @@ struct Samples16 {
     static constexpr std::uint32_t kMax = 65535;
     static std::uint8_t Cmyk(std::uint32_t c, std::uint32_t k) noexcept { return CmykChannel16(c, k); }
     static std::uint32_t Unpremultiply(std::uint32_t v, std::uint32_t a) noexcept { return Unpremultiply16(v, a); }
-    static std::uint8_t Colour(std::uint32_t v) noexcept { return kSrgbFromLinear16.values[v]; }
+    static std::uint8_t Colour(std::uint32_t v) noexcept { return Scale16To8(v); }
     static std::uint8_t Alpha(std::uint32_t v) noexcept { return Scale16To8(v); }
 };
 

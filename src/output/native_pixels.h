@@ -2,8 +2,8 @@
 
 // Our own conversion of a frame's pixels, in the frame's own format, to
 // 24bppBGR, or 32bppBGRA (straight alpha) for formats with alpha: 8-bit and
-// packed samples are sRGB; 16-bit integer samples linear light given the
-// sRGB curve; fixed-point, half, float and shared-exponent ones scRGB
+// packed samples are sRGB, and so are 16-bit integer samples, scaled to 8
+// bits; fixed-point, half, float and shared-exponent ones scRGB
 // (linear, 1.0 = white), clamped and given the sRGB curve; CMYK the simple
 // way, R = (1 - C)(1 - K); extended-range 10-bit samples lose their bias and
 // scale. Alpha is scaled to 8 bits; premultiplied colours are divided by it.

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "decode/color_profile.h"
 #include "decode/container_format.h"
 #include "decode/frame_source.h"
 #include "decode/stored_frame.h"
@@ -9,6 +10,7 @@
 #include "output/palette.h"
 #include "output/picture_path.h"
 #include "output/pixel_stages.h"
+#include "output/profile_transform.h"
 #include "output/tone_mapped_frame.h"
 #include "settings/settings_store.h"
 
@@ -17,15 +19,21 @@ namespace rorurera {
 namespace {
 
 // The top-down picture the way the path says; 50 is reported once the
-// frame's source is ready. Where the platform's converter refuses the
-// frame's format, at Initialize or at CopyPixels (as Wine's does for the
-// 16-bit, half, float, fixed-point, RGBE, 10-10-10 and CMYK formats), the
-// frame's stored rows still serve our own conversion.
+// frame's source is ready. Stored samples that go through the picture's
+// colour profile are read in the frame's own format. Where the platform's
+// converter refuses the frame's format, at Initialize or at CopyPixels (as
+// Wine's does for the 16-bit, half, float, fixed-point, RGBE, 10-10-10 and
+// CMYK formats), the frame's stored rows still serve our own conversion.
 PluginResult MakeTopDownPicture(IWICImagingFactory* factory, const StoredFrame& frame, const PicturePath& path,
-                                const HdrSettings& hdr, const ProgressReporter& progress, PixelBuffer& picture) {
+                                const PictureSettings& settings, const ColourTransforms& colour,
+                                const ProgressReporter& progress, PixelBuffer& picture) {
+    if (colour.samples) {
+        if (progress.StopRequestedAt(50)) return PluginResult::Aborted;
+        return CopyNativePixels(frame, picture, &colour.samples);
+    }
     PictureRoute route = path.route;
     if (route == PictureRoute::ToneMap) {
-        const PluginResult result = ToneMapFrame(factory, frame, path.floatsFromPlatform, hdr, picture);
+        const PluginResult result = ToneMapFrame(factory, frame, path.floatsFromPlatform, settings.hdr, picture);
         if (result != PluginResult::Success) return result;
         if (picture.layout) return progress.StopRequestedAt(50) ? PluginResult::Aborted : PluginResult::Success;
         route = path.withinSdr;
@@ -43,6 +51,7 @@ PluginResult MakeTopDownPicture(IWICImagingFactory* factory, const StoredFrame& 
         if (bits <= 0) return PluginResult::InternalError;
         std::vector<std::uint32_t> palette;
         if (bits <= 8) palette = CompletePalette(factory, prepared.source.Get(), static_cast<std::uint32_t>(bits));
+        if (colour.table) colour.table.ConvertPalette(palette);
         hr = CopySourcePixels(prepared.source.Get(), frame.width, frame.height, static_cast<std::uint32_t>(bits),
                               palette, picture);
         if (SUCCEEDED(hr)) return PluginResult::Success;
@@ -66,11 +75,16 @@ PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* dec
     if (FAILED(hr)) return ResultFromHresult(hr);
     const PictureSettings settings = ReadPictureSettings();
     const PicturePath path = ChoosePicturePath(*frame.entry, settings.hdr);
+    // The picture's colour profile, where it applies and the settings let it.
+    ColourTransforms colour;
+    if (settings.colorProfile) {
+        PrepareColourTransforms(*frame.entry, ReadColorProfile(factory, frame.frame.Get()), colour);
+    }
 
     // The request's blocks: the working picture and its spare, freed on every
     // path unless handed over.
     PixelBuffer picture;
-    result = MakeTopDownPicture(factory, frame, path, settings.hdr, progress, picture);
+    result = MakeTopDownPicture(factory, frame, path, settings, colour, progress, picture);
     if (result != PluginResult::Success) return result;
     frame.frame.Reset();  // the stages need nothing more of it
     if (progress.StopRequestedAt(60) || progress.StopRequestedAt(70)) return PluginResult::Aborted;

@@ -18,7 +18,7 @@ PicturePath ChoosePicturePath(const PixelFormatEntry& stored, const HdrSettings&
         path.why = L"samples beyond white, which Wine's converter refuses or wraps around: our own conversion";
     } else if (wine && HasSixteenBitIntegers(stored)) {
         path.route = PictureRoute::OwnConversion;
-        path.why = L"16-bit linear samples, whose high byte Wine's converter keeps: our own conversion";
+        path.why = L"16-bit samples, which Wine's converter cuts to their high byte: our own conversion, rounded";
     } else {
         path.why = L"the platform's converter, our own conversion where it refuses";
     }

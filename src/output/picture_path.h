@@ -31,8 +31,8 @@ struct PicturePath {
 // The path of a frame stored in `stored` under `hdr`. Windows: the
 // platform's converter for everything, its floats for tone mapping. Wine:
 // its converter wraps values above 1.0 around or refuses them (fixed-point,
-// half, float, shared exponent), keeps the high byte of linear 16-bit
-// samples instead of giving them the sRGB curve, and delivers every JPEG XR
+// half, float, shared exponent), cuts 16-bit samples to their high byte
+// instead of rounding them, and delivers every JPEG XR
 // alpha channel as 0; such frames take our own conversion, and all-zero
 // alpha counts as lost. Asks nothing of the platform but which it is.
 PicturePath ChoosePicturePath(const PixelFormatEntry& stored, const HdrSettings& hdr) noexcept;

@@ -103,6 +103,7 @@ INT_PTR OnInitDialog(HWND dialog) {
     ::CheckDlgButton(dialog, IDC_HDR_TONEMAP, settings.hdr.toneMap ? BST_CHECKED : BST_UNCHECKED);
     FillSdrWhiteList(dialog, settings.hdr.sdrWhiteNits);
     EnableSdrWhite(dialog);
+    ::CheckDlgButton(dialog, IDC_COLOR_PROFILE, settings.colorProfile ? BST_CHECKED : BST_UNCHECKED);
 
     // The orientation check box has no setting behind it; the tone-mapping
     // box takes its place.
@@ -117,7 +118,9 @@ INT_PTR OnOk(HWND dialog, const SettingsDialogState& state) {
     HdrSettings hdr;
     hdr.toneMap = ::IsDlgButtonChecked(dialog, IDC_HDR_TONEMAP) == BST_CHECKED;
     hdr.sdrWhiteNits = SelectedSdrWhite(dialog);
-    if (!SaveDialogSettings(kSettingsKeyPath, state.history, state.color, static_cast<DWORD>(alpha), hdr)) {
+    const bool colorProfile = ::IsDlgButtonChecked(dialog, IDC_COLOR_PROFILE) == BST_CHECKED;
+    if (!SaveDialogSettings(kSettingsKeyPath, state.history, state.color, static_cast<DWORD>(alpha), hdr,
+                            colorProfile)) {
         ::EndDialog(dialog, -1);
         return FALSE;
     }

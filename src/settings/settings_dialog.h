@@ -3,10 +3,11 @@
 // The settings dialog (template IDD_SETTINGS): the alpha handling, the
 // background colour with its colour picker, a row of eight recently used
 // colours, the HDR tone-mapping box and beside it the list of SDR white
-// levels ("自動" or 80 to 480 nits, usable while the box is checked). It
-// reads and writes the registry only through the settings store, and only
-// when it opens, when the colour picker is used and on OK; when OK cannot
-// save the settings, the dialog ends with -1.
+// levels ("自動" or 80 to 480 nits, usable while the box is checked), and
+// below them the colour-profile box. It reads and writes the registry only
+// through the settings store, and only when it opens, when the colour picker
+// is used and on OK; when OK cannot save the settings, the dialog ends with
+// -1.
 
 #include <windows.h>
 
@@ -18,7 +19,7 @@ namespace rorurera {
 inline constexpr UINT UM_SELECTCOLOR = WM_USER + 1;
 
 // What one open dialog edits besides its controls' own state (the alpha
-// choice, the tone-mapping box and the SDR white). Created at WM_INITDIALOG,
+// choice, the two check boxes and the SDR white). Created at WM_INITDIALOG,
 // kept as the window's user data, freed at WM_DESTROY.
 struct SettingsDialogState {
     COLORREF color = kDefaultColor;

@@ -12,13 +12,19 @@ constexpr wchar_t kColorHistoryValue[] = L"ColorHistory";
 constexpr wchar_t kCustomColorsValue[] = L"CustomColors";
 constexpr wchar_t kHdrToneMapValue[] = L"HdrToneMap";
 constexpr wchar_t kHdrSdrWhiteValue[] = L"HdrSdrWhite";
+constexpr wchar_t kColorProfileValue[] = L"ColorProfile";
 
-// Only a valid stored 0 switches tone mapping off; only a valid DWORD of 80
-// to 480 sets the SDR white.
+// A switch that is on unless a valid DWORD 0 is stored.
+bool ReadSwitch(const UniqueHkey& key, const wchar_t* name) noexcept {
+    DWORD value = 1;
+    return !ReadDwordValue(key, name, value) || value != 0;
+}
+
+// Only a valid DWORD of 80 to 480 sets the SDR white.
 HdrSettings ReadHdr(const UniqueHkey& key) noexcept {
     HdrSettings hdr;
-    DWORD value = 1;
-    hdr.toneMap = !ReadDwordValue(key, kHdrToneMapValue, value) || value != 0;
+    hdr.toneMap = ReadSwitch(key, kHdrToneMapValue);
+    DWORD value = 0;
     if (ReadDwordValue(key, kHdrSdrWhiteValue, value) && value >= kLowestSdrWhiteNits &&
         value <= kHighestSdrWhiteNits) {
         hdr.sdrWhiteNits = value;
@@ -97,6 +103,7 @@ PictureSettings ReadPictureSettings() noexcept {
     const UniqueHkey key = OpenKeyForRead(kSettingsKeyPath);
     PictureSettings settings;
     settings.hdr = ReadHdr(key);
+    settings.colorProfile = ReadSwitch(key, kColorProfileValue);
     DWORD alpha = static_cast<DWORD>(AlphaMode::Composite);
     if (ReadDwordValue(key, kAlphaValue, alpha) && alpha != static_cast<DWORD>(AlphaMode::Composite)) {
         settings.alphaMode = AlphaMode::Discard;
@@ -117,11 +124,12 @@ DialogSettings LoadDialogSettings(const wchar_t* keyPath) {
     settings.alphaRead = ReadDwordValue(key, kAlphaValue, settings.alpha);
     if (!settings.alphaRead) settings.alpha = static_cast<DWORD>(AlphaMode::Composite);
     settings.hdr = ReadHdr(key);
+    settings.colorProfile = ReadSwitch(key, kColorProfileValue);
     return settings;
 }
 
 bool SaveDialogSettings(const wchar_t* keyPath, const ColorHistory& history, COLORREF color, DWORD alpha,
-                        const HdrSettings& hdr) noexcept {
+                        const HdrSettings& hdr, bool colorProfile) noexcept {
     const UniqueHkey key = CreateKeyForWrite(keyPath);
     if (!key) return false;
     WriteColorList(key, kColorHistoryValue, history);
@@ -129,6 +137,7 @@ bool SaveDialogSettings(const wchar_t* keyPath, const ColorHistory& history, COL
     WriteDword(key, kAlphaValue, alpha);
     WriteDword(key, kHdrToneMapValue, hdr.toneMap ? 1 : 0);
     WriteDword(key, kHdrSdrWhiteValue, hdr.sdrWhiteNits);
+    WriteDword(key, kColorProfileValue, colorProfile ? 1 : 0);
     return true;
 }
 

@@ -62,11 +62,14 @@ inline constexpr DWORD kHighestSdrWhiteNits = 480;
 
 // All that a picture needs of the settings, read with one opening of the
 // key: the alpha mode, for Composite the background colour ("Color", white
-// when absent; unused otherwise), and the HDR settings.
+// when absent; unused otherwise), the HDR settings and whether a picture's
+// colour profile is used ("ColorProfile": as "HdrToneMap", only a stored 0
+// turns it off).
 struct PictureSettings {
     AlphaMode alphaMode = AlphaMode::Composite;
     BgrColor background{0xFF, 0xFF, 0xFF};
     HdrSettings hdr;
+    bool colorProfile = true;
 };
 PictureSettings ReadPictureSettings() noexcept;
 
@@ -76,17 +79,18 @@ struct DialogSettings {
     COLORREF color = kDefaultColor;
     bool alphaRead = false;  // "Alpha" was a valid DWORD
     DWORD alpha = static_cast<DWORD>(AlphaMode::Composite);
-    HdrSettings hdr;  // as ReadPictureSettings reads them
+    HdrSettings hdr;           // as ReadPictureSettings reads them
+    bool colorProfile = true;  // likewise
 };
 
-// Loads history, colour, alpha and the HDR settings, in that order, with
-// their defaults.
+// Loads history, colour, alpha, the HDR settings and the colour-profile
+// switch, in that order, with their defaults.
 DialogSettings LoadDialogSettings(const wchar_t* keyPath);
-// Writes history, colour, alpha, the switch (1 or 0) and the SDR white (0
-// or nits), in that order; false when the key cannot be created (nothing is
-// written then).
+// Writes history, colour, alpha, the tone-mapping switch (1 or 0), the SDR
+// white (0 or nits) and the colour-profile switch (1 or 0), in that order;
+// false when the key cannot be created (nothing is written then).
 bool SaveDialogSettings(const wchar_t* keyPath, const ColorHistory& history, COLORREF color, DWORD alpha,
-                        const HdrSettings& hdr) noexcept;
+                        const HdrSettings& hdr, bool colorProfile) noexcept;
 CustomColors LoadCustomColors(const wchar_t* keyPath);
 void SaveCustomColors(const wchar_t* keyPath, const CustomColors& colors) noexcept;
 

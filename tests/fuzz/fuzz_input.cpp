@@ -16,20 +16,26 @@ namespace {
 // less often, and files of other formats named .jxr. Wine 8.0's decoder
 // leaks on each picture of two of them, measured with the imaging component
 // alone: bgra32_3x2_interleaved.jxr 37,259 bytes per decode, orient6.jxr
-// 150,317 bytes per failed CopyPixels.
+// 150,317 bytes per failed CopyPixels. The icc_* pictures carry an ICC
+// profile (tag 0x8773, its bytes at the end of the file): Adobe RGB (18,604
+// bytes) on a 24-bit card, a CMYK press profile (187,484 bytes, lookup
+// tables) on a 32bppCMYK card, a grey one (420 bytes) on an 8-bit grey card.
 struct CorpusName {
     const char* name;
     unsigned weight;
     bool platformLeaks = false;
 };
+// clang-format off
 constexpr CorpusName kCorpus[] = {
-    {"rgb24_3x2.jxr", 10},  {"rgb24_5x3.jxr", 10},  {"rgb24_8x8.jxr", 10},    {"rgb24_4x2.jxr", 6},
-    {"bw_33x2.jxr", 10},    {"bw_33x2_b1.jxr", 6},  {"gray8_5x2.jxr", 10},    {"gray16_3x2.jxr", 10},
-    {"bgr555_4x2.jxr", 10}, {"bgr565_4x2.jxr", 10}, {"bgra32_3x2.jxr", 12},   {"bgra32_3x2_interleaved.jxr", 10, true},
-    {"rgb48_3x2.jxr", 10},  {"rgba64_2x2.jxr", 10}, {"rgba128f_2x2.jxr", 10}, {"lossy_rgb24_64x64.jxr", 12},
-    {"dpi300.jxr", 4},      {"orient3.jxr", 4},     {"orient6.jxr", 4, true}, {"rgb24_640x480.jxr", 3},
-    {"truncated.jxr", 2},   {"png_named.jxr", 2},   {"bmp_named.jxr", 2},     {"tif_named.jxr", 2},
+    {"rgb24_3x2.jxr", 10},   {"rgb24_5x3.jxr", 10},   {"rgb24_8x8.jxr", 10},     {"rgb24_4x2.jxr", 6},
+    {"bw_33x2.jxr", 10},     {"bw_33x2_b1.jxr", 6},   {"gray8_5x2.jxr", 10},     {"gray16_3x2.jxr", 10},
+    {"bgr555_4x2.jxr", 10},  {"bgr565_4x2.jxr", 10},  {"bgra32_3x2.jxr", 12},    {"bgra32_3x2_interleaved.jxr", 10, true},
+    {"rgb48_3x2.jxr", 10},   {"rgba64_2x2.jxr", 10},  {"rgba128f_2x2.jxr", 10},  {"lossy_rgb24_64x64.jxr", 12},
+    {"dpi300.jxr", 4},       {"orient3.jxr", 4},      {"orient6.jxr", 4, true},  {"rgb24_640x480.jxr", 3},
+    {"truncated.jxr", 2},    {"png_named.jxr", 2},    {"bmp_named.jxr", 2},      {"tif_named.jxr", 2},
+    {"icc_adobe_rgb24_16x8.jxr", 8}, {"icc_cmyk_cmyk32_16x8.jxr", 8}, {"icc_gray_gray8_16x8.jxr", 8},
 };
+// clang-format on
 
 constexpr std::uint8_t kMagic[4] = {'I', 'I', 0xBC, 0x01};
 constexpr std::uint8_t kCodestreamMagic[8] = {'W', 'M', 'P', 'H', 'O', 'T', 'O', 0};
@@ -42,6 +48,7 @@ constexpr std::uint16_t kTagImageOffset = 0xBCC0;
 constexpr std::uint16_t kTagImageBytes = 0xBCC1;
 constexpr std::uint16_t kTagAlphaOffset = 0xBCC2;
 constexpr std::uint16_t kTagAlphaBytes = 0xBCC3;
+constexpr std::uint16_t kTagIccProfile = 0x8773;
 constexpr std::uint16_t kKnownTags[] = {0xBC01, 0xBC02, 0xBC80, 0xBC81, 0xBC82, 0xBC83, 0xBCC0, 0xBCC1, 0xBCC2, 0xBCC3,
                                         0xBCC4, 0xBCC5, 0x8773, 0x0112, 0x010E, 0x02BC, 0x83BB, 0x8769, 0x8825, 0xEA1C};
 
@@ -406,6 +413,140 @@ void Dimensions(Input& in, Random& r) {
     }
 }
 
+// --- Profile ---------------------------------------------------------------
+
+// The bytes of the embedded ICC profile, as the directory places them.
+struct ProfileRange {
+    std::size_t at = 0;
+    std::size_t size = 0;     // 0: none, or not inside the file
+    std::size_t entryAt = 0;  // the directory entry of tag 0x8773
+};
+
+ProfileRange FindProfile(const Layout& layout, std::size_t fileSize) {
+    ProfileRange range;
+    const IfdEntry* e = FindEntry(layout, kTagIccProfile);
+    // Large enough for a header and a tag count, wholly inside the file.
+    if (e == nullptr || e->count < 132 || e->value > fileSize || e->count > fileSize - e->value) return range;
+    range.at = e->value;
+    range.size = e->count;
+    range.entryAt = e->at;
+    return range;
+}
+
+// ICC profiles are big-endian.
+std::uint32_t GetBe32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return (static_cast<std::uint32_t>(b[at]) << 24) | (static_cast<std::uint32_t>(b[at + 1]) << 16) |
+           (static_cast<std::uint32_t>(b[at + 2]) << 8) | b[at + 3];
+}
+void PutBe32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    if (at + 4 > b.size()) return;
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+}
+
+// One damage inside the profile's bytes: most profile bytes are lookup
+// tables and text, so mutations anywhere in the file rarely reach the header
+// and the tag table, which the library reads first.
+void ProfileBytes(Input& in, Random& r, const ProfileRange& p) {
+    std::vector<std::uint8_t>& b = in.bytes;
+    const std::size_t tableAt = p.at + 128;
+    const std::uint32_t tags = GetBe32(b, tableAt);
+    // The tag table's entries that lie inside the profile: signature, offset, size.
+    const std::size_t listed = std::min<std::size_t>(tags, (p.size - 132) / 12);
+    in.detail = "profile at " + std::to_string(p.at) + " (" + std::to_string(p.size) + " bytes): ";
+    switch (r.Below(8)) {
+    case 0: {  // a header field: size, version, class, colour space, PCS, rendering intent ...
+        static constexpr std::size_t kFields[] = {0, 8, 12, 16, 20, 36, 64, 68};
+        const std::size_t field = kFields[r.Below(std::size(kFields))];
+        const std::uint32_t v = Interesting32(r, GetBe32(b, p.at + field), p.size);
+        PutBe32(b, p.at + field, v);
+        in.detail += "header field " + std::to_string(field) + " = " + Hex(v);
+        break;
+    }
+    case 1: {  // bits of the header and the tag count
+        const unsigned flips = static_cast<unsigned>(r.Between(1, 8));
+        in.detail += "flip bits at";
+        for (unsigned i = 0; i < flips; ++i) {
+            const std::size_t at = p.at + static_cast<std::size_t>(r.Below(132));
+            const unsigned bit = static_cast<unsigned>(r.Below(8));
+            b[at] ^= static_cast<std::uint8_t>(1u << bit);
+            AppendFormat(in.detail, " +%zu.%u", at - p.at, bit);
+        }
+        break;
+    }
+    case 2: {  // the tag count
+        const std::uint32_t v =
+            r.Chance(50) ? Interesting32(r, tags, p.size) : tags + static_cast<std::uint32_t>(r.Between(1, 8));
+        PutBe32(b, tableAt, v);
+        in.detail += "tag count " + std::to_string(tags) + " -> " + Hex(v);
+        break;
+    }
+    case 3:
+    case 4: {  // an entry of the tag table: its offset, its size or its signature
+        if (listed == 0) {
+            PutBe32(b, tableAt, static_cast<std::uint32_t>(r.Below(0x10000)));
+            in.detail += "tag count random (no entries)";
+            break;
+        }
+        const std::size_t entry = static_cast<std::size_t>(r.Below(listed));
+        const std::size_t at = tableAt + 4 + 12 * entry;
+        const std::uint64_t which = r.Below(3);  // 0 signature, 1 offset, 2 size
+        std::uint32_t v = 0;
+        if (which == 0) {
+            // another entry's signature (a duplicate), or anything
+            v = r.Chance(70) ? GetBe32(b, tableAt + 4 + 12 * r.Below(listed)) : static_cast<std::uint32_t>(r.Next());
+        } else {
+            v = Interesting32(r, GetBe32(b, at + 4 * which), p.size);
+        }
+        PutBe32(b, at + 4 * which, v);
+        static constexpr const char* kField[] = {"signature", "offset", "size"};
+        in.detail += "tag entry " + std::to_string(entry) + " " + kField[which] + " = " + Hex(v);
+        break;
+    }
+    case 5:
+    case 6: {  // bytes inside one tag's data (type signature, counts, curve and table values)
+        std::size_t from = p.at + 132 + 12 * listed;
+        std::size_t end = p.at + p.size;
+        if (listed != 0) {
+            const std::size_t entry = static_cast<std::size_t>(r.Below(listed));
+            const std::uint32_t offset = GetBe32(b, tableAt + 4 + 12 * entry + 4);
+            const std::uint32_t size = GetBe32(b, tableAt + 4 + 12 * entry + 8);
+            if (offset < p.size && size != 0) {
+                from = p.at + offset;
+                end = p.at + std::min<std::size_t>(p.size, std::size_t{offset} + size);
+            }
+        }
+        if (from >= end) {
+            from = p.at;
+            end = p.at + p.size;
+        }
+        const unsigned n = static_cast<unsigned>(r.Between(1, 8));
+        in.detail += std::to_string(n) + " bytes in tag data at";
+        for (unsigned i = 0; i < n; ++i) {
+            // the first 12 bytes (type and counts) half the time
+            const std::size_t span = r.Chance(50) ? std::min<std::size_t>(12, end - from) : end - from;
+            const std::size_t at = from + static_cast<std::size_t>(r.Below(span));
+            b[at] = r.Chance(30) ? (r.Chance(50) ? 0xFF : 0x00) : r.Byte();
+            AppendFormat(in.detail, " +%zu", at - p.at);
+        }
+        break;
+    }
+    default: {  // the profile's length: the directory's count, or the file cut inside the profile
+        if (r.Chance(50)) {
+            const std::uint32_t v = r.Chance(50) ? static_cast<std::uint32_t>(r.Between(0, p.size - 1))
+                                                 : Interesting32(r, static_cast<std::uint32_t>(p.size), b.size());
+            Put32(b, p.entryAt + 4, v);
+            in.detail += "directory count " + std::to_string(p.size) + " -> " + Hex(v);
+        } else {
+            const std::size_t keep = p.at + static_cast<std::size_t>(r.Below(p.size));
+            in.detail +=
+                "file cut to " + std::to_string(keep) + " bytes (profile +" + std::to_string(keep - p.at) + ")";
+            b.resize(keep);
+        }
+        break;
+    }
+    }
+}
+
 }  // namespace
 
 const char* MutationName(Mutation mutation) {
@@ -415,6 +556,7 @@ const char* MutationName(Mutation mutation) {
     case Mutation::RandomBytes: return "random-bytes";
     case Mutation::ContainerTags: return "container-tags";
     case Mutation::Dimensions: return "dimensions";
+    case Mutation::Profile: return "icc-profile";
     default: return "?";
     }
 }
@@ -555,6 +697,13 @@ Input MakeInput(const Corpus& corpus, std::uint64_t runSeed, std::uint64_t index
     in.index = index;
     in.base = &corpus.Pick(r);
     in.bytes = in.base->bytes;
+    // A picture with a profile: half its inputs damage the profile's bytes.
+    if (const ProfileRange profile = FindProfile(ReadLayout(in.bytes), in.bytes.size());
+        profile.size != 0 && r.Chance(50)) {
+        in.mutation = Mutation::Profile;
+        ProfileBytes(in, r, profile);
+        return in;
+    }
     // Damaged directories stop Wine's decoder most often (each stop costs a
     // new worker), so they come a little less often than the rest.
     static constexpr unsigned kWeights[] = {22, 24, 22, 14, 18};

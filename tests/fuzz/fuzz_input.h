@@ -19,6 +19,7 @@ enum class Mutation : int {
     RandomBytes,    // overwrite, insert or delete bytes at random places
     ContainerTags,  // damage the container's directory (IFD) and its entries
     Dimensions,     // huge width / height in the image header (and the IFD)
+    Profile,        // the embedded ICC profile (tag 0x8773): header, tag table, tag data, its length
     Count
 };
 const char* MutationName(Mutation mutation);

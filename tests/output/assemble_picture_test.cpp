@@ -230,7 +230,7 @@ TEST_F(AssemblePictureTest, OwnConversionWhereTheConverterRefusesOrMisreads) {
         {"64bppRGBA",
          GUID_WICPixelFormat64bppRGBA,
          Words({0x8000, 0xFFFF, 0x1234, 0xFFFF, 0x00FF, 0x0100, 0, 0}),
-         {75, 255, 188, 0, 13, 13}},
+         {18, 255, 128, 0, 1, 1}},  // round(v * 255 / 65535)
         {"64bppRGBAHalf: 1, 0.5, 0 / 0.25, 2, NaN",
          GUID_WICPixelFormat64bppRGBAHalf,
          Words({0x3C00, 0x3800, 0, 0x3C00, 0x3400, 0x4000, 0x7E00, 0x3800}),
@@ -238,7 +238,7 @@ TEST_F(AssemblePictureTest, OwnConversionWhereTheConverterRefusesOrMisreads) {
         {"48bppRGB",
          GUID_WICPixelFormat48bppRGB,
          Words({0x8000, 0xFFFF, 0, 0, 0x4000, 0xFFFF}),
-         {0, 255, 188, 255, 137, 0}},
+         {0, 255, 128, 255, 64, 0}},
         // R, G, B, A = 639, 894, 384, 3 and 1023, 0, 500, 0: (v - 384) / 510
         {"32bppRGBA1010102XR",
          GUID_WICPixelFormat32bppRGBA1010102XR,

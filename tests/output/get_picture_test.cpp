@@ -310,7 +310,7 @@ struct StoredCase {
     const wchar_t* fixture;
     std::uint32_t width;
     std::uint32_t height;
-    bool linear;    // linear light (scRGB, 16-bit integers): sRGB curve; otherwise sRGB already
+    bool linear;    // linear light (scRGB): sRGB curve; otherwise sRGB already (16-bit samples too)
     int tolerance;  // 8-bit steps: 0 for integer formats, 1 for half, float, fixed point
     std::vector<double> rgba;
 };
@@ -319,13 +319,13 @@ constexpr double k16 = 65535.0;
 
 // clang-format off
 const StoredCase kStoredCases[] = {
-    {L"gray16_3x2.jxr", 3, 2, true, 0,
+    {L"gray16_3x2.jxr", 3, 2, false, 0,
      {0, 0, 0, 1, 0xFF / k16, 0xFF / k16, 0xFF / k16, 1, 0x100 / k16, 0x100 / k16, 0x100 / k16, 1,
       0x1234 / k16, 0x1234 / k16, 0x1234 / k16, 1, 0x8000 / k16, 0x8000 / k16, 0x8000 / k16, 1, 1, 1, 1, 1}},
-    {L"rgb48_3x2.jxr", 3, 2, true, 0,
+    {L"rgb48_3x2.jxr", 3, 2, false, 0,
      {1, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1,
       0x1234 / k16, 0x5678 / k16, 0x9ABC / k16, 1, 1 / k16, 0x100 / k16, 0x8000 / k16, 1, 1, 1, 1, 1}},
-    {L"rgba64_2x2.jxr", 2, 2, true, 0,
+    {L"rgba64_2x2.jxr", 2, 2, false, 0,
      {1, 0, 0, 0x8000 / k16, 0, 1, 0, 1, 0, 0, 1, 0, 0x1234 / k16, 0x5678 / k16, 0x9ABC / k16, 0x4000 / k16}},
     {L"bgr565_4x2.jxr", 4, 2, false, 0,
      {1, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1, 1, 1, 1, 1,
@@ -379,6 +379,101 @@ TEST_F(GetPictureTest, EveryStoredFormatShowsItsValues) {
                                                              << "RGB"[k];
             }
         }
+    }
+}
+
+// --- colours as the file says -------------------------------------------------------
+
+// R, G, B of every pixel, top row first, from 24-bit rows or a colour table.
+Bytes RgbPixels(const Picture& picture) {
+    const BITMAPINFOHEADER info = picture.Info();
+    const auto width = static_cast<std::size_t>(info.biWidth);
+    const auto height = static_cast<std::size_t>(info.biHeight);
+    const std::size_t stride = susie::DibStride(width, info.biBitCount);
+    const std::vector<std::uint32_t> table = info.biBitCount <= 8 ? picture.ColorTable() : std::vector<std::uint32_t>();
+    Bytes out;
+    for (std::size_t y = 0; y < height; ++y) {
+        const std::uint8_t* row = picture.PixelBlock().data() + (height - 1 - y) * stride;
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::uint32_t bgr =
+                info.biBitCount == 8 ? table.at(row[x]) : row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
+            out.insert(out.end(), {std::uint8_t(bgr >> 16), std::uint8_t(bgr >> 8), std::uint8_t(bgr)});
+        }
+    }
+    return out;
+}
+
+class ColourTest : public GetPictureTest {
+protected:
+    // Decodes `fixture` in both modes and expects its pixels within a mean of
+    // `mean` and a 99th percentile of `p99` levels of `want`.
+    void ExpectNear(const std::wstring& fixture, const Bytes& want, double mean, int p99) {
+        for (Mode mode : {Mode::File, Mode::Memory}) {
+            SCOPED_TRACE(testing_support::Narrow(fixture) + (mode == Mode::File ? ", file" : ", memory"));
+            Picture picture;
+            Decode(picture, fixture, mode);
+            ASSERT_EQ(picture.result, 0);
+            const Bytes got = RgbPixels(picture);
+            ASSERT_EQ(got.size(), want.size());
+            std::vector<int> differences;
+            for (std::size_t i = 0; i < got.size(); ++i) differences.push_back(std::abs(got[i] - want[i]));
+            std::sort(differences.begin(), differences.end());
+            double sum = 0;
+            for (int d : differences) sum += d;
+            EXPECT_LE(sum / differences.size(), mean);
+            EXPECT_LE(differences[differences.size() * 99 / 100], p99);
+        }
+    }
+    Bytes Decoded(const std::wstring& fixture) {
+        Picture picture;
+        Decode(picture, fixture);
+        EXPECT_EQ(picture.result, 0);
+        return picture.result == 0 ? RgbPixels(picture) : Bytes();
+    }
+};
+
+// Pictures that carry a colour profile against the same conversion made on
+// the host by lcms2's own tificc (perceptual, to its built-in sRGB; the
+// fixture script wrote expected/NAME.rgb). Alpha is dropped, so that both
+// platforms show the converted colours.
+TEST_F(ColourTest, ProfilesConvertTheStoredSamplesToSrgb) {
+    SettingsKeyGuard::WriteDword(L"Alpha", 0);
+    for (const wchar_t* name :
+         {L"icc_adobe_rgb24_16x8", L"icc_adobe_rgb48_16x8", L"icc_adobe_bgra32_16x8", L"icc_prophoto_rgb24_16x8",
+          L"icc_prophoto_rgb48_16x8", L"icc_gray_gray8_16x8", L"icc_gray_gray16_16x8", L"icc_cmyk_cmyk32_16x8",
+          L"icc_cmyk_cmyka40_16x8", L"icc_damaged_half_rgb24_16x8"}) {
+        const Bytes want = testing_support::ReadFileBytes(FixturePath(std::wstring(L"expected/") + name + L".rgb"));
+        ExpectNear(std::wstring(name) + L".jxr", want, 1.5, 4);
+    }
+}
+
+// An sRGB profile, profiles that cannot be read or are of another colour
+// space, and every profile with the setting off: the picture's stored values,
+// as without a profile. 16-bit samples are sRGB as stored: a card at 16 bits
+// shows as at 8 (within the step by which Windows' converter may cut).
+TEST_F(ColourTest, OtherwiseTheStoredValuesAsTheyAre) {
+    SettingsKeyGuard::WriteDword(L"Alpha", 0);
+    const struct {
+        const wchar_t* fixture;
+        const wchar_t* card;
+        bool profileOff;
+        int tolerance;
+    } cases[] = {
+        {L"icc_srgb_rgb24_16x8.jxr", L"card_rgb24_16x8.jxr", false, 0},
+        {L"icc_damaged_cut_rgb24_16x8.jxr", L"card_rgb24_16x8.jxr", false, 0},
+        {L"icc_damaged_random_rgb24_16x8.jxr", L"card_rgb24_16x8.jxr", false, 0},
+        {L"icc_cmyk_on_rgb24_16x8.jxr", L"card_rgb24_16x8.jxr", false, 0},
+        {L"icc_adobe_rgb24_16x8.jxr", L"card_rgb24_16x8.jxr", true, 0},
+        {L"icc_gray_gray16_16x8.jxr", L"card_gray16_16x8.jxr", true, 0},
+        {L"icc_cmyk_cmyk32_16x8.jxr", L"card_cmyk32_16x8.jxr", true, 0},
+        {L"card_rgb48_16x8.jxr", L"card_rgb24_16x8.jxr", false, testing_support::SixteenBitConverterTolerance()},
+        {L"card_rgba64_16x8.jxr", L"card_bgra32_16x8.jxr", false, testing_support::SixteenBitConverterTolerance()},
+        {L"card_gray16_16x8.jxr", L"card_gray8_16x8.jxr", false, testing_support::SixteenBitConverterTolerance()},
+    };
+    for (const auto& c : cases) {
+        SettingsKeyGuard::WriteDword(L"ColorProfile", c.profileOff ? 0 : 1);
+        const Bytes want = Decoded(c.card);
+        ExpectNear(c.fixture, want, c.tolerance, c.tolerance);
     }
 }
 

@@ -43,8 +43,8 @@ struct RowCase {
 };
 
 // The kinds the fixtures of the picture tests cannot show (JxrEncApp makes no
-// such files, or the platform converts them). Linear 0.5 and 16-bit 0x8000
-// encode to sRGB 188.
+// such files, or the platform converts them). 16-bit samples are sRGB as
+// stored: 0x8000 scales to 128.
 // clang-format off
 const RowCase kRows[] = {
     {"32bppPBGRA divided by alpha", GUID_WICPixelFormat32bppPBGRA, {64, 32, 128, 128}, {128, 64, 255, 128}},
@@ -55,7 +55,7 @@ const RowCase kRows[] = {
     // (v - 384) / 510: 639 is 0.5, 100 below 0, 1023 beyond white; alpha 2 of 3.
     {"32bppRGBA1010102XR", GUID_WICPixelFormat32bppRGBA1010102XR,
      Stored<std::uint32_t>({2u << 30 | 1023u << 20 | 100u << 10 | 639u}), {255, 0, 128, 170}},
-    {"64bppPRGBA", GUID_WICPixelFormat64bppPRGBA, Stored<std::uint16_t>({0x4000, 0, 0, 0x8000}), {0, 0, 188, 128}},
+    {"64bppPRGBA", GUID_WICPixelFormat64bppPRGBA, Stored<std::uint16_t>({0x4000, 0, 0, 0x8000}), {0, 0, 128, 128}},
     {"80bppCMYKAlpha", GUID_WICPixelFormat80bppCMYKAlpha, Stored<std::uint16_t>({0, 0xFFFF, 0x8000, 0, 0xFFFF}),
      {127, 0, 255, 255}},
     {"64bppRGBAHalf 2, 0.5, NaN, 0.5", GUID_WICPixelFormat64bppRGBAHalf,

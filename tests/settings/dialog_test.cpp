@@ -45,6 +45,7 @@ constexpr int kSwatch = 1016;
 constexpr int kExifOrientation = 1018;
 constexpr int kHdrToneMap = 1019;
 constexpr int kHdrSdrWhite = 1020;
+constexpr int kColorProfile = 1021;
 
 // The colour picker's own controls.
 constexpr int kPickerRed = 706;
@@ -500,6 +501,13 @@ TEST_F(SettingsDialogTest, FirstUseShowsTheDefaults) {
     EXPECT_TRUE(Checked(dialog, kHdrToneMap));
     EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(dialog, kChooseColor)));
     EXPECT_EQ(Narrow(TextOf(::GetDlgItem(dialog, kAlphaRemove))), Narrow(L"アルファ情報を除去(&R)"));
+    EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(dialog, kColorProfile)));
+    EXPECT_TRUE(Checked(dialog, kColorProfile));
+    EXPECT_EQ(Narrow(TextOf(::GetDlgItem(dialog, kColorProfile))), Narrow(L"カラープロファイルを使う(&P)"));
+    // Tab goes from the SDR white list to the colour-profile box, then to OK.
+    const HWND profile = ::GetDlgItem(dialog, kColorProfile);
+    EXPECT_EQ(::GetNextDlgTabItem(dialog, ::GetDlgItem(dialog, kHdrSdrWhite), FALSE), profile);
+    EXPECT_EQ(::GetNextDlgTabItem(dialog, profile, FALSE), ::GetDlgItem(dialog, IDOK));
     ExpectShown(dialog, kWhite, kDefaultHistory);
 
     EXPECT_EQ(CloseWith(dialog, IDCANCEL), std::optional<int>(0));
@@ -630,11 +638,13 @@ TEST_F(SettingsDialogTest, CancelWritesNothing) {
     WriteColors(L"ColorHistory", {stored.begin(), stored.end()});
     SettingsKeyGuard::WriteDword(L"Color", kGreen);
     SettingsKeyGuard::WriteDword(L"Alpha", 0);
+    SettingsKeyGuard::WriteDword(L"ColorProfile", 0);
     const std::optional<StoredValues> before = ReadSettingsKey();
     ASSERT_TRUE(before.has_value());
 
     const HWND dialog = Open();
     ASSERT_NE(dialog, nullptr);
+    Click(dialog, kColorProfile);
     Click(dialog, kAlphaComposite);
     Click(dialog, kHistory1 + 3);
     ::SendMessageW(dialog, kSelectColor, 0x654321, 0);
@@ -643,12 +653,13 @@ TEST_F(SettingsDialogTest, CancelWritesNothing) {
     EXPECT_EQ(ReadSettingsKey(), before);
 }
 
-// The tone-mapping box: read from "HdrToneMap" (only a valid 0 leaves it
-// clear), written by OK whatever the alpha choice, untouched by Cancel. The
-// SDR white list beside it: "自動" and eight levels in nits, the stored level
-// selected ("自動" for none or one outside 80 .. 480; an unlisted one gets
-// an item of its own), usable only while the box is checked.
-TEST_F(SettingsDialogTest, ToneMapBoxAndSdrWhiteListReadSaveAndCancel) {
+// The tone-mapping and colour-profile boxes: read from "HdrToneMap" and
+// "ColorProfile" (only a valid 0 leaves a box clear), written by OK whatever
+// the alpha choice, untouched by Cancel. The SDR white list beside the first:
+// "自動" and eight levels in nits, the stored level selected ("自動" for none
+// or one outside 80 .. 480; an unlisted one gets an item of its own), usable
+// only while that box is checked.
+TEST_F(SettingsDialogTest, CheckBoxesAndSdrWhiteListReadSaveAndCancel) {
     const DWORD zero = 0;
     const std::vector<std::string> kItems = {Narrow(L"自動"), "80", "120", "160", "200", "240", "300", "400", "480"};
     const struct {
@@ -658,20 +669,36 @@ TEST_F(SettingsDialogTest, ToneMapBoxAndSdrWhiteListReadSaveAndCancel) {
         int alphaButton;  // clicked before the box
         std::optional<DWORD> storedWhite;
         std::string shownWhite;
-        int chosenItem;  // selected before closing, -1 none
+        int chosenItem;     // selected before closing, -1 none
+        DWORD profileType;  // "ColorProfile" as stored; REG_NONE: nothing stored
+        DWORD profile;
+        bool profileShown;    // checked when the dialog opens
+        bool profileClicked;  // clicked before closing
         int closeWith;
-        std::optional<std::pair<DWORD, DWORD>> saved;  // what OK writes; nullopt: the key stays as it was
+        // What OK writes (tone map, SDR white, colour profile); nullopt: the key stays as it was.
+        std::optional<std::array<DWORD, 3>> saved;
     } kCases[] = {
-        {"absent, cleared, OK", REG_NONE, true, kAlphaRemove, std::nullopt, kItems[0], 8, IDOK, {{0, 480}}},
-        {"stored 0, checked, OK", REG_DWORD, false, kAlphaComposite, 300, "300", -1, IDOK, {{1, 300}}},
-        {"0 of the wrong type, cleared, OK", REG_BINARY, true, kAlphaComposite, 250, "250", -1, IDOK, {{0, 250}}},
-        {"stored 0, checked, Cancel", REG_DWORD, false, kAlphaRemove, 500, kItems[0], 2, IDCANCEL, std::nullopt},
+        // clang-format off
+        {"absent, cleared, OK", REG_NONE, true, kAlphaRemove, std::nullopt, kItems[0], 8,
+         REG_NONE, 0, true, true, IDOK, {{0, 480, 0}}},
+        {"stored 0, checked, OK", REG_DWORD, false, kAlphaComposite, 300, "300", -1,
+         REG_DWORD, 0, false, false, IDOK, {{1, 300, 0}}},
+        {"0 of the wrong type, cleared, OK", REG_BINARY, true, kAlphaComposite, 250, "250", -1,
+         REG_BINARY, 0, true, false, IDOK, {{0, 250, 1}}},
+        {"stored 0, checked, Cancel", REG_DWORD, false, kAlphaRemove, 500, kItems[0], 2,
+         REG_DWORD, 0, false, true, IDCANCEL, std::nullopt},
+        {"profile 2, kept, OK", REG_NONE, true, kAlphaComposite, std::nullopt, kItems[0], -1,
+         REG_DWORD, 2, true, false, IDOK, {{0, 0, 1}}},
+        // clang-format on
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         SettingsKeyGuard::DeleteKey();
         if (c.storedType != REG_NONE) SettingsKeyGuard::Write(L"HdrToneMap", c.storedType, &zero, sizeof zero);
         if (c.storedWhite) SettingsKeyGuard::WriteDword(L"HdrSdrWhite", *c.storedWhite);
+        if (c.profileType != REG_NONE) {
+            SettingsKeyGuard::Write(L"ColorProfile", c.profileType, &c.profile, sizeof c.profile);
+        }
         const std::optional<StoredValues> before = ReadSettingsKey();
         const HWND dialog = Open();
         ASSERT_NE(dialog, nullptr);
@@ -694,12 +721,18 @@ TEST_F(SettingsDialogTest, ToneMapBoxAndSdrWhiteListReadSaveAndCancel) {
         Click(dialog, kHdrToneMap);
         EXPECT_EQ(Checked(dialog, kHdrToneMap), !c.shownChecked);
         EXPECT_EQ(Enabled(dialog, kHdrSdrWhite), !c.shownChecked) << "the list follows the box";
+        EXPECT_EQ(Checked(dialog, kColorProfile), c.profileShown);
+        EXPECT_TRUE(Enabled(dialog, kColorProfile));
+        if (c.profileClicked) {
+            Click(dialog, kColorProfile);
+            EXPECT_EQ(Checked(dialog, kColorProfile), !c.profileShown);
+        }
         if (c.chosenItem >= 0) ::SendMessageW(list, CB_SETCURSEL, c.chosenItem, 0);
         EXPECT_EQ(CloseWith(dialog, c.closeWith), std::optional<int>(0));
         if (c.saved) {
             EXPECT_EQ(ReadSettingsKey(),
                       std::optional(SavedSettings(kDefaultHistory, kWhite, c.alphaButton == kAlphaRemove ? 0 : 1,
-                                                  c.saved->first, c.saved->second)));
+                                                  (*c.saved)[0], (*c.saved)[1], (*c.saved)[2])));
         } else {
             EXPECT_EQ(ReadSettingsKey(), before);
         }

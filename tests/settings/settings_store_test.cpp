@@ -117,17 +117,20 @@ int ReadOutputSettings(BgrColor& background) {
     return 1;
 }
 
-// What a picture takes for what is stored, from a background of {1, 2, 3}.
+// What a picture takes for what is stored, from a background of {1, 2, 3},
+// and whether it uses its colour profile (as the dialog loads it, too).
 struct OutputCase {
     const char* name;
     StoredValues stored;
     std::int32_t alpha;
     BgrColor background;
+    bool colorProfile = true;
 };
 
 const std::uint64_t kEightBytes = 0x336699;
 const std::vector<std::uint8_t> kEightByteColor(reinterpret_cast<const std::uint8_t*>(&kEightBytes),
                                                 reinterpret_cast<const std::uint8_t*>(&kEightBytes) + 8);
+constexpr BgrColor kWhite{0xFF, 0xFF, 0xFF};
 
 // clang-format off
 const OutputCase kOutputCases[] = {
@@ -144,18 +147,28 @@ const OutputCase kOutputCases[] = {
     {"EightBinaryBytesOfColorAreWhite", {{L"Color", {REG_BINARY, kEightByteColor}}}, 1, {0xFF, 0xFF, 0xFF}},
     {"QwordColorIsWhite", {{L"Color", {REG_QWORD, kEightByteColor}}}, 1, {0xFF, 0xFF, 0xFF}},
     {"FourBinaryBytesOfColorAreWhite", {{L"Color", {REG_BINARY, {0x99, 0x66, 0x33, 0x00}}}}, 1, {0xFF, 0xFF, 0xFF}},
+    {"ColorProfileZeroIsOff", {{L"ColorProfile", DwordValue(0)}}, 1, kWhite, false},
+    {"ColorProfileZeroIsOffWhenAlphaDrops",
+     {{L"Alpha", DwordValue(0)}, {L"ColorProfile", DwordValue(0)}}, 0, {1, 2, 3}, false},
+    {"ColorProfileOneIsOn", {{L"ColorProfile", DwordValue(1)}}, 1, kWhite, true},
+    {"ColorProfileTwoIsOn", {{L"ColorProfile", DwordValue(2)}}, 1, kWhite, true},
+    {"ColorProfileZeroAsBinaryIsOn", {{L"ColorProfile", {REG_BINARY, {0, 0, 0, 0}}}}, 1, kWhite, true},
+    {"ColorProfileEightByteZeroIsOn", {{L"ColorProfile", {REG_DWORD, std::vector<std::uint8_t>(8)}}}, 1, kWhite,
+     true},
 };
 // clang-format on
 
 class OutputSettingsTest : public SettingsStoreTest, public testing::WithParamInterface<OutputCase> {};
 
-TEST_P(OutputSettingsTest, AlphaAndBackgroundAsStored) {
+TEST_P(OutputSettingsTest, AlphaBackgroundAndColorProfileAsStored) {
     SettingsKeyGuard::WriteAll(GetParam().stored);
     BgrColor background{1, 2, 3};
     EXPECT_EQ(ReadOutputSettings(background), GetParam().alpha);
     EXPECT_EQ(background.blue, GetParam().background.blue);
     EXPECT_EQ(background.green, GetParam().background.green);
     EXPECT_EQ(background.red, GetParam().background.red);
+    EXPECT_EQ(rorurera::ReadPictureSettings().colorProfile, GetParam().colorProfile);
+    EXPECT_EQ(rorurera::LoadDialogSettings(kKey).colorProfile, GetParam().colorProfile) << "the dialog";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, OutputSettingsTest, testing::ValuesIn(kOutputCases),
@@ -183,6 +196,7 @@ TEST_F(SettingsStoreTest, DialogDefaultsWithoutKey) {
     EXPECT_EQ(settings.color, 0xFFFFFFu);
     EXPECT_FALSE(settings.alphaRead);
     EXPECT_EQ(settings.alpha, 1u);
+    EXPECT_TRUE(settings.colorProfile);
 }
 
 TEST_F(SettingsStoreTest, DialogReadsAlphaAsStored) {
@@ -262,11 +276,11 @@ TEST_F(SettingsStoreTest, ShortCustomColorListReplacesItsLeadingEntries) {
 
 // --- what the dialog writes ---------------------------------------------------
 
-TEST_F(SettingsStoreTest, SaveDialogSettingsWritesFiveValuesOfTheirTypes) {
+TEST_F(SettingsStoreTest, SaveDialogSettingsWritesSixValuesOfTheirTypes) {
     const ColorHistory history = {8, 7, 6, 5, 4, 3, 2, 1};
-    EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, {false, 300}));
+    EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, {false, 300}, false));
 
-    EXPECT_EQ(SettingsKeyGuard::ReadAll(), std::optional(SavedSettings(history, 0x336699, 0, 0, 300)));
+    EXPECT_EQ(SettingsKeyGuard::ReadAll(), std::optional(SavedSettings(history, 0x336699, 0, 0, 300, 0)));
 
     const DialogSettings loaded = rorurera::LoadDialogSettings(kKey);
     EXPECT_EQ(loaded.history, history);
@@ -275,9 +289,10 @@ TEST_F(SettingsStoreTest, SaveDialogSettingsWritesFiveValuesOfTheirTypes) {
     EXPECT_EQ(loaded.alpha, 0u);
     EXPECT_FALSE(loaded.hdr.toneMap);
     EXPECT_EQ(loaded.hdr.sdrWhiteNits, 300u);
+    EXPECT_FALSE(loaded.colorProfile);
 
-    EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, {true, 0}));
-    EXPECT_EQ(SettingsKeyGuard::ReadAll(), std::optional(SavedSettings(history, 0x336699, 0, 1, 0)));
+    EXPECT_TRUE(rorurera::SaveDialogSettings(kKey, history, 0x336699, 0, {true, 0}, true));
+    EXPECT_EQ(SettingsKeyGuard::ReadAll(), std::optional(SavedSettings(history, 0x336699, 0, 1, 0, 1)));
 }
 
 TEST_F(SettingsStoreTest, SaveCustomColorsWritesSixtyFourBytes) {
@@ -306,7 +321,7 @@ protected:
 
 TEST_F(UncreatableKeyTest, SaveDialogSettingsReportsItAndWritesNothing) {
     EXPECT_FALSE(rorurera::CreateKeyForWrite(belowKey_.c_str()));
-    EXPECT_FALSE(rorurera::SaveDialogSettings(belowKey_.c_str(), kDefaults, 0x123456, 1, {}));
+    EXPECT_FALSE(rorurera::SaveDialogSettings(belowKey_.c_str(), kDefaults, 0x123456, 1, {}, true));
     rorurera::SaveCustomColors(belowKey_.c_str(), CustomColors{});
     HKEY probe = nullptr;
     EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, belowKey_.c_str(), 0, KEY_READ, &probe), ERROR_SUCCESS);

@@ -11,7 +11,7 @@ bool RunningUnderWine() { return rorurera::RunningUnderWine(); }
 bool WicKeepsJpegXrAlpha() { return !RunningUnderWine(); }
 bool WicConvertsFloatFormats() { return !RunningUnderWine(); }
 bool WicConvertsIntegerFormatsTo24bpp() { return !RunningUnderWine(); }
-bool WicEncodesSixteenBitsWithTheSrgbCurve() { return !RunningUnderWine(); }
+int SixteenBitConverterTolerance() { return RunningUnderWine() ? 0 : 1; }
 bool WicReadsBlackWhiteStoredWithZeroAsWhite() { return !RunningUnderWine(); }
 bool WicHasJpegXrPalettes() { return !RunningUnderWine(); }
 bool WicReportsStoredSizeForQuarterTurns() { return !RunningUnderWine(); }

@@ -50,14 +50,15 @@ inline StoredValue BinaryColors(std::span<const COLORREF> colors) {
     std::memcpy(stored.bytes.data(), colors.data(), colors.size_bytes());
     return stored;
 }
-// What the settings dialog's OK writes: exactly these five values.
+// What the settings dialog's OK writes: exactly these six values.
 inline StoredValues SavedSettings(const rorurera::ColorHistory& history, COLORREF color, DWORD alpha, DWORD toneMap = 1,
-                                  DWORD sdrWhite = 0) {
+                                  DWORD sdrWhite = 0, DWORD colorProfile = 1) {
     return {{L"ColorHistory", BinaryColors(history)},
             {L"Color", DwordValue(color)},
             {L"Alpha", DwordValue(alpha)},
             {L"HdrToneMap", DwordValue(toneMap)},
-            {L"HdrSdrWhite", DwordValue(sdrWhite)}};
+            {L"HdrSdrWhite", DwordValue(sdrWhite)},
+            {L"ColorProfile", DwordValue(colorProfile)}};
 }
 
 inline bool KeyExists(const wchar_t* path) {
