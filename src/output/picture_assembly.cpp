@@ -25,8 +25,13 @@ namespace {
 // Wine's does for the 16-bit, half, float, fixed-point, RGBE, 10-10-10 and
 // CMYK formats), the frame's stored rows still serve our own conversion.
 PluginResult MakeTopDownPicture(IWICImagingFactory* factory, const StoredFrame& frame, const PicturePath& path,
-                                const PictureSettings& settings, const ColourTransforms& colour,
-                                const ProgressReporter& progress, PixelBuffer& picture) {
+                                const PictureSettings& settings, const ProgressReporter& progress,
+                                PixelBuffer& picture) {
+    // The picture's colour profile, where it applies and the settings let it.
+    ColourTransforms colour;
+    if (settings.colorProfile) {
+        PrepareColourTransforms(*frame.entry, ReadColorProfile(factory, frame.frame.Get()), colour);
+    }
     if (colour.samples) {
         if (progress.StopRequestedAt(50)) return PluginResult::Aborted;
         return CopyNativePixels(frame, picture, &colour.samples);
@@ -75,16 +80,11 @@ PluginResult AssemblePicture(IWICImagingFactory* factory, IWICBitmapDecoder* dec
     if (FAILED(hr)) return ResultFromHresult(hr);
     const PictureSettings settings = ReadPictureSettings();
     const PicturePath path = ChoosePicturePath(*frame.entry, settings.hdr);
-    // The picture's colour profile, where it applies and the settings let it.
-    ColourTransforms colour;
-    if (settings.colorProfile) {
-        PrepareColourTransforms(*frame.entry, ReadColorProfile(factory, frame.frame.Get()), colour);
-    }
 
     // The request's blocks: the working picture and its spare, freed on every
     // path unless handed over.
     PixelBuffer picture;
-    result = MakeTopDownPicture(factory, frame, path, settings, colour, progress, picture);
+    result = MakeTopDownPicture(factory, frame, path, settings, progress, picture);
     if (result != PluginResult::Success) return result;
     frame.frame.Reset();  // the stages need nothing more of it
     if (progress.StopRequestedAt(60) || progress.StopRequestedAt(70)) return PluginResult::Aborted;
