@@ -262,6 +262,34 @@ void PrintHeader() {
                 "wall", "cpu", "target", "pict MB", "work MB", "WIC MB", "plugin MB", "limit MB", "");
 }
 
+// Two kinds of work measured side by side: times from alternating runs with
+// no sampler beside them, then memory peaks from up to three runs of each,
+// sampled from a second thread.
+struct SideBySide {
+    Timing first;
+    Timing second;
+    std::vector<double> firstPeaks;
+    std::vector<double> secondPeaks;
+};
+
+template <typename First, typename Second>
+SideBySide MeasureSideBySide(int runs, const First& first, const Second& second) {
+    SideBySide m;
+    for (int run = 0; run < runs; ++run) {
+        Time(m.first, first);
+        Time(m.second, second);
+    }
+    for (int run = 0; run < std::min(runs, 3); ++run) {
+        MemorySampler firstSampler;
+        first();
+        m.firstPeaks.push_back(double(firstSampler.Stop()));
+        MemorySampler secondSampler;
+        second();
+        m.secondPeaks.push_back(double(secondSampler.Stop()));
+    }
+    return m;
+}
+
 // Alternating timed runs of the bare work and the plug-in on one input, then
 // memory; prints one row. False when either failed.
 bool PictureRow(const susie::Plugin& plugin, const Input& input, const char* mode, int runs) {
@@ -274,24 +302,12 @@ bool PictureRow(const susie::Plugin& plugin, const Input& input, const char* mod
                     probe.ok ? "ok" : "failed", first.result);
         return false;
     }
-    // Times first, with no sampler running beside them.
-    Timing bare;
-    Timing ours;
-    for (int run = 0; run < runs; ++run) {
-        Time(bare, [&] { BareDecode(input); });
-        Time(ours, [&] { PluginDecode(plugin, input); });
-    }
-    // Then memory, sampled from a second thread.
-    std::vector<double> barePeaks;
-    std::vector<double> pluginPeaks;
-    for (int run = 0; run < std::min(runs, 3); ++run) {
-        MemorySampler bareSampler;
-        BareDecode(input);
-        barePeaks.push_back(double(bareSampler.Stop()));
-        MemorySampler pluginSampler;
-        PluginDecode(plugin, input);
-        pluginPeaks.push_back(double(pluginSampler.Stop()));
-    }
+    const SideBySide m = MeasureSideBySide(
+        runs, [&] { BareDecode(input); }, [&] { PluginDecode(plugin, input); });
+    const Timing& bare = m.first;
+    const Timing& ours = m.second;
+    const std::vector<double>& barePeaks = m.firstPeaks;
+    const std::vector<double>& pluginPeaks = m.secondPeaks;
     const double wallRatio = Median(ours.wall) / Median(bare.wall);
     const double cpuRatio = Median(ours.cpu) / Median(bare.cpu);
     // 24-bit: the flip; alpha: the flip and the reduction; a format the
@@ -336,22 +352,12 @@ bool ProfileRow(const susie::Plugin& plugin, const std::wstring& plainPath, cons
                     "profile", firstPlain.result, firstTagged.result);
         return false;
     }
-    Timing without;
-    Timing with;
-    for (int run = 0; run < runs; ++run) {
-        Time(without, [&] { PluginDecode(plugin, plain); });
-        Time(with, [&] { PluginDecode(plugin, tagged); });
-    }
-    std::vector<double> plainPeaks;
-    std::vector<double> taggedPeaks;
-    for (int run = 0; run < std::min(runs, 3); ++run) {
-        MemorySampler plainSampler;
-        PluginDecode(plugin, plain);
-        plainPeaks.push_back(double(plainSampler.Stop()));
-        MemorySampler taggedSampler;
-        PluginDecode(plugin, tagged);
-        taggedPeaks.push_back(double(taggedSampler.Stop()));
-    }
+    const SideBySide m = MeasureSideBySide(
+        runs, [&] { PluginDecode(plugin, plain); }, [&] { PluginDecode(plugin, tagged); });
+    const Timing& without = m.first;
+    const Timing& with = m.second;
+    const std::vector<double>& plainPeaks = m.firstPeaks;
+    const std::vector<double>& taggedPeaks = m.secondPeaks;
     const double wallRatio = Median(with.wall) / Median(without.wall);
     const double cpuRatio = Median(with.cpu) / Median(without.cpu);
     const double target = ProfileTarget(taggedPath);
