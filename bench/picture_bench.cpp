@@ -270,6 +270,9 @@ struct SideBySide {
     Timing second;
     std::vector<double> firstPeaks;
     std::vector<double> secondPeaks;
+    // The second's median time over the first's.
+    double WallRatio() const { return Median(second.wall) / Median(first.wall); }
+    double CpuRatio() const { return Median(second.cpu) / Median(first.cpu); }
 };
 
 template <typename First, typename Second>
@@ -306,20 +309,18 @@ bool PictureRow(const susie::Plugin& plugin, const Input& input, const char* mod
         runs, [&] { BareDecode(input); }, [&] { PluginDecode(plugin, input); });
     const Timing& bare = m.first;
     const Timing& ours = m.second;
-    const std::vector<double>& barePeaks = m.firstPeaks;
-    const std::vector<double>& pluginPeaks = m.secondPeaks;
-    const double wallRatio = Median(ours.wall) / Median(bare.wall);
-    const double cpuRatio = Median(ours.cpu) / Median(bare.cpu);
+    const double wallRatio = m.WallRatio();
+    const double cpuRatio = m.CpuRatio();
     // 24-bit: the flip; alpha: the flip and the reduction; a format the
     // converter refuses (read in its own 64 bits): those and one pass of our
     // own conversion more.
     const double target = probe.bits == 64 ? 1.30 : probe.bits == 32 ? 1.05 : 1.02;
     // The imaging component's own share: what the bare work peaked at, less
     // the buffer it copied into.
-    const double wicOwn = std::max(0.0, Median(barePeaks) - double(probe.bufferBytes));
+    const double wicOwn = std::max(0.0, Median(m.firstPeaks) - double(probe.bufferBytes));
     const double picture = double(first.pixelBytes);
     const double working = double(probe.bufferBytes);
-    const double peak = Median(pluginPeaks);
+    const double peak = Median(m.secondPeaks);
     const double limit = wicOwn + std::max(picture, working) + 1024.0 * 1024.0;
     std::printf("%-34s %-7s %9.1f %9.1f %7.3f %7.3f %7.2f | %8.1f %8.1f %8.1f %9.1f %8.1f %s\n",
                 Narrow(input.path).c_str(), mode, Median(bare.wall) * 1000, Median(ours.wall) * 1000, wallRatio,
@@ -356,13 +357,11 @@ bool ProfileRow(const susie::Plugin& plugin, const std::wstring& plainPath, cons
         runs, [&] { PluginDecode(plugin, plain); }, [&] { PluginDecode(plugin, tagged); });
     const Timing& without = m.first;
     const Timing& with = m.second;
-    const std::vector<double>& plainPeaks = m.firstPeaks;
-    const std::vector<double>& taggedPeaks = m.secondPeaks;
-    const double wallRatio = Median(with.wall) / Median(without.wall);
-    const double cpuRatio = Median(with.cpu) / Median(without.cpu);
+    const double wallRatio = m.WallRatio();
+    const double cpuRatio = m.CpuRatio();
     const double target = ProfileTarget(taggedPath);
-    const double plainPeak = Median(plainPeaks);
-    const double taggedPeak = Median(taggedPeaks);
+    const double plainPeak = Median(m.firstPeaks);
+    const double taggedPeak = Median(m.secondPeaks);
     const double extra = taggedPeak - plainPeak;
     const double limit = kProfileBandBytes + 1024.0 * 1024.0;
     std::printf("%-40s %-7s %9.1f %9.1f %7.3f %7.3f %7.2f | %8.1f %8.1f %8.1f %8.1f %s\n", Narrow(taggedPath).c_str(),
